@@ -1,0 +1,805 @@
+// The record frame: how every record of a configuration document is declared, built from a YAML
+// node tree, validated and dumped.
+//
+// A record is a plain struct whose member initializers are its defaults, plus one table of its
+// fields (key, member, type, required or not, checks) returned by its static schema(). That table
+// drives building (build<R>), dumping (dump<R>) and, later, schema export. Building follows one
+// fixed algorithm: record checks on the raw mapping, then every field in table order (present,
+// required or defaulted; converted; checked), then undeclared keys; every fault is collected and
+// a failed build throws one ValidationError. No partly built record escapes.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <tuple>
+#include <type_traits>
+#include <unordered_map>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "tarnwick/core/errors.hpp"
+#include "tarnwick/core/ipv4.hpp"
+#include "tarnwick/yaml/node.hpp"
+
+namespace tarnwick::core {
+
+// ---------------------------------------------------------------------------------------------
+// The base of every record, and the discovery-only mode that relaxes migration-only rules.
+
+struct BaseModel {
+  // The mode checks read. Inside a build it is the mode that build started with (so concurrent
+  // loads with different modes never see each other's); outside one, the process-wide value.
+  static bool discovery_only();
+  // The process-wide value: every load sets it, and it keeps the value of the most recent load.
+  static void set_discovery_only(bool value);
+
+  friend bool operator==(const BaseModel&, const BaseModel&) = default;
+};
+
+// Pins the mode for builds on the current thread while it lives.
+class ModeScope {
+ public:
+  explicit ModeScope(bool discovery_only);
+  ~ModeScope();
+  ModeScope(const ModeScope&) = delete;
+  ModeScope& operator=(const ModeScope&) = delete;
+
+ private:
+  int saved_;
+};
+
+// ---------------------------------------------------------------------------------------------
+// An insertion-ordered mapping: a later value for the same key replaces the earlier one in place.
+
+template <class K, class V>
+class OrderedMap {
+ public:
+  using value_type = std::pair<K, V>;
+
+  OrderedMap() = default;
+  OrderedMap(std::initializer_list<value_type> init) {
+    for (const auto& [k, v] : init) set(k, v);
+  }
+
+  void set(K key, V value) {
+    if (auto i = index_of(key)) {
+      entries_[*i].second = std::move(value);
+      return;
+    }
+    if (index_) index_->emplace(key, entries_.size());
+    entries_.emplace_back(std::move(key), std::move(value));
+    if (!index_ && entries_.size() > kIndexFrom) {
+      index_ = std::make_shared<std::unordered_map<K, std::size_t>>();
+      for (std::size_t i = 0; i < entries_.size(); ++i) index_->emplace(entries_[i].first, i);
+    }
+  }
+  const V* find(const K& key) const {
+    auto i = index_of(key);
+    return i ? &entries_[*i].second : nullptr;
+  }
+  std::size_t size() const { return entries_.size(); }
+  bool empty() const { return entries_.empty(); }
+  auto begin() const { return entries_.begin(); }
+  auto end() const { return entries_.end(); }
+
+  friend bool operator==(const OrderedMap& a, const OrderedMap& b) {
+    return a.entries_ == b.entries_;
+  }
+
+ private:
+  // Small maps are searched; large ones (hostile documents) get a hash index so that building
+  // stays linear.
+  static constexpr std::size_t kIndexFrom = 16;
+
+  std::optional<std::size_t> index_of(const K& key) const {
+    if (index_) {
+      auto it = index_->find(key);
+      if (it == index_->end()) return std::nullopt;
+      return it->second;
+    }
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+      if (entries_[i].first == key) return i;
+    }
+    return std::nullopt;
+  }
+
+  std::vector<value_type> entries_;
+  std::shared_ptr<std::unordered_map<K, std::size_t>> index_;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Value types shared by several records.
+
+using CIDRList = std::vector<IPv4Network>;
+using IPAddressList = std::vector<IPv4Address>;
+using Tag = OrderedMap<std::string, std::string>;
+using Tags = std::vector<Tag>;
+
+// The default of the network lists that allow everything: a new list holding 0.0.0.0/0.
+CIDRList _default_network();
+
+// The two VPC keys that name gateways.
+inline constexpr std::array<std::string_view, 2> GW_NAME_KEYS{"spoke_gw_name", "transit_gw_name"};
+
+inline constexpr std::array<std::string_view, 22> REGION_NAMES{
+    "af-south-1",   "ap-east-1",      "ap-northeast-1", "ap-northeast-2", "ap-northeast-3",
+    "ap-south-1",   "ap-southeast-1", "ap-southeast-2", "ap-southeast-3", "ca-central-1",
+    "eu-central-1", "eu-north-1",     "eu-south-1",     "eu-west-1",      "eu-west-2",
+    "eu-west-3",    "me-south-3",     "sa-east-1",      "us-east-1",      "us-east-2",
+    "us-west-1",    "us-west-2"};
+
+inline constexpr std::array<std::string_view, 5> CLEANUP_RESOURCES{
+    "INTERNAL_LB", "NAT", "TGW_ATTACHMENT", "VGW", "PEERING"};
+
+// ---------------------------------------------------------------------------------------------
+// One build: where it is in the tree and what it has found wrong so far.
+
+class Builder {
+ public:
+  void push(std::string_view key) { loc_.emplace_back(key); }
+  void push(std::int64_t index) { loc_.emplace_back(index); }
+  void pop() { loc_.pop_back(); }
+
+  // Records an error at the current location.
+  void error(std::string msg, std::string type, yaml::Mark mark,
+             nlohmann::ordered_json ctx = nullptr);
+
+  std::size_t error_count() const { return errors_.size(); }
+  std::vector<ErrorDetail> take_errors() { return std::move(errors_); }
+
+ private:
+  std::vector<std::variant<std::string_view, std::int64_t>> loc_;
+  std::vector<ErrorDetail> errors_;
+};
+
+// Pushes one location step for the lifetime of a scope.
+class LocGuard {
+ public:
+  template <class P>
+  LocGuard(Builder& b, P part) : b_(b) {
+    b_.push(part);
+  }
+  ~LocGuard() { b_.pop(); }
+  LocGuard(const LocGuard&) = delete;
+  LocGuard& operator=(const LocGuard&) = delete;
+
+ private:
+  Builder& b_;
+};
+
+// The frame's own error texts.
+namespace msg {
+inline constexpr std::string_view kMissing = "field required";
+inline constexpr std::string_view kExtra = "extra fields not permitted";
+inline constexpr std::string_view kNone = "none is not an allowed value";
+inline constexpr std::string_view kStr = "str type expected";
+inline constexpr std::string_view kBool = "value could not be parsed to a boolean";
+inline constexpr std::string_view kList = "value is not a valid list";
+inline constexpr std::string_view kDict = "value is not a valid dict";
+inline constexpr std::string_view kIPv4Address = "value is not a valid IPv4 address";
+inline constexpr std::string_view kIPv4Network = "value is not a valid IPv4 network";
+}  // namespace msg
+
+// ---------------------------------------------------------------------------------------------
+// Field types: how a node converts to a member's value and how that value dumps. Each has a
+// value_type, convert() (records its own errors and returns false on failure; never sees null:
+// convert_node handles null for every type) and dump().
+
+namespace types {
+
+// Takes a scalar's text as a string: a plain scalar that YAML resolved to a number, boolean or
+// date keeps the text the author wrote ("0123456701" stays that, not an octal number).
+bool string_of(const yaml::Node& node, Builder& b, std::string& out);
+
+// Plain string, kept as given.
+struct Str {
+  using value_type = std::string;
+  bool convert(const yaml::Node& node, Builder& b, value_type& out) const;
+  nlohmann::ordered_json dump(const value_type& v) const { return v; }
+};
+
+struct Pattern {
+  std::string_view text;  // shown in messages
+  bool (*match)(std::string_view);
+};
+
+// A constrained string: trimmed (Python's notion of white space), at most max_length characters
+// (0: no limit), matching a pattern (nullptr: none); checked in that order.
+struct ConStr {
+  bool strip = false;
+  std::size_t max_length = 0;
+  const Pattern* pattern = nullptr;
+
+  using value_type = std::string;
+  bool convert(const yaml::Node& node, Builder& b, value_type& out) const;
+  nlohmann::ordered_json dump(const value_type& v) const { return v; }
+};
+
+struct Bool {
+  using value_type = bool;
+  bool convert(const yaml::Node& node, Builder& b, value_type& out) const;
+  nlohmann::ordered_json dump(value_type v) const { return v; }
+};
+
+struct IPv4AddressType {
+  using value_type = IPv4Address;
+  bool convert(const yaml::Node& node, Builder& b, value_type& out) const;
+  nlohmann::ordered_json dump(const value_type& v) const { return v.str(); }
+};
+
+struct IPv4NetworkType {
+  using value_type = IPv4Network;
+  bool convert(const yaml::Node& node, Builder& b, value_type& out) const;
+  nlohmann::ordered_json dump(const value_type& v) const { return v.str(); }
+};
+
+// One of a fixed list of strings, matched exactly (case included, no trimming).
+struct Literal {
+  const std::string_view* choices;
+  std::size_t count;
+
+  template <std::size_t N>
+  constexpr Literal(const std::array<std::string_view, N>& list) : choices(list.data()), count(N) {}
+
+  using value_type = std::string;
+  bool convert(const yaml::Node& node, Builder& b, value_type& out) const;
+  nlohmann::ordered_json dump(const value_type& v) const { return v; }
+};
+
+template <class T>
+struct Optional {
+  T inner;
+  using value_type = std::optional<typename T::value_type>;
+  bool convert(const yaml::Node& node, Builder& b, value_type& out) const;
+  nlohmann::ordered_json dump(const value_type& v) const {
+    return v ? nlohmann::ordered_json(inner.dump(*v)) : nlohmann::ordered_json(nullptr);
+  }
+};
+
+// An optional section whose absence reads as empty and dumps as {} rather than null.
+template <class T>
+struct OrEmpty {
+  T inner;
+  using value_type = std::optional<typename T::value_type>;
+  bool convert(const yaml::Node& node, Builder& b, value_type& out) const {
+    return Optional<T>{inner}.convert(node, b, out);
+  }
+  nlohmann::ordered_json dump(const value_type& v) const {
+    return v ? nlohmann::ordered_json(inner.dump(*v)) : nlohmann::ordered_json::object();
+  }
+};
+
+template <class T>
+struct List {
+  T item;
+  using value_type = std::vector<typename T::value_type>;
+  bool convert(const yaml::Node& node, Builder& b, value_type& out) const;
+  nlohmann::ordered_json dump(const value_type& v) const {
+    auto a = nlohmann::ordered_json::array();
+    for (const auto& x : v) a.push_back(item.dump(x));
+    return a;
+  }
+};
+
+template <class K, class V>
+struct Mapping {
+  K key;
+  V value;
+  using value_type = OrderedMap<typename K::value_type, typename V::value_type>;
+  bool convert(const yaml::Node& node, Builder& b, value_type& out) const;
+  nlohmann::ordered_json dump(const value_type& v) const {
+    auto o = nlohmann::ordered_json::object();
+    for (const auto& [k, x] : v) o[key.dump(k).template get<std::string>()] = value.dump(x);
+    return o;
+  }
+};
+
+template <class R>
+struct Record {
+  using value_type = R;
+  bool convert(const yaml::Node& node, Builder& b, value_type& out) const;
+  nlohmann::ordered_json dump(const value_type& v) const;
+};
+
+template <class T>
+inline constexpr bool is_optional_v = false;
+template <class T>
+inline constexpr bool is_optional_v<Optional<T>> = true;
+template <class T>
+inline constexpr bool is_optional_v<OrEmpty<T>> = true;
+
+// Converts one node to a type's value: null only for optional types, everything else by the type.
+template <class T>
+bool convert_node(const T& type, const yaml::Node& node, Builder& b, typename T::value_type& out) {
+  if constexpr (is_optional_v<T>) {
+    if (node.is_null()) {
+      out.reset();
+      return true;
+    }
+  } else {
+    if (node.is_null()) {
+      b.error(std::string(msg::kNone), "type_error.none.not_allowed", node.mark());
+      return false;
+    }
+  }
+  return type.convert(node, b, out);
+}
+
+template <class T>
+bool Optional<T>::convert(const yaml::Node& node, Builder& b, value_type& out) const {
+  typename T::value_type v{};
+  if (!inner.convert(node, b, v)) return false;
+  out = std::move(v);
+  return true;
+}
+
+template <class T>
+bool List<T>::convert(const yaml::Node& node, Builder& b, value_type& out) const {
+  if (!node.is_seq()) {
+    b.error(std::string(msg::kList), "type_error.list", node.mark());
+    return false;
+  }
+  out.clear();
+  out.reserve(node.size());
+  bool ok = true;
+  std::int64_t index = 0;
+  for (const yaml::Node* item_node : node.items()) {
+    LocGuard at(b, index++);
+    typename T::value_type v{};
+    if (convert_node(item, *item_node, b, v)) {
+      if (ok) out.push_back(std::move(v));
+    } else {
+      ok = false;
+    }
+  }
+  return ok;
+}
+
+// A key's place in a location: its text as written.
+std::string_view key_loc(const yaml::Node& key);
+
+template <class K, class V>
+bool Mapping<K, V>::convert(const yaml::Node& node, Builder& b, value_type& out) const {
+  if (!node.is_map()) {
+    b.error(std::string(msg::kDict), "type_error.dict", node.mark());
+    return false;
+  }
+  bool ok = true;
+  for (const yaml::Entry& e : node.entries()) {
+    LocGuard at(b, key_loc(*e.key));
+    typename K::value_type k{};
+    bool key_ok;
+    {
+      LocGuard at_key(b, std::string_view("__key__"));
+      key_ok = convert_node(key, *e.key, b, k);
+    }
+    typename V::value_type v{};
+    bool value_ok = convert_node(value, *e.value, b, v);
+    if (key_ok && value_ok) {
+      if (ok) out.set(std::move(k), std::move(v));
+    } else {
+      ok = false;
+    }
+  }
+  return ok;
+}
+
+}  // namespace types
+
+// ---------------------------------------------------------------------------------------------
+// Field tables.
+
+// Building keeps per-record bookkeeping in fixed arrays of this size.
+inline constexpr std::size_t kMaxFields = 64;
+
+// The fields of a record validated so far (defaults included), as checks see them: a field that
+// is absent from the input without a default, or that failed, reads as nullptr.
+template <class R>
+class Values {
+ public:
+  explicit Values(const R& rec) : rec_(&rec) {}
+
+  template <class B, class M>
+  requires std::is_base_of_v<B, R>
+  const M* get(M B::*member) const {
+    const M* p = &(static_cast<const B&>(*rec_).*member);
+    for (std::size_t i = 0; i < count_; ++i) {
+      if (valid_[i] == p) return p;
+    }
+    return nullptr;
+  }
+
+  void add(const void* member_address) {
+    if (count_ < valid_.size()) valid_[count_++] = member_address;
+  }
+
+ private:
+  const R* rec_;
+  std::array<const void*, kMaxFields> valid_{};
+  std::size_t count_ = 0;
+};
+
+// What a field check learns about the field it runs for.
+struct FieldInfo {
+  std::string_view name;  // the field's key
+};
+
+struct Required {};
+inline constexpr Required required{};
+
+template <class F>
+struct CheckSpec {
+  F fn;
+  bool always;
+};
+
+// A field check: runs when the key is present (null included).
+template <class F>
+CheckSpec<F> check(F fn) {
+  return {fn, false};
+}
+// A field check that also runs on the default when the key is absent.
+template <class F>
+CheckSpec<F> check_always(F fn) {
+  return {fn, true};
+}
+
+// A record check: sees the raw mapping before any field is built; returns the mapping to build
+// from, or throws ValueError.
+using RecordCheck = const yaml::Node& (*)(const yaml::Node& raw);
+
+template <class R>
+class Field {
+ public:
+  // One row of a record's table: key, member, type, then optionally `required` and checks.
+  // Members of a base record are welcome (inherited fields).
+  template <class B, class M, class T, class... Opts>
+  requires std::is_base_of_v<B, R> Field(std::string_view key, M B::*member, T type, Opts... opts)
+      : key_(key),
+        required_((std::is_same_v<Opts, Required> || ...)),
+        always_(any_always(opts...)),
+        ops_(make_impl<M>(static_cast<M R::*>(member), std::move(type), opts...)) {}
+
+  std::string_view key() const { return key_; }
+  bool is_required() const { return required_; }
+  bool is_always() const { return always_; }
+
+  // Builds the field from its node (nullptr: absent, run the checks on the default); false when
+  // the field failed (its errors are in the builder).
+  bool build(R& rec, const yaml::Node* node, const yaml::Node& holder, Builder& b,
+             const Values<R>& values) const {
+    return ops_->build(rec, node, holder, b, values, FieldInfo{key_});
+  }
+  nlohmann::ordered_json dump(const R& rec) const { return ops_->dump(rec); }
+  const void* address(const R& rec) const { return ops_->address(rec); }
+
+ private:
+  struct Ops {
+    virtual ~Ops() = default;
+    virtual bool build(R& rec, const yaml::Node* node, const yaml::Node& holder, Builder& b,
+                       const Values<R>& values, const FieldInfo& info) const = 0;
+    virtual nlohmann::ordered_json dump(const R& rec) const = 0;
+    virtual const void* address(const R& rec) const = 0;
+  };
+
+  template <class M, class T, class... Checks>
+  struct Impl final : Ops {
+    M R::*member;
+    T type;
+    std::tuple<Checks...> checks;
+
+    Impl(M R::*m, T t, std::tuple<Checks...> c)
+        : member(m), type(std::move(t)), checks(std::move(c)) {}
+
+    bool build(R& rec, const yaml::Node* node, const yaml::Node& holder, Builder& b,
+               const Values<R>& values, const FieldInfo& info) const override {
+      using V = typename T::value_type;
+      V value{};
+      yaml::Mark mark = holder.mark();
+      if (node != nullptr) {
+        mark = node->mark();
+        if (!types::convert_node(type, *node, b, value)) return false;
+      } else {
+        if constexpr (std::is_same_v<M, V>) {
+          value = rec.*member;
+        } else {
+          return true;  // a type-changing check cannot run on a default
+        }
+      }
+      try {
+        rec.*member = run<0>(std::move(value), values, info);
+      } catch (const ValueError& e) {
+        b.error(e.what(), "value_error", mark);
+        return false;
+      }
+      return true;
+    }
+
+    template <std::size_t I, class V>
+    auto run(V&& value, const Values<R>& values, const FieldInfo& info) const {
+      if constexpr (I == sizeof...(Checks)) {
+        return std::forward<V>(value);
+      } else {
+        const auto& fn = std::get<I>(checks).fn;
+        return run<I + 1>(call(fn, std::forward<V>(value), values, info), values, info);
+      }
+    }
+
+    template <class F, class V>
+    static auto call(const F& fn, V&& value, const Values<R>& values, const FieldInfo& info) {
+      if constexpr (std::is_invocable_v<const F&, V, const Values<R>&, const FieldInfo&>) {
+        return fn(std::forward<V>(value), values, info);
+      } else if constexpr (std::is_invocable_v<const F&, V, const Values<R>&>) {
+        return fn(std::forward<V>(value), values);
+      } else {
+        return fn(std::forward<V>(value));
+      }
+    }
+
+    nlohmann::ordered_json dump(const R& rec) const override {
+      if constexpr (std::is_same_v<M, typename T::value_type>) {
+        return type.dump(rec.*member);
+      } else {
+        // A check rewrote the value into another type (e.g. a list stored as its JSON text).
+        return plain_json(rec.*member);
+      }
+    }
+    template <class X>
+    static nlohmann::ordered_json plain_json(const X& x) {
+      if constexpr (requires {
+                      x.has_value();
+                      *x;
+                    }) {
+        return x ? plain_json(*x) : nlohmann::ordered_json(nullptr);
+      } else {
+        return nlohmann::ordered_json(x);
+      }
+    }
+    const void* address(const R& rec) const override { return &(rec.*member); }
+  };
+
+  static bool any_always() { return false; }
+  template <class O, class... Rest>
+  static bool any_always(const O& o, const Rest&... rest) {
+    if constexpr (requires { o.always; }) {
+      if (o.always) return true;
+    }
+    return any_always(rest...);
+  }
+
+  // Keeps the checks, drops the `required` marker.
+  template <class M, class T, class... Opts>
+  static std::shared_ptr<const Ops> make_impl(M R::*member, T type, Opts... opts) {
+    auto checks = std::tuple_cat(as_tuple(opts)...);
+    return std::apply(
+        [&](auto... c) {
+          return std::shared_ptr<const Ops>(std::make_shared<Impl<M, T, decltype(c)...>>(
+              member, std::move(type), std::tuple<decltype(c)...>(c...)));
+        },
+        checks);
+  }
+  static std::tuple<> as_tuple(Required) { return {}; }
+  template <class F>
+  static std::tuple<CheckSpec<F>> as_tuple(CheckSpec<F> c) {
+    return {c};
+  }
+
+  std::string_view key_;
+  bool required_;
+  bool always_;
+  std::shared_ptr<const Ops> ops_;
+};
+
+// A record type's table: its name, its fields in order (inherited first) and its record checks.
+template <class R>
+class Schema {
+ public:
+  Schema(std::string_view name, std::vector<Field<R>> fields,
+         std::vector<RecordCheck> record_checks = {})
+      : name_(name), fields_(std::move(fields)), record_checks_(std::move(record_checks)) {
+    if (fields_.size() > kMaxFields) throw std::logic_error("too many fields in a record table");
+    for (std::size_t i = 0; i < fields_.size(); ++i) index_.emplace(fields_[i].key(), i);
+  }
+
+  std::string_view name() const { return name_; }
+  const std::vector<Field<R>>& fields() const { return fields_; }
+  const std::vector<RecordCheck>& record_checks() const { return record_checks_; }
+  // The position of a key among the fields, or -1 when the record does not declare it.
+  std::ptrdiff_t index_of(std::string_view key) const {
+    auto it = index_.find(key);
+    return it == index_.end() ? -1 : static_cast<std::ptrdiff_t>(it->second);
+  }
+
+ private:
+  std::string_view name_;
+  std::vector<Field<R>> fields_;
+  std::vector<RecordCheck> record_checks_;
+  std::unordered_map<std::string_view, std::size_t> index_;
+};
+
+// Joins field lists: inherited fields first.
+template <class R>
+std::vector<Field<R>> operator+(std::vector<Field<R>> a, std::vector<Field<R>> b) {
+  a.insert(a.end(), std::make_move_iterator(b.begin()), std::make_move_iterator(b.end()));
+  return a;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Building and dumping.
+
+// Builds a record of type R from a node into `rec` (which holds R's defaults), recording every
+// error under the builder's current location. True when the record is whole.
+template <class R>
+bool build_into(const yaml::Node& node, Builder& b, R& rec) {
+  const Schema<R>& schema = R::schema();
+  if (!node.is_map()) {
+    b.error(std::string(msg::kDict), "type_error.dict", node.mark());
+    return false;
+  }
+  const yaml::Node* raw = &node;
+  for (RecordCheck record_check : schema.record_checks()) {
+    try {
+      raw = &record_check(*raw);
+    } catch (const ValueError& e) {
+      LocGuard at(b, std::string_view("__root__"));
+      b.error(e.what(), "value_error", node.mark());
+      return false;
+    }
+  }
+
+  const auto& fields = schema.fields();
+  const std::size_t errors_before = b.error_count();
+  std::array<const yaml::Entry*, kMaxFields> present{};
+  std::vector<const yaml::Entry*> extra;
+  for (const yaml::Entry& e : raw->entries()) {
+    std::ptrdiff_t i = e.key->kind() == yaml::Kind::Str ? schema.index_of(e.key->text()) : -1;
+    if (i < 0) {
+      extra.push_back(&e);
+    } else {
+      present[static_cast<std::size_t>(i)] = &e;
+    }
+  }
+
+  Values<R> values(rec);
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    const Field<R>& field = fields[i];
+    LocGuard at(b, field.key());
+    bool ok = true;
+    if (present[i] != nullptr) {
+      ok = field.build(rec, present[i]->value, *raw, b, values);
+    } else if (field.is_required()) {
+      b.error(std::string(msg::kMissing), "value_error.missing", raw->mark());
+      ok = false;
+    } else if (field.is_always()) {
+      ok = field.build(rec, nullptr, *raw, b, values);
+    }
+    if (ok) values.add(field.address(rec));
+  }
+  for (const yaml::Entry* e : extra) {
+    LocGuard at(b, types::key_loc(*e->key));
+    b.error(std::string(msg::kExtra), "value_error.extra", e->key->mark());
+  }
+  return b.error_count() == errors_before;
+}
+
+// Builds a record of type R, or throws ValidationError listing every fault. Checks read the
+// given mode; without one, the process-wide mode.
+template <class R>
+R build(const yaml::Node& node, bool discovery_only) {
+  ModeScope mode(discovery_only);
+  Builder b;
+  R rec{};
+  if (!build_into(node, b, rec)) {
+    throw ValidationError(std::string(R::schema().name()), b.take_errors());
+  }
+  return rec;
+}
+
+template <class R>
+R build(const yaml::Node& node) {
+  return build<R>(node, BaseModel::discovery_only());
+}
+
+// Every field of the record, in field order, defaults and nulls included; addresses and
+// networks as text.
+template <class R>
+nlohmann::ordered_json dump(const R& rec) {
+  auto o = nlohmann::ordered_json::object();
+  for (const Field<R>& field : R::schema().fields()) o[std::string(field.key())] = field.dump(rec);
+  return o;
+}
+
+template <class R>
+bool types::Record<R>::convert(const yaml::Node& node, Builder& b, value_type& out) const {
+  return build_into(node, b, out);
+}
+
+template <class R>
+nlohmann::ordered_json types::Record<R>::dump(const value_type& v) const {
+  return core::dump(v);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The shared field types by name, for field tables.
+
+namespace types {
+
+inline bool all_digits(std::string_view s) {
+  if (s.empty()) return false;
+  for (char c : s) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+inline constexpr Pattern kDigits{"^[0-9]+$", all_digits};
+
+inline constexpr Str string{};                                    // kept as given
+inline constexpr ConStr _str{.strip = true};                      // trimmed
+inline constexpr ConStr GWName{.strip = true, .max_length = 50};  // trimmed, at most 50
+inline constexpr ConStr digit_string{.strip = true, .pattern = &kDigits};
+inline constexpr Bool boolean{};
+inline constexpr IPv4AddressType ipv4_address{};
+inline constexpr IPv4NetworkType ipv4_network{};
+inline constexpr Literal RegionName{REGION_NAMES};
+inline constexpr Literal CleanupResources{CLEANUP_RESOURCES};
+inline constexpr List<IPv4NetworkType> CIDRList{};
+inline constexpr List<IPv4AddressType> IPAddressList{};
+inline constexpr Mapping<Str, Str> Tag{};
+inline constexpr List<Mapping<Str, Str>> Tags{};
+
+template <class T>
+constexpr Optional<T> optional(T inner) {
+  return {inner};
+}
+template <class T>
+constexpr OrEmpty<T> or_empty(T inner) {
+  return {inner};
+}
+template <class T>
+constexpr List<T> list(T item) {
+  return {item};
+}
+template <class K, class V>
+constexpr Mapping<K, V> mapping(K key, V value) {
+  return {key, value};
+}
+template <class R>
+constexpr Record<R> record() {
+  return {};
+}
+
+}  // namespace types
+
+// ---------------------------------------------------------------------------------------------
+// The identified-record base: the optional migration-mode id and a free label.
+
+struct ModeIdConfig : BaseModel {
+  std::optional<std::string> id;
+  std::optional<std::string> label;
+
+  static std::optional<std::string> validate_id(std::optional<std::string> value);
+
+  // The two fields, first in every record that derives from this one.
+  template <class R>
+  static std::vector<Field<R>> inherited_fields() {
+    return {
+        {"id", &ModeIdConfig::id, types::optional(types::_str), check(&ModeIdConfig::validate_id)},
+        {"label", &ModeIdConfig::label, types::optional(types::_str)},
+    };
+  }
+  static const Schema<ModeIdConfig>& schema();
+
+  friend bool operator==(const ModeIdConfig&, const ModeIdConfig&) = default;
+};
+
+}  // namespace tarnwick::core

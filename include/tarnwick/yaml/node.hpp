@@ -1,0 +1,171 @@
+// The YAML node tree: what the reader produces and what the record frame consumes.
+//
+// A Document owns every node it holds; nodes refer to each other by plain pointers, so an
+// alias is simply a second pointer to its anchored node (shared, never copied).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnwick::yaml {
+
+// A source position, 1-based. line == 0 means "unknown" (a node built by code, not read).
+struct Mark {
+  std::uint32_t line = 0;
+  std::uint32_t column = 0;
+
+  bool known() const { return line != 0; }
+  friend bool operator==(const Mark&, const Mark&) = default;
+};
+
+enum class Kind : std::uint8_t { Null, Bool, Int, Float, Str, Timestamp, Seq, Map };
+
+std::string_view kind_name(Kind kind);  // "null", "boolean", "integer", ... for messages
+
+// The standard YAML 1.1 tags; nothing else is ever accepted by the reader.
+enum class Tag : std::uint8_t {
+  Null,
+  Bool,
+  Int,
+  Float,
+  Str,
+  Timestamp,
+  Binary,
+  Seq,
+  Map,
+  Omap,
+  Pairs,
+  Set,
+  Merge,
+  Value,
+};
+
+std::string_view tag_uri(Tag tag);  // "tag:yaml.org,2002:str", ...
+
+class Node;
+
+struct Entry {
+  const Node* key;
+  const Node* value;
+};
+
+class Node {
+ public:
+  Kind kind() const { return kind_; }
+  Tag tag() const { return tag_; }
+  Mark mark() const { return mark_; }
+
+  bool is_null() const { return kind_ == Kind::Null; }
+  bool is_scalar() const { return kind_ != Kind::Seq && kind_ != Kind::Map; }
+  bool is_seq() const { return kind_ == Kind::Seq; }
+  bool is_map() const { return kind_ == Kind::Map; }
+
+  // True for an untagged, unquoted, non-block scalar read from YAML text: its kind came from the
+  // YAML 1.1 implicit resolver, and text() is exactly what the author wrote.
+  bool plain() const { return plain_; }
+
+  // Scalars: the text as written (after YAML's own unescaping and folding). For nodes built by
+  // code, the canonical text of the value ("true", "42", "1.5").
+  const std::string& text() const { return text_; }
+
+  // Typed values. Calling the wrong accessor for the kind is a programming error (asserted).
+  bool bool_value() const;
+  // Nullopt when the integer does not fit in 64 bits; text() still holds it.
+  std::optional<std::int64_t> int_value() const;
+  double float_value() const;
+
+  // Sequences: the items in order. Mappings: the entries in order (merge keys already applied,
+  // duplicates resolved: the later value wins, the first position is kept).
+  std::span<const Node* const> items() const;
+  std::span<const Entry> entries() const;
+  std::size_t size() const;  // number of items or entries; 0 for scalars
+
+  // The value of a string key in a mapping, or nullptr.
+  const Node* find(std::string_view key) const;
+
+ private:
+  friend class Document;
+
+  Kind kind_ = Kind::Null;
+  Tag tag_ = Tag::Null;
+  bool plain_ = false;
+  bool int_fits_ = true;
+  Mark mark_;
+  union {
+    bool b;
+    std::int64_t i;
+    double f;
+  } value_{};
+  std::string text_;
+  std::vector<const Node*> items_;
+  std::vector<Entry> entries_;
+};
+
+// A key written twice in one mapping: the later value wins; both positions are kept so the
+// command line can warn about the overridden setting.
+struct DuplicateKey {
+  std::string key;                // the key's text
+  Mark first;                     // position of the first occurrence
+  Mark second;                    // position of the occurrence that won
+  std::vector<std::string> path;  // keys leading to the mapping that holds it (document order)
+};
+
+class Document {
+ public:
+  Document();  // holds one null node as its root
+  Document(Document&&) noexcept = default;
+  Document& operator=(Document&&) noexcept = default;
+  Document(const Document&) = delete;
+  Document& operator=(const Document&) = delete;
+
+  // The document's top node; an empty stream gives a null node.
+  const Node& root() const { return *root_; }
+  const std::string& name() const { return name_; }  // file name, "<string>" or "<stdin>"
+  const std::vector<DuplicateKey>& duplicates() const { return duplicates_; }
+  std::size_t node_count() const { return nodes_.size(); }
+
+  // Building nodes from code (the reader uses these too). Nodes live as long as the document.
+  Node* make_null(Mark mark = {});
+  Node* make_bool(bool value, Mark mark = {});
+  Node* make_int(std::int64_t value, Mark mark = {});
+  Node* make_float(double value, Mark mark = {});
+  Node* make_str(std::string text, Mark mark = {});
+  Node* make_seq(Mark mark = {});
+  Node* make_map(Mark mark = {});
+  // A scalar with all its attributes given; `int_value` is used for Kind::Int, `float_value` for
+  // Kind::Float, `bool_value` for Kind::Bool.
+  Node* make_scalar(Kind kind, Tag tag, std::string text, bool plain, Mark mark);
+  Node* make_big_int(std::string text, Tag tag, bool plain, Mark mark);  // beyond 64 bits
+  void set_int(Node* node, std::int64_t value);
+  void set_float(Node* node, double value);
+  void set_bool(Node* node, bool value);
+  void set_tag(Node* node, Tag tag);
+
+  void append(Node* seq, const Node* item);
+  // Appends an entry as written; no duplicate handling (the reader does that itself).
+  void append_entry(Node* map, const Node* key, const Node* value);
+  // Sets a string key: replaces the value of an existing key in place, else appends.
+  void set(Node* map, std::string key, const Node* value);
+  void reserve(Node* node, std::size_t n);
+  std::vector<Entry>& entries_of(Node* map) { return map->entries_; }
+
+  void set_root(const Node* root) { root_ = root; }
+  void set_name(std::string name) { name_ = std::move(name); }
+  void add_duplicate(DuplicateKey dup) { duplicates_.push_back(std::move(dup)); }
+
+ private:
+  Node* add(Kind kind, Tag tag, Mark mark);
+
+  std::deque<Node> nodes_;
+  const Node* root_ = nullptr;
+  std::string name_ = "<string>";
+  std::vector<DuplicateKey> duplicates_;
+};
+
+}  // namespace tarnwick::yaml

@@ -1,0 +1,64 @@
+// Reading one YAML 1.1 document into a node tree, over libyaml's event parser.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "tarnwick/yaml/node.hpp"
+
+namespace tarnwick::yaml {
+
+// Limits that keep hostile input from exhausting the stack, memory or time. Each refusal names
+// the limit and the position where it was crossed.
+inline constexpr std::size_t kMaxDepth = 1000;                          // nested collections
+inline constexpr std::size_t kMaxDocumentBytes = std::size_t{1} << 30;  // 1 GiB of input
+inline constexpr std::size_t kMaxScalarBytes = std::size_t{256} << 20;  // 256 MiB per scalar
+// Aliases share nodes, so a small document can stand for an enormous tree. A document is refused
+// as soon as the tree read so far (every alias counted as a copy of its anchor, every merge as a
+// copy of the merged entries) holds more nodes than max(kMinExpansionBudget, kExpansionFactor *
+// the nodes read so far), so time and memory never follow the expansion.
+inline constexpr std::size_t kMinExpansionBudget = 1'000'000;
+inline constexpr std::size_t kExpansionFactor = 10;
+// Duplicate-key records (key and path texts) are kept up to this many bytes; later repeats are
+// still resolved, just not recorded. Deep nesting times many repeats would otherwise cost memory
+// far beyond the input's size.
+inline constexpr std::size_t kMaxDuplicateRecordBytes = std::size_t{16} << 20;
+
+// Every fault of reading: libyaml's own problem text, or one of ours (a refused tag, a second
+// document, a recursive alias, a limit), with where it happened.
+class YamlError : public std::runtime_error {
+ public:
+  YamlError(std::string problem, std::string file, Mark mark);
+
+  const std::string& problem() const { return problem_; }
+  const std::string& file() const { return file_; }
+  Mark mark() const { return mark_; }
+
+ private:
+  std::string problem_;
+  std::string file_;
+  Mark mark_;
+};
+
+// What a read document holds:
+// - untagged plain scalars resolved by the YAML 1.1 implicit rules (see resolver.hpp); standard
+//   tags honoured, any other tag refused; `!` alone makes a string;
+// - aliases as shared pointers to their anchored node; an undefined, duplicate or recursive
+//   anchor is an error;
+// - merge keys (`<<`) applied: merged entries first, then the mapping's own, which win;
+// - for a key written twice in one mapping, one entry at the first key's position holding the
+//   later key and value, recorded in Document::duplicates() (paths name sequence items "[i]").
+// Every fault throws YamlError, except file system faults (see read_file).
+
+// Parses text as one document. `name` is used in errors and kept as Document::name().
+Document read_string(std::string_view text, std::string name = "<string>");
+// Reads a file; a missing or unreadable file throws std::filesystem::filesystem_error naming the
+// path and the system's reason.
+Document read_file(const std::filesystem::path& path);
+// Reads standard input to its end; a read fault throws std::system_error.
+Document read_stdin();
+
+}  // namespace tarnwick::yaml

@@ -1,0 +1,432 @@
+#include "tarnwick/yaml/reader.hpp"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <system_error>
+
+namespace tarnwick::yaml {
+namespace {
+
+using namespace std::string_view_literals;
+
+// Compact flow rendering: strings quoted, other scalars as written.
+std::string show(const Node& n) {
+  std::string out;
+  switch (n.kind()) {
+    case Kind::Str:
+      return '"' + n.text() + '"';
+    case Kind::Seq:
+      for (const Node* item : n.items()) out += (out.empty() ? "" : ", ") + show(*item);
+      return '[' + out + ']';
+    case Kind::Map:
+      for (const Entry& e : n.entries()) {
+        out += (out.empty() ? "" : ", ") + show(*e.key) + ": " + show(*e.value);
+      }
+      return '{' + out + '}';
+    default:
+      return n.text();
+  }
+}
+
+std::string error_of(std::string_view text) {
+  try {
+    read_string(text);
+  } catch (const YamlError& e) {
+    return e.what();
+  }
+  return "(no error)";
+}
+
+struct Expect {
+  std::string_view yaml;
+  std::string_view want;  // show() of the root, or "<string>:L:C: ..." error text it starts with
+};
+
+void check_table(std::initializer_list<Expect> cases) {
+  for (const Expect& c : cases) {
+    SCOPED_TRACE(c.yaml);
+    std::string got;
+    try {
+      got = show(read_string(c.yaml).root());
+    } catch (const YamlError& e) {
+      got = e.what();
+    }
+    EXPECT_EQ(got.substr(0, c.want.size()), c.want);
+  }
+}
+
+TEST(Reader, MarksAreOneBasedLineAndColumn) {
+  Document d = read_string("top:\n  nested: 1\n  list:\n    - a\n    - {k: v}\n");
+  const Node* top = d.root().find("top");
+  ASSERT_NE(top, nullptr);
+  EXPECT_EQ(top->entries()[0].key->mark(), (Mark{2, 3}));
+  EXPECT_EQ(top->find("nested")->mark(), (Mark{2, 11}));
+  const Node* list = top->find("list");
+  EXPECT_EQ(list->items()[0]->mark(), (Mark{4, 7}));
+  EXPECT_EQ(list->items()[1]->mark(), (Mark{5, 7}));
+  EXPECT_EQ(list->items()[1]->find("k")->mark(), (Mark{5, 11}));
+}
+
+TEST(Reader, KindsAndPlainFlag) {
+  struct Case {
+    std::string_view yaml;
+    Kind kind;
+    Tag tag;
+    bool plain;
+  };
+  const Case cases[] = {
+      {"yes", Kind::Bool, Tag::Bool, true},
+      {"'yes'", Kind::Str, Tag::Str, false},
+      {"!!str yes", Kind::Str, Tag::Str, false},
+      {"! 12", Kind::Str, Tag::Str, false},
+      {"|\n  12\n", Kind::Str, Tag::Str, false},
+      {"!!int \"12\"", Kind::Int, Tag::Int, false},
+      {"!!float 1", Kind::Float, Tag::Float, false},
+      {"2001-12-14", Kind::Timestamp, Tag::Timestamp, true},
+      {"!!binary aGk=", Kind::Str, Tag::Binary, false},
+      {"!<tag:yaml.org,2002:bool> off", Kind::Bool, Tag::Bool, false},
+      {"~", Kind::Null, Tag::Null, true},
+      {"!!set {a}", Kind::Map, Tag::Set, false},
+      {"!!omap [{a: 1}]", Kind::Seq, Tag::Omap, false},
+      {"!!pairs [{a: 1}, {a: 2}]", Kind::Seq, Tag::Pairs, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.yaml);
+    Document d = read_string(c.yaml);
+    EXPECT_EQ(d.root().kind(), c.kind);
+    EXPECT_EQ(d.root().tag(), c.tag);
+    EXPECT_EQ(d.root().plain(), c.plain);
+  }
+  EXPECT_EQ(read_string("!!float 1").root().float_value(), 1.0);
+  EXPECT_EQ(read_string("!!int '0x10'").root().int_value(), 16);
+}
+
+TEST(Reader, TagsRefusedOrMisused) {
+  check_table({
+      {"!!python/object/apply:os.system [ls]",
+       "<string>:1:1: tag !!python/object/apply:os.system is not allowed"},
+      {"a: !!python/object:x.Y {}", "<string>:1:4: tag !!python/object:x.Y is not allowed"},
+      {"a: !Ref b", "<string>:1:4: tag !Ref is not allowed"},
+      {"- !custom x", "<string>:1:3: tag !custom is not allowed"},
+      {"!<tag:example.com,2000:x> y", "<string>:1:1: tag !<tag:example.com,2000:x> is not allowed"},
+      {"%TAG !e! tag:example.com,2000:\n---\n!e!x y", "<string>:3:1: tag !<tag:example.com"},
+      {"a: !!int abc", "<string>:1:4: cannot read \"abc\" as !!int: it is not an integer"},
+      {"a: !!bool 1", "<string>:1:4: cannot read \"1\" as !!bool"},
+      {"a: !!timestamp 2001-02-30", "<string>:1:4: cannot read \"2001-02-30\" as !!timestamp"},
+      {"a: 2001-02-30", "<string>:1:4: cannot read \"2001-02-30\" as a timestamp"},
+      {"a: !!str [x]", "<string>:1:4: tag !!str cannot be used on a sequence"},
+      {"a: !!seq {}", "<string>:1:4: tag !!seq cannot be used on a mapping"},
+      {"a: !!map x", "<string>:1:4: tag !!map cannot be used on a scalar"},
+      {"a: !!merge x", "<string>:1:4: tag !!merge can only be used on a mapping key"},
+      {"!!omap [{a: 1, b: 2}]", "<string>:1:9: expected a mapping of one key in !!omap"},
+      {"!!pairs [x]", "<string>:1:10: expected a mapping of one key in !!pairs"},
+  });
+}
+
+TEST(Reader, AliasesShareTheAnchoredNode) {
+  Document d = read_string("a: &x {k: [1, 2]}\nb: *x\nc: [*x]\n&key k: 1\nm: {*key : 2}\n");
+  const Node& root = d.root();
+  EXPECT_EQ(root.find("a"), root.find("b"));
+  EXPECT_EQ(root.find("c")->items()[0], root.find("a"));
+  EXPECT_EQ(root.entries()[3].key, root.find("m")->entries()[0].key);
+  // A key repeated through an alias is a duplicate, reported where the alias stands.
+  Document dup = read_string("&key k: 1\n*key : 2\n");
+  ASSERT_EQ(dup.duplicates().size(), 1u);
+  EXPECT_EQ(dup.duplicates()[0].first, (Mark{1, 1}));
+  EXPECT_EQ(dup.duplicates()[0].second, (Mark{2, 1}));
+}
+
+TEST(Reader, AliasFaults) {
+  check_table({
+      {"[*a]", "<string>:1:2: found undefined alias *a"},
+      {"&a [*a]", "<string>:1:5: alias *a refers to anchor &a at line 1, column 1"},
+      {"&a {x: *a}", "<string>:1:8: alias *a refers to anchor &a at line 1, column 1"},
+      {"x: &a\n  - [1, {y: *a}]\n", "<string>:2:13: alias *a refers to anchor &a at line 1"},
+      {"a: &x 1\nb: &x 2\n", "<string>:2:4: found duplicate anchor &x; first occurrence at line 1"},
+      {"? &k [a]\n: 1\n", "<string>:1:3: found unhashable key"},
+      {"a: &m {b: 1}\n*m : 2\n", "<string>:2:1: found unhashable key"},
+  });
+}
+
+TEST(Reader, ExpansionBudget) {
+  // Ten levels of ten aliases would stand for 10^10 nodes.
+  std::string laughs = "a: &a [lol, lol, lol, lol, lol, lol, lol, lol, lol, lol]\n";
+  for (char c = 'b'; c <= 'j'; ++c) {
+    laughs += std::string(1, c) + ": &" + c + " [";
+    for (int i = 0; i < 10; ++i) laughs += std::string(i ? ", *" : "*") + char(c - 1);
+    laughs += "]\n";
+  }
+  auto start = std::chrono::steady_clock::now();
+  std::string err = error_of(laughs);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  EXPECT_EQ(err.substr(0, 11), "<string>:6:") << err;
+  EXPECT_NE(err.find("expands through aliases to more than 1000000 nodes"), std::string::npos);
+
+  // Merge keys copy entries: that counts too.
+  std::string merges = "base: &b {";
+  for (int i = 0; i < 2000; ++i) merges += (i ? ", k" : "k") + std::to_string(i) + ": 1";
+  merges += "}\nlist:\n";
+  for (int i = 0; i < 300; ++i) merges += "- <<: *b\n";
+  EXPECT_NE(error_of(merges).find("expands through aliases"), std::string::npos);
+  // Even a list of empty mappings costs its length at every merge.
+  std::string empties = "s: &s [{}";
+  for (int i = 1; i < 2000; ++i) empties += ", {}";
+  empties += "]\nm:\n";
+  for (int i = 0; i < 600; ++i) empties += "  <<: *s\n";
+  EXPECT_NE(error_of(empties).find("expands through aliases"), std::string::npos);
+
+  // Heavy but proportionate sharing is fine.
+  std::string shared = "a: &a [" + std::string(50, 'x') + "]\nlist:\n";
+  for (int i = 0; i < 5000; ++i) shared += "- [*a, *a]\n";
+  EXPECT_EQ(read_string(shared).root().find("list")->size(), 5000u);
+}
+
+TEST(Reader, MergeKeys) {
+  check_table({
+      {"{<<: {a: 1, b: 2}, b: 3, c: 4}", "{\"a\": 1, \"b\": 3, \"c\": 4}"},
+      {"{c: 4, <<: {a: 1}}", "{\"a\": 1, \"c\": 4}"},
+      {"{<<: [{a: 1}, {b: 2, a: 3}]}", "{\"b\": 2, \"a\": 1}"},
+      {"{<<: {a: 1}, <<: {a: 2}}", "{\"a\": 2}"},
+      {"{!!merge m: {a: 1}}", "{\"a\": 1}"},
+      {"{\"<<\": {a: 1}}", "{\"<<\": {\"a\": 1}}"},
+      {"a: &a {x: 1}\nb: &b {y: 2, x: 5}\nc: {z: 0, <<: [*a, *b], x: 9}\n",
+       "{\"a\": {\"x\": 1}, \"b\": {\"y\": 2, \"x\": 5}, \"c\": {\"y\": 2, \"x\": 9, \"z\": 0}}"},
+      {"a: &a {p: 1, <<: {q: 2}}\nb: {<<: *a, r: 3}\n",
+       "{\"a\": {\"q\": 2, \"p\": 1}, \"b\": {\"q\": 2, \"p\": 1, \"r\": 3}}"},
+      {"s: &s [{a: 1}, {a: 2, b: 2}]\nm: {<<: *s}\n",
+       "{\"s\": [{\"a\": 1}, {\"a\": 2, \"b\": 2}], "
+       "\"m\": {\"a\": 1, \"b\": 2}}"},
+      {"x: <<", "{\"x\": \"<<\"}"},
+      {"{<<: 1}", "<string>:1:6: expected a mapping or list of mappings for merging, but found an"},
+      {"{<<: }", "<string>:1:6: expected a mapping or list of mappings for merging, but found a n"},
+      {"{<<: [{a: 1}, x]}", "<string>:1:15: expected a mapping for merging, but found a string"},
+      {"{<<: [[a]]}", "<string>:1:7: expected a mapping for merging, but found a sequence"},
+      {"s: &s [x]\nm: {<<: *s}\n", "<string>:1:8: expected a mapping for merging"},
+  });
+}
+
+TEST(Reader, MergeSharesEntriesAndIsNoDuplicate) {
+  Document d = read_string("base: &b {k: [1]}\nm:\n  <<: *b\n  k: 2\n  j: 3\n  <<: {j: 4}\n");
+  EXPECT_EQ(show(*d.root().find("m")), "{\"k\": 2, \"j\": 3}");
+  EXPECT_TRUE(d.duplicates().empty());
+  Document e = read_string("base: &b {k: [1]}\nm: {<<: *b}\n");
+  EXPECT_EQ(e.root().find("m")->find("k"), e.root().find("base")->find("k"));
+}
+
+TEST(Reader, DuplicateKeysLaterWinsFirstPositionKept) {
+  Document d = read_string(
+      "a: 1\n"
+      "b:\n"
+      "  - {x: 1, y: 2, x: 3}\n"
+      "0x10: p\n"
+      "16: q\n"
+      "a: 4\n"
+      "'16': r\n");
+  // The winning pair takes the first occurrence's place; 0x10 and 16 are the same integer key.
+  EXPECT_EQ(show(d.root()), "{\"a\": 4, \"b\": [{\"x\": 3, \"y\": 2}], 16: \"q\", \"16\": \"r\"}");
+  ASSERT_EQ(d.duplicates().size(), 3u);
+  const DuplicateKey& x = d.duplicates()[0];
+  EXPECT_EQ(x.key, "x");
+  EXPECT_EQ(x.first, (Mark{3, 6}));
+  EXPECT_EQ(x.second, (Mark{3, 18}));
+  EXPECT_EQ(x.path, (std::vector<std::string>{"b", "[0]"}));
+  EXPECT_EQ(d.duplicates()[1].second, (Mark{5, 1}));
+  EXPECT_EQ(d.duplicates()[2].key, "a");
+  EXPECT_EQ(d.duplicates()[2].first, (Mark{1, 1}));
+  EXPECT_EQ(d.duplicates()[2].second, (Mark{6, 1}));
+  EXPECT_TRUE(d.duplicates()[2].path.empty());
+}
+
+TEST(Reader, DuplicateRecordsAreBounded) {
+  // Long keys on a deep path, repeated many times: records stop, resolution does not.
+  const std::string key(1000, 'k');
+  std::string text;
+  for (int i = 0; i < 900; ++i) text += "{" + key + ": ";
+  text += "{a: 0";
+  for (int i = 1; i <= 5000; ++i) text += ", a: " + std::to_string(i);
+  text += "}" + std::string(900, '}');
+  Document d = read_string(text);
+  EXPECT_GT(d.duplicates().size(), 0u);
+  EXPECT_LT(d.duplicates().size(), 100u);
+  const Node* n = &d.root();
+  while (n->find(key)) n = n->find(key);
+  EXPECT_EQ(n->find("a")->text(), "5000");
+}
+
+TEST(Reader, LargeMappingStaysLinear) {
+  std::string text;
+  constexpr int kKeys = 100'000;
+  for (int i = 0; i < kKeys; ++i) text += "k" + std::to_string(i) + ": " + std::to_string(i) + "\n";
+  text += "k7: again\nk99999: last\n";
+  auto start = std::chrono::steady_clock::now();
+  Document d = read_string(text);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+  EXPECT_EQ(d.root().size(), std::size_t{kKeys});
+  EXPECT_EQ(d.root().find("k7")->text(), "again");
+  EXPECT_EQ(d.root().entries()[kKeys - 1].value->text(), "last");
+  EXPECT_EQ(d.duplicates().size(), 2u);
+}
+
+TEST(Reader, StreamShapes) {
+  check_table({
+      {"", "null"},
+      {"# only a comment\n\n# another\n", "null"},
+      {"%YAML 1.1\n--- a\n", "\"a\""},
+      {"a\n...\n", "\"a\""},
+      {"---\na\n---\nb\n", "<string>:3:1: expected a single document in the stream, but found"},
+      {"a: 1\n---\n", "<string>:2:1: expected a single document in the stream"},
+  });
+  EXPECT_TRUE(read_string("").root().is_null());
+  EXPECT_TRUE(read_string("---\n").root().is_null());
+}
+
+void expect_same_tree(const Node& a, const Node& b) {
+  ASSERT_EQ(a.kind(), b.kind());
+  EXPECT_EQ(a.mark(), b.mark());
+  EXPECT_EQ(a.text(), b.text());
+  ASSERT_EQ(a.size(), b.size());
+  for (std::size_t i = 0; i < a.items().size(); ++i) expect_same_tree(*a.items()[i], *b.items()[i]);
+  for (std::size_t i = 0; i < a.entries().size(); ++i) {
+    expect_same_tree(*a.entries()[i].key, *b.entries()[i].key);
+    expect_same_tree(*a.entries()[i].value, *b.entries()[i].value);
+  }
+}
+
+TEST(Reader, CrLfReadsLikeLf) {
+  std::string lf = "a: 1\nb:\n  - x\n  - 'q\n    r'\nc: |\n  line1\n  line2\nd: >\n  f1\n  f2\n";
+  std::string crlf;
+  for (char c : lf) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  Document x = read_string(lf), y = read_string(crlf);
+  expect_same_tree(x.root(), y.root());
+  EXPECT_EQ(y.root().find("c")->text(), "line1\nline2\n");
+}
+
+TEST(Reader, EncodingAndCharacterFaults) {
+  check_table({
+      {"a:\n\tb: 1\n", "<string>:2:1: "},
+      {"a: x\0y"sv, "<string>:1:5: control characters are not allowed (#x00)"},
+      {"a: ok\nb: \xff\n", "<string>:2:4: invalid leading UTF-8 octet (#xFF)"},
+      {"a: caf\xc3", "<string>:1:7: incomplete UTF-8 octet sequence"},
+      {"a: \"x",
+       "<string>:1:6: while scanning a quoted scalar at line 1, column 4: found "
+       "unexpected end of stream"},
+      {"a:\n  b: [1, 2\n", "<string>:3:1: while parsing a flow sequence at line 2, column 6"},
+  });
+  EXPECT_NE(error_of("a:\n\tb: 1\n").find("tab"), std::string::npos);
+  EXPECT_NE(error_of(std::string("a: x\0y", 6)).find("control characters"), std::string::npos);
+  Document bom = read_string(
+      "\xef\xbb\xbf"
+      "a: 1\n");
+  EXPECT_EQ(bom.root().entries()[0].key->text(), "a");
+}
+
+TEST(Reader, DeepNestingStopsAtTheLimit) {
+  constexpr std::size_t kDeep = 100'000;
+  for (auto [open, close] : {std::pair{"[", "]"}, std::pair{"{a: ", "}"}}) {
+    std::string text;
+    for (std::size_t i = 0; i < kDeep; ++i) text += open;
+    for (std::size_t i = 0; i < kDeep; ++i) text += close;
+    std::string err = error_of(text);
+    EXPECT_NE(err.find("nested deeper than the limit of 1000 levels"), std::string::npos) << err;
+    EXPECT_EQ(err.substr(0, 11), "<string>:1:");
+  }
+  std::string ok(kMaxDepth, '[');
+  ok += std::string(kMaxDepth, ']');
+  EXPECT_NO_THROW(read_string(ok));
+}
+
+TEST(Reader, BigIntegersKeepTheirText) {
+  Document d = read_string("a: 123456789012345678901234567890\nb: -0x1_0000_0000_0000_0000\n");
+  for (const char* k : {"a", "b"}) {
+    const Node* n = d.root().find(k);
+    EXPECT_EQ(n->kind(), Kind::Int);
+    EXPECT_EQ(n->int_value(), std::nullopt);
+  }
+  EXPECT_EQ(d.root().find("b")->text(), "-0x1_0000_0000_0000_0000");
+}
+
+TEST(Reader, ErrorCarriesFileMarkAndProblem) {
+  try {
+    read_string("a: 1\nb: [\n", "cfg.yaml");
+    FAIL() << "no error";
+  } catch (const YamlError& e) {
+    EXPECT_EQ(e.file(), "cfg.yaml");
+    EXPECT_EQ(e.mark(), (Mark{3, 1}));
+    EXPECT_EQ(std::string(e.what()), "cfg.yaml:3:1: " + e.problem());
+  }
+}
+
+class ReaderFiles : public testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ =
+        std::filesystem::temp_directory_path() / ("tarnwick-reader-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::filesystem::path write(const std::string& name, const std::string& text) {
+    std::filesystem::path p = dir_ / name;
+    std::ofstream(p, std::ios::binary) << text;
+    return p;
+  }
+  std::filesystem::path dir_;
+};
+
+TEST_F(ReaderFiles, ReadFile) {
+  std::filesystem::path p = write("c.yaml", "a: [1, 2]\n");
+  Document d = read_file(p);
+  EXPECT_EQ(d.name(), p.string());
+  EXPECT_EQ(show(d.root()), "{\"a\": [1, 2]}");
+  std::filesystem::path bad = write("bad.yaml", "a: [\n");
+  try {
+    read_file(bad);
+    FAIL() << "no error";
+  } catch (const YamlError& e) {
+    EXPECT_EQ(std::string(e.what()).rfind(bad.string() + ":2:1: ", 0), 0u) << e.what();
+  }
+}
+
+TEST_F(ReaderFiles, ReadFileSystemFaults) {
+  struct Case {
+    std::filesystem::path path;
+    std::errc code;
+  };
+  for (const Case& c : {Case{dir_ / "missing.yaml", std::errc::no_such_file_or_directory},
+                        Case{dir_, std::errc::is_a_directory}}) {
+    try {
+      read_file(c.path);
+      ADD_FAILURE() << "no error for " << c.path;
+    } catch (const std::filesystem::filesystem_error& e) {
+      EXPECT_EQ(e.code(), std::make_error_code(c.code));
+      EXPECT_EQ(e.path1(), c.path);
+    }
+  }
+}
+
+TEST_F(ReaderFiles, ReadStdin) {
+  std::filesystem::path p = write("in.yaml", "from: stdin\n");
+  int saved = ::dup(STDIN_FILENO);
+  FILE* f = std::fopen(p.c_str(), "rb");
+  ASSERT_NE(f, nullptr);
+  ::dup2(::fileno(f), STDIN_FILENO);
+  std::string got, err;
+  try {
+    Document d = read_stdin();
+    got = show(d.root()) + " " + d.name();
+  } catch (const std::exception& e) {
+    err = e.what();
+  }
+  ::dup2(saved, STDIN_FILENO);
+  ::close(saved);
+  std::fclose(f);
+  EXPECT_EQ(got, "{\"from\": \"stdin\"} <stdin>") << err;
+}
+
+}  // namespace
+}  // namespace tarnwick::yaml
