@@ -1,0 +1,31 @@
+// Terraform Cloud settings of the `terraform` section: the organization and the workspaces,
+// chosen by one name or by tags.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "tarnwick/core/record_frame.hpp"
+
+namespace tarnwick::core {
+
+struct TfCloudConfig : BaseModel {
+  std::optional<std::string> organization;
+  std::optional<std::string> workspace_name;
+  // Given as a list of tags; stored as the JSON text of that list (["abc", "dec"]), which is
+  // what the generator writes into the Terraform files.
+  std::optional<std::string> tags;
+
+  // Whether a raw value counts as set: not null and of non-zero length (not trimmed). A value
+  // that has no length (a number, a boolean, a date) is refused with a ValueError.
+  static bool valid_str_attribute(const yaml::Node& val, std::string_view what);
+
+  static const yaml::Node& check_required_attributes(const yaml::Node& values);
+  static std::optional<std::string> check_and_rewrite_tags(
+      std::optional<std::vector<std::string>> val);
+
+  static const Schema<TfCloudConfig>& schema();
+  friend bool operator==(const TfCloudConfig&, const TfCloudConfig&) = default;
+};
+
+}  // namespace tarnwick::core
