@@ -61,4 +61,9 @@ Document read_file(const std::filesystem::path& path);
 // Reads standard input to its end; a read fault throws std::system_error.
 Document read_stdin();
 
+// The raw text behind read_file and read_stdin, with the same errors and size limit, for callers
+// that also want to show source lines.
+std::string read_file_text(const std::filesystem::path& path);
+std::string read_stdin_text();
+
 }  // namespace tarnwick::yaml

@@ -858,7 +858,7 @@ Document read_string(std::string_view text, std::string name) {
   return Reader(text, std::move(name)).run();
 }
 
-Document read_file(const std::filesystem::path& path) {
+std::string read_file_text(const std::filesystem::path& path) {
   auto fs_error = [&](const char* what, int err) {
     throw std::filesystem::filesystem_error(what, path,
                                             std::error_code(err, std::generic_category()));
@@ -882,17 +882,22 @@ Document read_file(const std::filesystem::path& path) {
     }
     hint = static_cast<std::size_t>(st.st_size);
   }
-  std::string data = read_all(file.fd, hint, name,
-                              [&](int err) { fs_error("cannot read configuration file", err); });
-  return Reader(data, std::move(name)).run();
+  return read_all(file.fd, hint, name,
+                  [&](int err) { fs_error("cannot read configuration file", err); });
+}
+
+std::string read_stdin_text() {
+  return read_all(STDIN_FILENO, 64 * 1024, "<stdin>", [](int err) {
+    throw std::system_error(err, std::generic_category(), "cannot read standard input");
+  });
+}
+
+Document read_file(const std::filesystem::path& path) {
+  return read_string(read_file_text(path), path.string());
 }
 
 Document read_stdin() {
-  std::string name = "<stdin>";
-  std::string data = read_all(STDIN_FILENO, 64 * 1024, name, [](int err) {
-    throw std::system_error(err, std::generic_category(), "cannot read standard input");
-  });
-  return Reader(data, std::move(name)).run();
+  return read_string(read_stdin_text(), "<stdin>");
 }
 
 }  // namespace tarnwick::yaml

@@ -1,0 +1,113 @@
+// Configuration options for discovery migration: the document record and the entry points that
+// load and dump a migration document. Every record type is reachable from this header.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "tarnwick/core/globals.hpp"
+#include "tarnwick/core/record_frame.hpp"
+#include "tarnwick/core/sections/account_info.hpp"
+#include "tarnwick/core/sections/backup.hpp"
+#include "tarnwick/core/sections/corvane.hpp"
+#include "tarnwick/core/sections/scope.hpp"
+#include "tarnwick/core/sections/script_config.hpp"
+#include "tarnwick/core/sections/terraform.hpp"
+#include "tarnwick/core/sections/tf_cloud.hpp"
+#include "tarnwick/yaml/node.hpp"
+
+namespace tarnwick::core {
+
+// The whole discovery-and-migration document.
+struct DiscoveryConfiguration : ModeIdConfig {
+  TerraformConfig terraform;
+  std::optional<CorvaneConfig> corvane;
+  std::vector<AccountInfo> account_info;
+  AlertConfig alert;
+  ScriptConfig config;
+  CleanupConfig cleanup;
+  SwitchTrafficConfig switch_traffic;
+  std::optional<BackupConfig> aws;
+  // Empty (nullopt) when the document has no `tgw` key: reads as empty and dumps as {}. A
+  // document that gives the key holds a TGWConfig (a null section is rejected).
+  std::optional<TGWConfig> tgw;
+
+  // The controller section is required unless the tool only discovers.
+  static std::optional<CorvaneConfig> check_field_for_none(
+      std::optional<CorvaneConfig> val, const Values<DiscoveryConfiguration>& values,
+      const FieldInfo& field);
+  // Relates the script switches to every VPC of every account.
+  static ScriptConfig check_config(ScriptConfig val, const Values<DiscoveryConfiguration>& values);
+  // Deleting peerings needs gateway naming.
+  static CleanupConfig check_cleanup(CleanupConfig val,
+                                     const Values<DiscoveryConfiguration>& values);
+  // A `tgw` key must carry settings.
+  static std::optional<TGWConfig> check_tgw_for_none(std::optional<TGWConfig> val,
+                                                     const Values<DiscoveryConfiguration>& values);
+
+  // Whether `ip` lies inside one of `prefixes` (a network equal to one counts).
+  static bool isExpectedVpcPrefix(const IPv4Network& ip, const CIDRList& prefixes);
+  // The same for CIDR text; text that is no network (host bits set included) throws
+  // std::invalid_argument.
+  static bool isExpectedVpcPrefix(std::string_view ip, const CIDRList& prefixes);
+
+  static const Schema<DiscoveryConfiguration>& schema();
+  friend bool operator==(const DiscoveryConfiguration&, const DiscoveryConfiguration&) = default;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Entry points.
+
+// The exit request of a failed load: the error report has been printed on standard output;
+// the caller ends the run with status(). cause() is the validation error.
+class SystemExit : public std::exception {
+ public:
+  SystemExit(int status, ValidationError cause);
+  int status() const { return status_; }
+  const ValidationError& cause() const { return cause_; }
+  const char* what() const noexcept override { return what_.c_str(); }
+
+ private:
+  int status_;
+  ValidationError cause_;
+  std::string what_;
+};
+
+// A value of the wrong kind handed to an entry point.
+class TypeError : public std::invalid_argument {
+ public:
+  using std::invalid_argument::invalid_argument;
+};
+
+// Reads the YAML file and loads it with load_from_dict. A missing or unreadable file throws
+// std::filesystem::filesystem_error; a YAML fault throws yaml::YamlError; neither is printed.
+DiscoveryConfiguration load_from_yaml(const std::filesystem::path& yml_path,
+                                      bool discovery_only = false);
+
+// Sets the process-wide mode, builds the document, and returns it. A failed validation prints
+// the error JSON and a newline on standard output, then throws SystemExit(1). A config_dict that
+// is not a mapping throws TypeError (nothing printed, mode untouched).
+DiscoveryConfiguration load_from_dict(const yaml::Node& config_dict, bool discovery_only = false);
+DiscoveryConfiguration load_from_dict(const nlohmann::ordered_json& config_dict,
+                                      bool discovery_only = false);
+
+// The non-printing form: the document, or ValidationError. Sets the process-wide mode as a load
+// does; TypeError for a config_dict that is not a mapping.
+DiscoveryConfiguration build_document(const yaml::Node& config_dict, bool discovery_only = false);
+
+// Every field of every record in field order, defaults and nulls included, addresses and
+// networks as text, an absent `tgw` as {}, tf_cloud.tags as its text.
+nlohmann::ordered_json dump_to_dict(const DiscoveryConfiguration& config);
+
+// Reserved: writes nothing and reads nothing.
+void dump_to_yaml(const DiscoveryConfiguration& config, const std::filesystem::path& dest);
+
+// A parsed JSON value as a node tree (no source positions).
+yaml::Document document_from_json(const nlohmann::ordered_json& value);
+
+}  // namespace tarnwick::core

@@ -1,0 +1,179 @@
+// The entry points: what a load prints, what it throws, and the mode it leaves behind.
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "tarnwick/core/config_vpc_migration.hpp"
+#include "tarnwick/yaml/reader.hpp"
+
+namespace tarnwick::core {
+namespace {
+
+namespace fs = std::filesystem;
+using J = nlohmann::ordered_json;
+
+const char* kValid = R"(
+terraform: {terraform_output: /out, terraform_version: '1', corvane_provider: '2', aws_provider: '3',
+            tf_cloud: {organization: org, tags: [abc, dec]}}
+corvane: {controller_ip: 10.0.0.1, controller_account: '111'}
+account_info:
+  - account_id: '123'
+    regions:
+      - {region: us-east-1, vpcs: [{vpc_id: vpc-1, crvn_cidr: 10.1.0.0/24, spoke_gw_name: s, transit_gw_name: t}]}
+)";
+
+// Three independent faults, in three sections.
+const char* kThreeFaults = R"(
+terraform: {terraform_output: /out, terraform_version: '1', corvane_provider: '2', aws_provider: '3',
+            enable_s3_backend: perhaps}
+corvane: {controller_ip: 10.0.0.1, controller_account: '111'}
+account_info:
+  - {account_id: '123', regions: [{region: us-east-9, vpcs: []}]}
+tgw:
+)";
+
+class TempFile {
+ public:
+  explicit TempFile(std::string_view text)
+      : path_(fs::temp_directory_path() /
+              ("tarnwick-loading-" +
+               std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+               std::to_string(counter_++) + ".yaml")) {
+    std::ofstream(path_) << text;
+  }
+  ~TempFile() { fs::remove(path_); }
+  const fs::path& path() const { return path_; }
+
+ private:
+  static inline int counter_ = 0;
+  fs::path path_;
+};
+
+TEST(Loading, ValidDocumentLoadsSilently) {
+  TempFile file(kValid);
+  ::testing::internal::CaptureStdout();
+  DiscoveryConfiguration c = load_from_yaml(file.path());
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(c.account_info.at(0).regions.at(0).vpcs.at(0).vpc_id, "vpc-1");
+  EXPECT_EQ(c.terraform.tf_cloud->tags, R"(["abc", "dec"])");
+}
+
+TEST(Loading, FailedLoadPrintsEveryFaultThenRequestsExit) {
+  TempFile file(kThreeFaults);
+  ::testing::internal::CaptureStdout();
+  try {
+    load_from_yaml(file.path());
+    ADD_FAILURE() << "expected SystemExit";
+  } catch (const SystemExit& e) {
+    const std::string out = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(e.status(), 1);
+    ASSERT_EQ(e.cause().errors().size(), 3u);
+    EXPECT_EQ(out, e.cause().json() + "\n");
+    const J printed = J::parse(out);
+    EXPECT_EQ(printed[0]["loc"], J::parse(R"(["terraform", "enable_s3_backend"])"));
+    EXPECT_EQ(printed[1]["loc"], J::parse(R"(["account_info", 0, "regions", 0, "region"])"));
+    EXPECT_EQ(printed[2]["loc"], J::parse(R"(["tgw"])"));
+    EXPECT_EQ(printed[2]["line"], 7);
+  }
+}
+
+TEST(Loading, NonMappingIsATypeErrorThatLeavesTheModeAlone) {
+  BaseModel::set_discovery_only(true);
+  for (const char* text : {"", "# only a comment\n", "- a\n- b\n", "just text\n", "42\n"}) {
+    yaml::Document doc = yaml::read_string(text);
+    ::testing::internal::CaptureStdout();
+    try {
+      load_from_dict(doc.root(), false);
+      ADD_FAILURE() << "expected TypeError for " << text;
+    } catch (const TypeError& e) {
+      EXPECT_NE(std::string(e.what()).find("config_dict"), std::string::npos);
+      EXPECT_NE(std::string(e.what()).find("a mapping"), std::string::npos);
+    }
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+  }
+  EXPECT_TRUE(BaseModel::discovery_only());
+  EXPECT_THROW(load_from_dict(J::parse("[1, 2]")), TypeError);
+}
+
+TEST(Loading, EveryLoadSetsTheModeAndKeepsIt) {
+  yaml::Document doc = yaml::read_string(kValid);
+  load_from_dict(doc.root(), true);
+  EXPECT_TRUE(BaseModel::discovery_only());
+  load_from_dict(doc.root());
+  EXPECT_FALSE(BaseModel::discovery_only());
+}
+
+TEST(Loading, FileAndYamlFaultsPassUnprinted) {
+  ::testing::internal::CaptureStdout();
+  EXPECT_THROW(load_from_yaml("/nonexistent/tarnwick.yaml"), fs::filesystem_error);
+  EXPECT_THROW(load_from_yaml(fs::temp_directory_path()), fs::filesystem_error);
+  TempFile two("a: 1\n---\nb: 2\n");
+  EXPECT_THROW(load_from_yaml(two.path()), yaml::YamlError);
+  TempFile bad("a: 'unterminated\n");
+  EXPECT_THROW(load_from_yaml(bad.path()), yaml::YamlError);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+}
+
+TEST(Loading, JsonAndYamlInputsGiveTheSameRecord) {
+  yaml::Document doc = yaml::read_string(kValid);
+  const J json = J::parse(R"({
+    "terraform": {"terraform_output": "/out", "terraform_version": "1", "corvane_provider": "2",
+                  "aws_provider": "3", "tf_cloud": {"organization": "org", "tags": ["abc", "dec"]}},
+    "corvane": {"controller_ip": "10.0.0.1", "controller_account": "111"},
+    "account_info": [{"account_id": "123", "regions": [{"region": "us-east-1", "vpcs": [
+      {"vpc_id": "vpc-1", "crvn_cidr": "10.1.0.0/24", "spoke_gw_name": "s",
+       "transit_gw_name": "t"}]}]}]})");
+  EXPECT_EQ(load_from_dict(doc.root()), load_from_dict(json));
+}
+
+TEST(Dumping, EveryFieldInOrderWithTextForAddresses) {
+  yaml::Document doc = yaml::read_string(kValid);
+  const J d = dump_to_dict(load_from_dict(doc.root()));
+  std::vector<std::string> keys;
+  for (const auto& [k, v] : d.items()) keys.push_back(k);
+  EXPECT_EQ(keys, (std::vector<std::string>{"id", "label", "terraform", "corvane", "account_info",
+                                            "alert", "config", "cleanup", "switch_traffic", "aws",
+                                            "tgw"}));
+  EXPECT_EQ(d["tgw"], J::object());
+  EXPECT_EQ(d["aws"], nullptr);
+  EXPECT_EQ(d["corvane"]["controller_ip"], "10.0.0.1");
+  EXPECT_EQ(d["terraform"]["tf_cloud"]["tags"], R"(["abc", "dec"])");
+  EXPECT_EQ(d["alert"]["expect_dest_cidrs"], J::parse(R"(["0.0.0.0/0"])"));
+  EXPECT_EQ(d["account_info"][0]["regions"][0]["vpcs"][0]["retain_peering_cidrs"],
+            J::parse(R"(["0.0.0.0/0"])"));
+}
+
+TEST(Dumping, ADumpIsNotALoadableDocument) {
+  // A dump holds every default, and some defaults are not valid input: a null id, a
+  // tf_cloud with both workspace keys, an ENV access section listing its other keys, and the
+  // absent `tgw` written as {}, which reads as a section missing its keys.
+  yaml::Document doc = yaml::read_string(kValid);
+  yaml::Document again = document_from_json(dump_to_dict(load_from_dict(doc.root())));
+  try {
+    build_document(again.root(), false);
+    ADD_FAILURE() << "expected a validation error";
+  } catch (const ValidationError& e) {
+    std::vector<std::string> locs;
+    for (const auto& d : e.errors()) locs.push_back(loc_text(d.loc));
+    EXPECT_EQ(locs, (std::vector<std::string>{"id", "terraform.tf_cloud.__root__",
+                                              "corvane.tf_controller_access.__root__",
+                                              "tgw.tgw_account", "tgw.tgw_role"}));
+    EXPECT_EQ(e.errors()[1].msg, "Either workspace_name or tags is allowed");
+  }
+}
+
+TEST(Dumping, DumpToYamlTouchesNothing) {
+  yaml::Document doc = yaml::read_string(kValid);
+  DiscoveryConfiguration c = load_from_dict(doc.root());
+  TempFile existing("keep me\n");
+  dump_to_yaml(c, existing.path());
+  std::ifstream in(existing.path());
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep me\n");
+  const fs::path absent = existing.path().string() + ".absent";
+  dump_to_yaml(c, absent);
+  EXPECT_FALSE(fs::exists(absent));
+}
+
+}  // namespace
+}  // namespace tarnwick::core

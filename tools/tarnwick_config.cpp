@@ -1,0 +1,244 @@
+// tarnwick-config: checks and dumps tarnwick migration documents.
+//
+// Exit status: 0 valid; 1 the document has faults (reported on standard output as JSON, or on
+// standard error as text); 2 anything else (usage, unreadable file, malformed YAML, a document
+// that is not a mapping), reported as one line on standard error.
+#include <unistd.h>
+
+#include <cstdlib>
+#include <exception>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+
+#include "tarnwick/core/config_vpc_migration.hpp"
+#include "tarnwick/yaml/reader.hpp"
+
+#ifndef TARNWICK_VERSION
+#define TARNWICK_VERSION "0.0.0"
+#endif
+
+namespace core = tarnwick::core;
+namespace yaml = tarnwick::yaml;
+
+namespace {
+
+constexpr const char* kProgram = "tarnwick-config";
+
+struct Options {
+  std::string file;
+  bool discovery_only = false;
+  bool strict = false;
+  std::string format = "json";
+};
+
+// A failure outside validation: one line on standard error, exit status 2.
+struct Fatal {
+  std::string message;
+};
+
+bool colour_on_stderr() {
+  return ::isatty(STDERR_FILENO) == 1 && std::getenv("NO_COLOR") == nullptr;
+}
+
+// The document's text and its name in messages ("-" reads standard input).
+struct Source {
+  std::string name;
+  std::string text;
+};
+
+Source read_source(const std::string& file) {
+  if (file == "-") return {"<stdin>", yaml::read_stdin_text()};
+  return {file, yaml::read_file_text(file)};
+}
+
+// The text of one source line (1-based), without its line end.
+std::string source_line(const std::string& text, std::uint32_t line) {
+  std::size_t start = 0;
+  for (std::uint32_t l = 1; l < line; ++l) {
+    start = text.find('\n', start);
+    if (start == std::string::npos) return {};
+    ++start;
+  }
+  std::size_t end = text.find('\n', start);
+  std::string out = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+  if (!out.empty() && out.back() == '\r') out.pop_back();
+  return out;
+}
+
+void warn_duplicates(const Source& src, const yaml::Document& doc) {
+  for (const yaml::DuplicateKey& d : doc.duplicates()) {
+    std::cerr << src.name << ":" << d.second.line << ":" << d.second.column
+              << ": warning: duplicate key '" << d.key << "' (first at line " << d.first.line
+              << ", column " << d.first.column << "); the later value wins\n";
+  }
+}
+
+core::ErrorDetail duplicate_error(const yaml::DuplicateKey& d) {
+  core::ErrorDetail e;
+  for (const std::string& part : d.path) {
+    // Sequence items are named "[i]" in duplicate paths; locations carry them as indices.
+    if (part.size() > 2 && part.front() == '[' && part.back() == ']') {
+      e.loc.emplace_back(static_cast<std::int64_t>(std::stoll(part.substr(1, part.size() - 2))));
+    } else {
+      e.loc.emplace_back(part);
+    }
+  }
+  e.loc.emplace_back(d.key);
+  e.msg = "duplicate key '" + d.key + "' (first at line " + std::to_string(d.first.line) +
+          "); the later value overrides the earlier one";
+  e.type = "value_error.duplicate_key";
+  e.mark = d.second;
+  return e;
+}
+
+void print_text_report(const Source& src, const core::ValidationError& error) {
+  const bool colour = colour_on_stderr();
+  const char* red = colour ? "\033[1;31m" : "";
+  const char* green = colour ? "\033[1;32m" : "";
+  const char* bold = colour ? "\033[1m" : "";
+  const char* reset = colour ? "\033[0m" : "";
+  for (const core::ErrorDetail& e : error.errors()) {
+    std::cerr << bold << src.name;
+    if (e.mark.known()) std::cerr << ":" << e.mark.line << ":" << e.mark.column;
+    std::cerr << ":" << reset << " " << red << "error:" << reset << " " << bold
+              << core::loc_text(e.loc) << ":" << reset << " " << e.msg << "\n";
+    if (!e.mark.known()) continue;
+    const std::string line = source_line(src.text, e.mark.line);
+    std::string caret;
+    std::size_t chars = 0;
+    for (char c : line) {
+      if (chars + 1 >= e.mark.column) break;
+      if ((static_cast<unsigned char>(c) & 0xC0) == 0x80) continue;  // inside a character
+      caret += c == '\t' ? '\t' : ' ';
+      ++chars;
+    }
+    std::cerr << "  " << line << "\n  " << caret << green << "^" << reset << "\n";
+  }
+}
+
+std::string summary(const core::DiscoveryConfiguration& config) {
+  std::size_t regions = 0, vpcs = 0;
+  for (const auto& account : config.account_info) {
+    regions += account.regions.size();
+    for (const auto& region : account.regions) vpcs += region.vpcs.size();
+  }
+  auto plural = [](std::size_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+  };
+  return plural(config.account_info.size(), "account", "accounts") + ", " +
+         plural(regions, "region", "regions") + ", " + plural(vpcs, "VPC", "VPCs");
+}
+
+// Loads the document; on success returns the record, on a fault reports it and returns nullopt.
+std::optional<core::DiscoveryConfiguration> load(const Options& opt, const Source& src,
+                                                 bool text_report) {
+  yaml::Document doc;
+  try {
+    doc = yaml::read_string(src.text, src.name);
+  } catch (const yaml::YamlError& e) {
+    throw Fatal{e.what()};
+  }
+  warn_duplicates(src, doc);
+
+  std::vector<core::ErrorDetail> errors;
+  std::optional<core::DiscoveryConfiguration> config;
+  try {
+    config = core::build_document(doc.root(), opt.discovery_only);
+  } catch (const core::TypeError& e) {
+    throw Fatal{src.name + ": " + e.what()};
+  } catch (const core::ValidationError& e) {
+    errors = e.errors();
+  }
+  if (opt.strict) {
+    for (const auto& d : doc.duplicates()) errors.push_back(duplicate_error(d));
+  }
+  if (errors.empty()) return config;
+
+  core::ValidationError report(std::string(core::DiscoveryConfiguration::schema().name()),
+                               std::move(errors));
+  if (text_report) {
+    print_text_report(src, report);
+  } else {
+    std::cout << report.json() << '\n' << std::flush;
+  }
+  return std::nullopt;
+}
+
+int run_check(const Options& opt) {
+  Source src = read_source(opt.file);
+  auto config = load(opt, src, opt.format == "text");
+  if (!config) return 1;
+  std::cerr << src.name << ": valid (" << summary(*config) << ")\n";
+  return 0;
+}
+
+int run_dump(const Options& opt) {
+  Source src = read_source(opt.file);
+  auto config = load(opt, src, false);
+  if (!config) return 1;
+  std::cout << core::dump_to_dict(*config).dump(2, ' ', false,
+                                                nlohmann::ordered_json::error_handler_t::replace)
+            << '\n';
+  return 0;
+}
+
+void add_common(CLI::App* cmd, Options& opt) {
+  cmd->add_option("FILE", opt.file, "the migration document ('-' reads standard input)")
+      ->required();
+  cmd->add_flag("--discovery-only", opt.discovery_only,
+                "relax the rules that only matter for a migration");
+  cmd->add_flag("--strict", opt.strict,
+                "report a key written twice in one mapping as an error (exit status 1)");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{
+      "Checks and dumps tarnwick VPC migration documents.\n\n"
+      "Exit status: 0 valid; 1 the document has faults; 2 usage, file or YAML errors."};
+  app.name(kProgram);
+  app.set_version_flag("--version", std::string(kProgram) + " " + TARNWICK_VERSION);
+  app.require_subcommand(1);
+
+  Options opt;
+  CLI::App* check = app.add_subcommand(
+      "check",
+      "Validate a document. Valid: a summary on standard error, exit 0. Faults: every fault as "
+      "a JSON array on standard output (--format json) or as FILE:LINE:COLUMN blocks on "
+      "standard error (--format text), exit 1.");
+  add_common(check, opt);
+  check->add_option("--format", opt.format, "how faults are reported: json (default) or text")
+      ->check(CLI::IsMember({"json", "text"}));
+  CLI::App* dump = app.add_subcommand(
+      "dump",
+      "Validate a document and print every field of every record as JSON on standard output "
+      "(defaults included). Faults are reported as by check --format json.");
+  add_common(dump, opt);
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    if (e.get_exit_code() == 0) return app.exit(e);  // --help, --version
+    std::cerr << kProgram << ": error: " << e.what() << " (see " << kProgram << " --help)\n";
+    return 2;
+  }
+
+  try {
+    if (check->parsed()) return run_check(opt);
+    return run_dump(opt);
+  } catch (const Fatal& f) {
+    std::cerr << kProgram << ": error: " << f.message << "\n";
+  } catch (const std::filesystem::filesystem_error& e) {
+    std::cerr << kProgram << ": error: cannot read " << e.path1().string() << ": "
+              << e.code().message() << "\n";
+  } catch (const std::exception& e) {
+    std::cerr << kProgram << ": error: " << e.what() << "\n";
+  }
+  return 2;
+}
