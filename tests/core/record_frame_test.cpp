@@ -290,6 +290,8 @@ struct Scalars : BaseModel {
   }
 };
 
+void PrintTo(const Conversion& c, std::ostream* os) { *os << c.yaml; }
+
 class ConversionTest : public ::testing::TestWithParam<Conversion> {};
 
 TEST_P(ConversionTest, StoresOrRejects) {

@@ -127,6 +127,8 @@ struct FatalCase {
   const char* says;
 };
 
+void PrintTo(const FatalCase& f, std::ostream* os) { *os << f.args; }
+
 class CliFatal : public ::testing::TestWithParam<FatalCase> {};
 
 TEST_P(CliFatal, OneLineOnStandardErrorAndStatus2) {

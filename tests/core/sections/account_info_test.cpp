@@ -79,6 +79,10 @@ struct EncryptCase {
   Errors expected;
 };
 
+void PrintTo(const EncryptCase& c, std::ostream* os) {
+  *os << c.vpc << (c.discovery_only ? " (discovery-only)" : "");
+}
+
 class EncryptKeyTest : public ::testing::TestWithParam<EncryptCase> {};
 
 TEST_P(EncryptKeyTest, NeedsEncryptionOn) {
