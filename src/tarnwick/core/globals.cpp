@@ -13,7 +13,10 @@ std::string Globals::mode_ids_text() {
   std::string out = "[";
   for (std::size_t i = 0; i < VPC_MIGRATION_ModeIds.size(); ++i) {
     if (i != 0) out += ", ";
-    out += "'" + std::string(VPC_MIGRATION_ModeIds[i]) + "'";
+    // Appended piecewise: GCC 12 at -O2 warns falsely (-Wrestrict) on "'" + std::string(...).
+    out += '\'';
+    out += VPC_MIGRATION_ModeIds[i];
+    out += '\'';
   }
   return out + "]";
 }
