@@ -146,7 +146,11 @@ std::string python_float_repr(double value) {
   }
   if (exponent < -4 || exponent >= 16) {
     std::string mantissa = digits.substr(0, 1);
-    if (digits.size() > 1) mantissa += "." + digits.substr(1);
+    if (digits.size() > 1) {
+      // Appended piecewise: GCC 12 at -O2 warns falsely (-Wrestrict) on "." + std::string.
+      mantissa += '.';
+      mantissa.append(digits, 1);
+    }
     char ebuf[16];
     std::snprintf(ebuf, sizeof ebuf, "e%c%02d", exponent < 0 ? '-' : '+', std::abs(exponent));
     return sign + mantissa + ebuf;
