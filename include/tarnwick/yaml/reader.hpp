@@ -22,6 +22,10 @@ inline constexpr std::size_t kMaxScalarBytes = std::size_t{256} << 20;  // 256 M
 // the nodes read so far), so time and memory never follow the expansion.
 inline constexpr std::size_t kMinExpansionBudget = 1'000'000;
 inline constexpr std::size_t kExpansionFactor = 10;
+// The same for text: every alias of a long scalar is a full copy for whoever reads the tree, so
+// the text that aliases stand for may not exceed max(kMinAliasedTextBytes, kExpansionFactor *
+// the document's bytes).
+inline constexpr std::size_t kMinAliasedTextBytes = std::size_t{16} << 20;
 // Duplicate-key records (key and path texts) are kept up to this many bytes; later repeats are
 // still resolved, just not recorded. Deep nesting times many repeats would otherwise cost memory
 // far beyond the input's size.

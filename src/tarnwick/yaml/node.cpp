@@ -1,5 +1,6 @@
 #include "tarnwick/yaml/node.hpp"
 
+#include <algorithm>
 #include <cassert>
 #include <charconv>
 #include <cmath>
@@ -79,20 +80,20 @@ double Node::float_value() const {
 }
 
 std::span<const Node* const> Node::items() const {
-  return items_;
+  if (kind_ != Kind::Seq) return {};
+  return {children_.items, size_};
 }
 std::span<const Entry> Node::entries() const {
-  return entries_;
+  if (kind_ != Kind::Map) return {};
+  return {children_.entries, size_};
 }
 
 std::size_t Node::size() const {
-  if (kind_ == Kind::Seq) return items_.size();
-  if (kind_ == Kind::Map) return entries_.size();
-  return 0;
+  return (kind_ == Kind::Seq || kind_ == Kind::Map) ? size_ : 0;
 }
 
 const Node* Node::find(std::string_view key) const {
-  for (const Entry& e : entries_) {
+  for (const Entry& e : entries()) {
     if (e.key->kind_ == Kind::Str && e.key->text_ == key) return e.value;
   }
   return nullptr;
@@ -103,7 +104,14 @@ Document::Document() {
 }
 
 Node* Document::add(Kind kind, Tag tag, Mark mark) {
-  Node& n = nodes_.emplace_back();
+  if (block_used_ == block_size_) {
+    // Blocks grow with the document, so small documents stay small and large ones take few.
+    block_size_ = block_size_ == 0 ? 64 : std::min<std::size_t>(block_size_ * 2, 16384);
+    node_blocks_.push_back(std::make_unique<Node[]>(block_size_));
+    block_used_ = 0;
+  }
+  Node& n = node_blocks_.back()[block_used_++];
+  ++node_count_;
   n.kind_ = kind;
   n.tag_ = tag;
   n.mark_ = mark;
@@ -187,30 +195,84 @@ void Document::set_tag(Node* node, Tag tag) {
   node->tag_ = tag;
 }
 
+void* Document::allocate(std::size_t bytes) {
+  bytes = (bytes + 7) & ~std::size_t{7};
+  if (bytes > arena_left_) {
+    constexpr std::size_t kBlock = 64 * 1024;
+    // Large arrays get a block of their own, so the current block's rest is not wasted.
+    if (bytes > kBlock / 4) {
+      arena_blocks_.push_back(std::make_unique<std::byte[]>(bytes));
+      return arena_blocks_.back().get();
+    }
+    arena_blocks_.push_back(std::make_unique<std::byte[]>(kBlock));
+    arena_next_ = arena_blocks_.back().get();
+    arena_left_ = kBlock;
+  }
+  void* p = arena_next_;
+  arena_next_ += bytes;
+  arena_left_ -= bytes;
+  return p;
+}
+
+void Document::grow(Node* node, std::size_t capacity) {
+  if (capacity <= node->capacity_) return;
+  assert(capacity <= UINT32_MAX);
+  if (node->kind_ == Kind::Seq) {
+    auto* items = static_cast<const Node**>(allocate(capacity * sizeof(const Node*)));
+    std::copy_n(node->children_.items, node->size_, items);
+    node->children_.items = items;
+  } else {
+    auto* entries = static_cast<Entry*>(allocate(capacity * sizeof(Entry)));
+    std::copy_n(node->children_.entries, node->size_, entries);
+    node->children_.entries = entries;
+  }
+  // The old array stays in the arena until the document goes; appending doubles, so at most
+  // as much again is left behind.
+  node->capacity_ = static_cast<std::uint32_t>(capacity);
+}
+
 void Document::append(Node* seq, const Node* item) {
   assert(seq->kind_ == Kind::Seq);
-  seq->items_.push_back(item);
+  if (seq->size_ == seq->capacity_) grow(seq, std::max<std::size_t>(4, seq->capacity_ * 2ULL));
+  seq->children_.items[seq->size_++] = item;
 }
 
 void Document::append_entry(Node* map, const Node* key, const Node* value) {
   assert(map->kind_ == Kind::Map);
-  map->entries_.push_back(Entry{key, value});
+  if (map->size_ == map->capacity_) grow(map, std::max<std::size_t>(4, map->capacity_ * 2ULL));
+  map->children_.entries[map->size_++] = Entry{key, value};
 }
 
 void Document::set(Node* map, std::string key, const Node* value) {
   assert(map->kind_ == Kind::Map);
-  for (Entry& e : map->entries_) {
+  for (std::uint32_t i = 0; i < map->size_; ++i) {
+    Entry& e = map->children_.entries[i];
     if (e.key->kind_ == Kind::Str && e.key->text_ == key) {
       e.value = value;
       return;
     }
   }
-  map->entries_.push_back(Entry{make_str(std::move(key)), value});
+  append_entry(map, make_str(std::move(key)), value);
 }
 
 void Document::reserve(Node* node, std::size_t n) {
-  if (node->kind_ == Kind::Seq) node->items_.reserve(n);
-  if (node->kind_ == Kind::Map) node->entries_.reserve(n);
+  if (node->kind_ == Kind::Seq || node->kind_ == Kind::Map) grow(node, n);
+}
+
+void Document::set_items(Node* seq, std::span<const Node* const> items) {
+  assert(seq->kind_ == Kind::Seq && seq->size_ == 0);
+  if (items.empty()) return;
+  grow(seq, items.size());
+  std::copy(items.begin(), items.end(), seq->children_.items);
+  seq->size_ = static_cast<std::uint32_t>(items.size());
+}
+
+void Document::set_entries(Node* map, std::span<const Entry> entries) {
+  assert(map->kind_ == Kind::Map && map->size_ == 0);
+  if (entries.empty()) return;
+  grow(map, entries.size());
+  std::copy(entries.begin(), entries.end(), map->children_.entries);
+  map->size_ = static_cast<std::uint32_t>(entries.size());
 }
 
 }  // namespace tarnwick::yaml

@@ -252,6 +252,8 @@ class Reader {
     std::size_t expanded;  // nodes in the tree the anchored node stands for
     Mark mark;
     bool complete;  // false while the anchored collection is still open
+    // Scalar text in the tree it stands for.
+    std::size_t text_bytes = 0;
   };
 
   struct Frame {
@@ -265,6 +267,8 @@ class Reader {
     Mark key_mark;
     bool key_is_merge = false;
     bool merge_seq = false;  // sequence written as the value of a merge key
+    // Scalar text of its children so far, aliases expanded.
+    std::size_t text_bytes = 0;
   };
 
   struct OwnEntry {
@@ -305,6 +309,10 @@ class Reader {
   void finish_seq(const Frame& f);
   void finish_map(const Frame& f);
   void charge(std::size_t amount, Mark mark);
+  void charge_text(std::size_t bytes, Mark mark);
+  void note_text(std::size_t bytes) {
+    if (!frames_.empty()) frames_.back().text_bytes = sat_add(frames_.back().text_bytes, bytes);
+  }
   void record_duplicate(const std::string& key, Mark first, Mark second);
 
   std::string_view input_;
@@ -318,11 +326,13 @@ class Reader {
   std::vector<const Node*> merges_;  // merge sources of open mappings, in merge order
   std::unordered_map<std::string, Anchor, StringHash, std::equal_to<>> anchors_;
   std::size_t expanded_total_ = 0;
+  std::size_t aliased_text_ = 0;  // text bytes repeated by aliases, against the text budget
   std::vector<DuplicateKey> duplicates_;
   std::size_t duplicate_bytes_ = 0;  // what duplicates_ holds, against kMaxDuplicateRecordBytes
   // Reused by finish_map: first own-key position per entry, and an open-addressing index.
   std::vector<Mark> own_marks_;
   std::vector<std::size_t> index_;
+  std::vector<Entry> map_out_;  // the closing mapping's entries, before they go to the arena
 };
 
 Document Reader::run() {
@@ -446,6 +456,20 @@ void Reader::charge(std::size_t amount, Mark mark) {
   }
 }
 
+// Aliases share text, but whatever copies values (records, messages) copies it once per use, so
+// the text that aliases repeat is held to a multiple of the document's size too.
+void Reader::charge_text(std::size_t bytes, Mark mark) {
+  aliased_text_ = sat_add(aliased_text_, bytes);
+  std::size_t limit = std::max(kMinAliasedTextBytes, sat_mul(kExpansionFactor, input_.size()));
+  if (aliased_text_ > limit) {
+    fail("document expands through aliases to more than " + std::to_string(limit) +
+             " bytes of text (limit: max(" + std::to_string(kMinAliasedTextBytes) + ", " +
+             std::to_string(kExpansionFactor) + " x the " + std::to_string(input_.size()) +
+             " bytes of the document))",
+         mark);
+  }
+}
+
 Reader::Anchor* Reader::define_anchor(const yaml_char_t* name, const Node* node, Mark mark,
                                       bool complete) {
   auto [it, inserted] =
@@ -530,7 +554,8 @@ void Reader::on_scalar(const yaml_event_t& e) {
   }
   Node* n = make_scalar(r, text, plain, mark);
   charge(1, mark);
-  if (s.anchor) define_anchor(s.anchor, n, mark, true);
+  if (s.anchor) define_anchor(s.anchor, n, mark, true)->text_bytes = text.size();
+  note_text(text.size());
   add_child(n, 1, mark, false);
 }
 
@@ -545,6 +570,8 @@ void Reader::on_alias(const yaml_event_t& e) {
              at(a.mark) + ", which encloses it: recursive structures are not allowed",
          mark);
   }
+  charge_text(a.text_bytes, mark);
+  note_text(a.text_bytes);
   add_child(a.node, a.expanded, mark, true);
 }
 
@@ -607,7 +634,9 @@ void Reader::on_end() {
   if (f.anchor) {
     f.anchor->complete = true;
     f.anchor->expanded = f.expanded;
+    f.anchor->text_bytes = f.text_bytes;
   }
+  note_text(f.text_bytes);
   add_child(f.node, f.expanded, f.node->mark(), false);
 }
 
@@ -703,8 +732,7 @@ void Reader::finish_seq(const Frame& f) {
       }
     }
   }
-  doc_.reserve(f.node, items.size());
-  for (const Node* item : items) doc_.append(f.node, item);
+  doc_.set_items(f.node, items);
   items_.resize(f.begin);
 }
 
@@ -718,7 +746,8 @@ void Reader::finish_map(const Frame& f) {
   std::size_t total = own.size();
   for (const Node* s : sources) total += s->size();
 
-  std::vector<Entry>& out = doc_.entries_of(f.node);
+  std::vector<Entry>& out = map_out_;
+  out.clear();
   out.reserve(total);
   own_marks_.clear();
   // Small mappings are searched directly; larger ones through an index, so that a mapping of
@@ -772,6 +801,7 @@ void Reader::finish_map(const Frame& f) {
     for (const Entry& e : s->entries()) place(e, Mark{});
   }
   for (const OwnEntry& e : own) place(Entry{e.key, e.value}, e.key_mark);
+  doc_.set_entries(f.node, out);
   entries_.resize(f.begin);
   merges_.resize(f.merge_begin);
 }
