@@ -1,0 +1,300 @@
+// tarnwick-bench: whole-file figures for the load path, each compared with the bare libyaml
+// event scan of the same bytes (the floor).
+//
+//   tarnwick-bench table NAME=FILE...       scan, tree, load, dump, peak RSS of `check`, ratios
+//   tarnwick-bench linear FILE_V FILE_2V    load time and peak RSS as the VPC count doubles
+//   tarnwick-bench startup FILE             `check FILE` against a process that only exits
+//   tarnwick-bench gbench FILE [--benchmark_...]   the same stages under Google Benchmark
+//
+// Times are the minimum over repetitions (the machine is shared; the minimum is the run least
+// disturbed). TARNWICK_BENCH_REPS overrides the repetition count.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <yaml.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "tarnwick/core/config_vpc_migration.hpp"
+#include "tarnwick/yaml/reader.hpp"
+
+namespace core = tarnwick::core;
+namespace yaml = tarnwick::yaml;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path);
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+// The floor: libyaml's event parser over the bytes, every event dropped at once.
+std::size_t scan(const std::string& text) {
+  yaml_parser_t parser;
+  if (!yaml_parser_initialize(&parser)) throw std::bad_alloc();
+  yaml_parser_set_input_string(&parser, reinterpret_cast<const unsigned char*>(text.data()),
+                               text.size());
+  std::size_t events = 0;
+  for (bool done = false; !done;) {
+    yaml_event_t e;
+    if (!yaml_parser_parse(&parser, &e)) {
+      yaml_parser_delete(&parser);
+      throw std::runtime_error("scan failed");
+    }
+    done = e.type == YAML_STREAM_END_EVENT;
+    yaml_event_delete(&e);
+    ++events;
+  }
+  yaml_parser_delete(&parser);
+  return events;
+}
+
+std::size_t tree(const std::string& text) {
+  yaml::Document doc = yaml::read_string(text, "bench.yaml");
+  return doc.node_count();
+}
+
+std::size_t load(const std::string& text) {
+  yaml::Document doc = yaml::read_string(text, "bench.yaml");
+  core::DiscoveryConfiguration config = core::build_document(doc.root(), false);
+  return config.account_info.size();
+}
+
+int reps_for(std::size_t bytes) {
+  if (const char* env = std::getenv("TARNWICK_BENCH_REPS")) return std::max(1, std::atoi(env));
+  if (bytes < 100'000) return 200;
+  if (bytes < 5'000'000) return 15;
+  return 5;
+}
+
+// Minimum wall time of fn() in milliseconds.
+double time_ms(int reps, const std::function<void()>& fn) {
+  double best = 1e300;
+  for (int i = 0; i < reps; ++i) {
+    auto t0 = Clock::now();
+    fn();
+    auto t1 = Clock::now();
+    best = std::min(best, std::chrono::duration<double, std::milli>(t1 - t0).count());
+  }
+  return best;
+}
+
+struct RunResult {
+  double wall_ms;
+  long maxrss_kb;
+  int status;
+};
+
+// One child process, output discarded; its wall time and peak resident set (wait4 rusage).
+RunResult run_process(const std::vector<std::string>& argv) {
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  auto t0 = Clock::now();
+  pid_t pid = -1;
+  int rc = ::posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) throw std::runtime_error(std::string("cannot start ") + args[0]);
+  int status = 0;
+  struct rusage ru {};
+  while (::wait4(pid, &status, 0, &ru) < 0) {
+    if (errno != EINTR) throw std::runtime_error("wait4 failed");
+  }
+  auto t1 = Clock::now();
+  return {std::chrono::duration<double, std::milli>(t1 - t0).count(), ru.ru_maxrss,
+          WIFEXITED(status) ? WEXITSTATUS(status) : 128};
+}
+
+// Peak RSS of `tarnwick-config check FILE` in KiB (the least of a few runs), and whether it
+// passed.
+long check_rss_kb(const std::string& file, int runs = 3) {
+  long best = -1;
+  for (int i = 0; i < runs; ++i) {
+    RunResult r = run_process({TARNWICK_CONFIG_BIN, "check", file});
+    if (r.status != 0) {
+      throw std::runtime_error("tarnwick-config check " + file + " failed with status " +
+                               std::to_string(r.status));
+    }
+    best = best < 0 ? r.maxrss_kb : std::min(best, r.maxrss_kb);
+  }
+  return best;
+}
+
+struct Row {
+  std::string name;
+  std::size_t bytes;
+  double scan_ms, tree_ms, load_ms, dump_ms;
+  long rss_kb;
+};
+
+Row measure(const std::string& name, const std::string& file, long rss_kb) {
+  const std::string text = slurp(file);
+  const int reps = reps_for(text.size());
+  Row row{name, text.size(), 0, 0, 0, 0, rss_kb};
+  // One untimed pass of each, so that first-touch costs do not land on one stage only.
+  scan(text);
+  load(text);
+  row.scan_ms = time_ms(reps, [&] { benchmark::DoNotOptimize(scan(text)); });
+  row.tree_ms = time_ms(reps, [&] { benchmark::DoNotOptimize(tree(text)); });
+  row.load_ms = time_ms(reps, [&] { benchmark::DoNotOptimize(load(text)); });
+  {
+    yaml::Document doc = yaml::read_string(text, file);
+    const core::DiscoveryConfiguration config = core::build_document(doc.root(), false);
+    row.dump_ms = time_ms(reps, [&] {
+      nlohmann::ordered_json j = core::dump_to_dict(config);
+      benchmark::DoNotOptimize(j.size());
+    });
+  }
+  return row;
+}
+
+int cmd_table(const std::vector<std::string>& specs) {
+  std::vector<std::pair<std::string, std::string>> docs;
+  for (const std::string& spec : specs) {
+    auto eq = spec.find('=');
+    docs.emplace_back(eq == std::string::npos ? spec : spec.substr(0, eq),
+                      eq == std::string::npos ? spec : spec.substr(eq + 1));
+  }
+  // Children first, while this process is still small: Linux carries the high-water mark of the
+  // memory a child starts from into its ru_maxrss.
+  std::vector<long> rss;
+  for (const auto& doc : docs) rss.push_back(check_rss_kb(doc.second));
+  std::vector<Row> rows;
+  for (std::size_t i = 0; i < docs.size(); ++i) {
+    std::fprintf(stderr, "measuring %s (%s)...\n", docs[i].first.c_str(), docs[i].second.c_str());
+    rows.push_back(measure(docs[i].first, docs[i].second, rss[i]));
+  }
+  std::printf("| %-8s | %12s | %9s | %9s | %9s | %9s | %9s | %9s | %9s | %9s | %8s |\n", "size",
+              "bytes", "scan ms", "tree ms", "tree/scan", "load ms", "load/scan", "dump ms",
+              "dump/load", "peak MB", "RSS/file");
+  std::printf("|%s|\n", std::string(128, '-').c_str());
+  for (const Row& r : rows) {
+    const double mb = static_cast<double>(r.rss_kb) / 1024.0;
+    std::printf(
+        "| %-8s | %12zu | %9.3f | %9.3f | %9.2f | %9.3f | %9.2f | %9.3f | %9.2f | %9.1f | %8.2f "
+        "|\n",
+        r.name.c_str(), r.bytes, r.scan_ms, r.tree_ms, r.tree_ms / r.scan_ms, r.load_ms,
+        r.load_ms / r.scan_ms, r.dump_ms, r.dump_ms / r.load_ms, mb,
+        static_cast<double>(r.rss_kb) * 1024.0 / static_cast<double>(r.bytes));
+  }
+  return 0;
+}
+
+int cmd_linear(const std::string& small, const std::string& big) {
+  long ra = check_rss_kb(small), rb = check_rss_kb(big);  // first: see cmd_table
+  const std::string a = slurp(small), b = slurp(big);
+  const int reps = reps_for(b.size());
+  double ta = time_ms(reps, [&] { benchmark::DoNotOptimize(load(a)); });
+  double tb = time_ms(reps, [&] { benchmark::DoNotOptimize(load(b)); });
+  std::printf(
+      "linearity (VPCs doubled): bytes %zu -> %zu (x%.2f); load %.1f -> %.1f ms (x%.2f); "
+      "check peak RSS %.1f -> %.1f MB (x%.2f); goal: at most x2.20\n",
+      a.size(), b.size(), static_cast<double>(b.size()) / static_cast<double>(a.size()), ta, tb,
+      tb / ta, static_cast<double>(ra) / 1024.0, static_cast<double>(rb) / 1024.0,
+      static_cast<double>(rb) / static_cast<double>(ra));
+  return 0;
+}
+
+double median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+int cmd_startup(const std::string& file) {
+  const int runs = 101;
+  std::vector<double> base, check;
+  for (int i = 0; i < runs; ++i) {
+    base.push_back(run_process({"/bin/true"}).wall_ms);
+    RunResult r = run_process({TARNWICK_CONFIG_BIN, "check", file});
+    if (r.status != 0) throw std::runtime_error("tarnwick-config check " + file + " failed");
+    check.push_back(r.wall_ms);
+  }
+  double mb = median(base), mc = median(check);
+  std::printf(
+      "startup: /bin/true %.3f ms; tarnwick-config check %s %.3f ms; difference %.3f ms "
+      "(median of %d; goal: at most 2 ms)\n",
+      mb, file.c_str(), mc, mc - mb, runs);
+  return 0;
+}
+
+int cmd_gbench(const std::string& file, int argc, char** argv) {
+  static std::string text;
+  text = slurp(file);
+  static core::DiscoveryConfiguration config = [] {
+    yaml::Document doc = yaml::read_string(text);
+    return core::build_document(doc.root(), false);
+  }();
+  auto bytes = static_cast<std::int64_t>(text.size());
+  benchmark::RegisterBenchmark("scan", [bytes](benchmark::State& s) {
+    for (auto _ : s) benchmark::DoNotOptimize(scan(text));
+    s.SetBytesProcessed(s.iterations() * bytes);
+  })->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("tree", [bytes](benchmark::State& s) {
+    for (auto _ : s) benchmark::DoNotOptimize(tree(text));
+    s.SetBytesProcessed(s.iterations() * bytes);
+  })->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("load", [bytes](benchmark::State& s) {
+    for (auto _ : s) benchmark::DoNotOptimize(load(text));
+    s.SetBytesProcessed(s.iterations() * bytes);
+  })->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("dump_to_dict", [](benchmark::State& s) {
+    for (auto _ : s) benchmark::DoNotOptimize(core::dump_to_dict(config).size());
+  })->Unit(benchmark::kMillisecond);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
+
+int usage() {
+  std::fprintf(stderr,
+               "usage: tarnwick-bench table NAME=FILE...\n"
+               "       tarnwick-bench linear FILE_V FILE_2V\n"
+               "       tarnwick-bench startup FILE\n"
+               "       tarnwick-bench gbench FILE [--benchmark_...]\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) return usage();
+  const std::string cmd = argv[1];
+  try {
+    if (cmd == "table") return cmd_table(std::vector<std::string>(argv + 2, argv + argc));
+    if (cmd == "linear" && argc == 4) return cmd_linear(argv[2], argv[3]);
+    if (cmd == "startup" && argc == 3) return cmd_startup(argv[2]);
+    if (cmd == "gbench") {
+      // Google Benchmark sees the program name and its own flags only.
+      std::vector<char*> rest{argv[0]};
+      for (int i = 3; i < argc; ++i) rest.push_back(argv[i]);
+      int n = static_cast<int>(rest.size());
+      return cmd_gbench(argv[2], n, rest.data());
+    }
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "tarnwick-bench: %s\n", e.what());
+    return 1;
+  }
+  return usage();
+}
