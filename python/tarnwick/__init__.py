@@ -1,0 +1,1 @@
+"""tarnwick: discovery and migration of AWS spoke VPCs."""

@@ -1,0 +1,1 @@
+"""tarnwick.core: the configuration layer (config_vpc_migration)."""

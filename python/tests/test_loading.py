@@ -1,0 +1,193 @@
+"""The entry points: failed loads, argument faults, file and YAML faults, dict conversion and
+the process-wide mode."""
+
+import collections
+import contextlib
+import errno
+import io
+import json
+
+import pytest
+
+from tarnwick.core.config_vpc_migration import (
+    ValidationError,
+    VPCConfig,
+    YamlError,
+    _BaseModel,
+    build_document,
+    load_from_dict,
+    load_from_yaml,
+)
+
+MAX_DEPTH = 1000  # yaml::kMaxDepth
+
+
+def failed_load(load, *args, **kwargs):
+    """Runs a load that must fail; returns (what it printed on sys.stdout, the SystemExit)."""
+    out = io.StringIO()
+    with contextlib.redirect_stdout(out), pytest.raises(SystemExit) as info:
+        load(*args, **kwargs)
+    return out.getvalue(), info.value
+
+
+def test_failed_yaml_load_prints_the_report_and_exits(examples, capsys, cli):
+    with pytest.raises(SystemExit) as info:
+        load_from_yaml(examples / "invalid.yaml")
+    out = capsys.readouterr().out
+    assert info.value.code == 1
+    error = info.value.__cause__
+    assert isinstance(error, ValidationError) and isinstance(error, ValueError)
+    assert out == error.json() + "\n"
+    assert out == cli("check", examples / "invalid.yaml").stdout  # the C++ report, unchanged
+
+    errors = error.errors()
+    assert errors[0] == {"loc": ("id",), "msg": "id must be one of ['vpc_migration', "
+                         "'vpc_discovery']", "type": "value_error", "line": 3, "column": 5}
+    assert all(isinstance(e["loc"], tuple) for e in errors)
+    assert [dict(e, loc=list(e["loc"])) for e in errors] == json.loads(out)
+    assert str(error).startswith(f"{len(errors)} validation errors for DiscoveryConfiguration\n")
+    errors[0]["msg"] = "changed"
+    assert error.errors()[0]["msg"] != "changed"
+
+
+def test_failed_dict_load_reports_without_positions(minimal_dict):
+    minimal_dict["account_info"][0]["regions"][0]["vpcs"][0]["crvn_cidr"] = "10.0.0.7/24"
+    out, exit_ = failed_load(load_from_dict, config_dict=minimal_dict)
+    assert exit_.code == 1
+    (error,) = exit_.__cause__.errors()
+    assert error["loc"] == ("account_info", 0, "regions", 0, "vpcs", 0, "crvn_cidr")
+    assert "did you mean 10.0.0.0/24?" in error["msg"] and "line" not in error
+    assert out == exit_.__cause__.json() + "\n"
+
+
+def test_build_document_raises_without_printing(minimal_dict, capsys):
+    del minimal_dict["terraform"]
+    with pytest.raises(ValidationError) as info:
+        build_document(minimal_dict)
+    assert info.value.errors()[0]["type"] == "value_error.missing"
+    assert info.value.__context__ is None
+    assert capsys.readouterr().out == ""
+
+
+@pytest.mark.parametrize("value", [[], "terraform: {}", None, collections.UserDict()])
+def test_a_config_dict_that_is_no_dict_is_a_type_error(value, capsys):
+    with pytest.raises(TypeError, match="config_dict"):
+        load_from_dict(value)
+    assert capsys.readouterr().out == ""
+
+
+def test_file_faults_are_os_errors(tmp_path, capsys):
+    missing = tmp_path / "missing.yaml"
+    with pytest.raises(FileNotFoundError) as info:
+        load_from_yaml(missing)
+    assert (info.value.errno, info.value.filename) == (errno.ENOENT, str(missing))
+    with pytest.raises(IsADirectoryError):
+        load_from_yaml(yml_path=str(tmp_path))
+    with pytest.raises(TypeError):
+        load_from_yaml(42)
+    assert capsys.readouterr().out == ""
+
+
+def test_yaml_faults_carry_the_position(tmp_path):
+    path = tmp_path / "broken.yaml"
+    path.write_text("terraform:\n  terraform_output: [a, b\n")
+    with pytest.raises(YamlError) as info:
+        load_from_yaml(path)
+    assert isinstance(info.value, ValueError)
+    assert str(info.value).startswith(f"{path}:{info.value.line}:{info.value.column}: ")
+    assert info.value.line == 3 and info.value.file == str(path)
+
+
+def test_dict_values_convert_as_yaml_scalars_would(examples, minimal_dict, tmp_path):
+    account = minimal_dict["account_info"][0]
+    account.update(account_id=2**70, hpe=0, spoke_ha=1, regions=tuple(account["regions"]))
+    account["regions"][0]["vpcs"][0]["spoke_gw_tags"] = [{"Name": "a", 7: 8}]
+    config = load_from_dict(collections.OrderedDict(minimal_dict))
+    account = config.account_info[0]
+    assert account.account_id == "1180591620717411303424"  # beyond 64 bits: its digits
+    assert (account.hpe, account.spoke_ha) == (False, True)
+    assert account.regions[0].vpcs[0].spoke_gw_tags == [{"Name": "a", "7": "8"}]
+
+    # Bools are not taken for the ints they subclass.
+    minimal_dict["account_info"][0]["regions"][0]["region"] = True
+    _, exit_ = failed_load(load_from_dict, minimal_dict)
+    assert exit_.__cause__.errors()[0]["ctx"]["given"] is True
+
+
+def test_same_document_from_yaml_and_from_dict(minimal_dict, tmp_path):
+    path = tmp_path / "minimal.yaml"
+    path.write_text(json.dumps(minimal_dict))  # JSON is YAML
+    assert load_from_dict(minimal_dict) == load_from_yaml(path)
+
+
+def test_non_string_keys_are_validation_errors_at_the_key(minimal_dict):
+    minimal_dict.update({5: "x", None: 1, (1, 2): 3})
+    _, exit_ = failed_load(load_from_dict, minimal_dict)
+    locs = [e["loc"] for e in exit_.__cause__.errors()]
+    assert locs == [("5",), ("null",), ("<sequence>",)]
+
+
+def test_unsupported_values_are_type_errors_naming_the_place(minimal_dict):
+    minimal_dict["account_info"][0]["regions"][0]["vpcs"][0]["gw_zones"] = {"a"}
+    with pytest.raises(TypeError, match=r"config_dict\['account_info'\]\[0\]\['regions'\]\[0\]"
+                                        r"\['vpcs'\]\[0\]\['gw_zones'\] is of type set"):
+        load_from_dict(minimal_dict)
+
+
+def nested(levels):
+    value = []
+    for _ in range(levels - 1):
+        value = [value]
+    return value
+
+
+def test_nesting_is_limited_as_in_yaml(minimal_dict):
+    minimal_dict["deep"] = nested(MAX_DEPTH - 1)  # the root mapping is the first level
+    _, exit_ = failed_load(load_from_dict, minimal_dict)
+    assert exit_.__cause__.errors()[-1]["loc"] == ("deep",)
+
+    minimal_dict["deep"] = nested(MAX_DEPTH)
+    with pytest.raises(ValueError, match="deeper than 1000"):
+        load_from_dict(minimal_dict)
+    cycle = {}
+    cycle["again"] = cycle
+    minimal_dict["deep"] = cycle
+    with pytest.raises(ValueError, match="deeper than 1000"):
+        load_from_dict(minimal_dict)
+
+
+def test_shared_containers_are_limited_as_yaml_aliases(minimal_dict):
+    tags = [{"team": "net"}]
+    vpcs = minimal_dict["account_info"][0]["regions"][0]["vpcs"]
+    vpcs.append({"vpc_id": "vpc-2"})
+    for vpc in vpcs:
+        vpc["spoke_gw_tags"] = tags
+    config = load_from_dict(minimal_dict)  # a little sharing is fine
+    assert [vpc.spoke_gw_tags for vpc in config.account_info[0].regions[0].vpcs] == [tags, tags]
+
+    bomb = ["lol"] * 10
+    for _ in range(8):
+        bomb = [bomb] * 10
+    minimal_dict["bomb"] = bomb
+    with pytest.raises(ValueError, match="expansion limit"):
+        load_from_dict(minimal_dict)
+
+
+def test_discovery_only_reads_the_mode_of_the_latest_load(examples):
+    config = load_from_yaml(examples / "discovery_minimal.yaml", discovery_only=True)
+    assert _BaseModel.discovery_only is True
+    assert VPCConfig.discovery_only is True and config.discovery_only is True
+
+    load_from_yaml(examples / "full.yaml")
+    assert _BaseModel.discovery_only is False
+
+    failed_load(load_from_yaml, examples / "invalid.yaml", discovery_only=True)
+    assert _BaseModel.discovery_only is True  # set before validating
+    with pytest.raises(TypeError):
+        load_from_dict([], discovery_only=False)
+    assert _BaseModel.discovery_only is True  # untouched by a refused argument
+
+    # The mode decides: the minimal discovery document is no migration document.
+    _, exit_ = failed_load(load_from_yaml, examples / "discovery_minimal.yaml")
+    assert _BaseModel.discovery_only is False
+    assert ("corvane",) in [e["loc"] for e in exit_.__cause__.errors()]

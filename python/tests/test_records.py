@@ -1,0 +1,149 @@
+"""Loading a document and reading it back through the record classes."""
+
+import copy
+import gc
+import ipaddress
+import json
+
+import pytest
+
+from tarnwick.core import config_vpc_migration as cvm
+from tarnwick.core.config_vpc_migration import (
+    BackupConfig,
+    DiscoveryConfiguration,
+    SnatPoliciesConfig,
+    TerraformConfig,
+    VPCConfig,
+    _BaseModel,
+    dump_to_dict,
+    load_from_yaml,
+)
+
+RECORDS = [
+    "AccountInfo", "AlertConfig", "BackupConfig", "CleanupConfig", "CorvaneConfig",
+    "DiscoveryConfiguration", "ModeIdConfig", "Region", "ScriptConfig", "SnatPoliciesConfig",
+    "SwitchTrafficConfig", "TGWConfig", "TerraformConfig", "TfCloudConfig",
+    "TfControllerAccessConfig", "VPCConfig",
+]
+
+
+@pytest.fixture
+def full(examples):
+    return load_from_yaml(examples / "full.yaml")
+
+
+def plain(value):
+    """An attribute value as the dump writes it: records as dicts, addresses as text."""
+    if isinstance(value, _BaseModel):
+        return {key: plain(getattr(value, key)) for key in value._fields}
+    if isinstance(value, (ipaddress.IPv4Address, ipaddress.IPv4Network)):
+        return str(value)
+    if isinstance(value, list):
+        return [plain(v) for v in value]
+    if isinstance(value, dict):
+        return {k: plain(v) for k, v in value.items()}
+    return value
+
+
+def test_every_record_type_is_exported_and_derives_from_base():
+    for name in RECORDS:
+        cls = getattr(cvm, name)
+        assert issubclass(cls, _BaseModel), name
+        assert cls.__module__ == "tarnwick.core.config_vpc_migration"
+    assert issubclass(BackupConfig.S3Config, _BaseModel)
+    assert BackupConfig.S3Config.__qualname__ == "BackupConfig.S3Config"
+    assert issubclass(DiscoveryConfiguration, cvm.ModeIdConfig)
+    assert all(hasattr(cvm, name) for name in cvm.__all__)
+
+
+def test_attributes_across_the_tree(full):
+    assert isinstance(full, DiscoveryConfiguration)
+    assert (full.id, full.label) == ("vpc_migration", "wave 3: retail and data platform")
+
+    terraform = full.terraform
+    assert terraform.enable_s3_backend is True
+    assert terraform.module_source == TerraformConfig.DEFAULT_MODULE_SOURCE
+    assert terraform.tf_cloud.tags == '["tarnwick", "wave3"]'  # the list's text
+    assert terraform.tf_cloud.workspace_name is None
+
+    assert full.corvane.controller_ip == ipaddress.IPv4Address("10.10.0.20")
+    assert full.corvane.tf_controller_access.username == "tarnwick"
+
+    retail, data = full.account_info
+    assert retail.filter_cidrs == [ipaddress.IPv4Network("172.16.0.0/12")]
+    assert (retail.hpe, retail.max_hpe_performance, retail.spoke_ha) == (True, None, True)
+    assert data.max_hpe_performance is True
+    assert [r.region for r in retail.regions] == ["us-east-1", "eu-west-1"]
+
+    vpc, second = retail.regions[0].vpcs
+    assert isinstance(vpc, VPCConfig)
+    assert vpc.crvn_cidr == ipaddress.IPv4Network("10.220.1.0/24")
+    assert vpc.eips == [ipaddress.IPv4Address("54.20.1.10"), ipaddress.IPv4Address("54.20.1.11")]
+    assert vpc.spoke_gw_tags == [{"Name": "retail-use1-spoke", "owner": "netops"}]
+    assert vpc.crvn_cidrs is None and vpc.domain is None
+    assert vpc.retain_peering_cidrs == [ipaddress.IPv4Network("0.0.0.0/0")]
+    assert (vpc.encrypt, vpc.az_affinity, vpc.spoke_ha) == (True, False, None)
+    assert second.spoke_ha is False
+
+    policy = full.config.snat_policies[0]
+    assert isinstance(policy, SnatPoliciesConfig)
+    assert (policy.protocol, policy.connection) == ("tcp", None)
+    assert full.config.subnet_tags == []
+    assert full.alert.expect_vpc_prefixes == [ipaddress.IPv4Network("10.0.0.0/8")]
+    assert full.cleanup.resources == ["NAT", "VGW", "PEERING"]
+    assert full.switch_traffic.delete_tgw_route_delay == "10"
+
+    s3 = full.aws.s3
+    assert type(s3) is BackupConfig.S3Config
+    assert (s3.account, s3.region) == ("210000000009", "us-east-1")
+    assert list(full.tgw.tgw_by_region) == ["us-east-1", "eu-west-1", "us-west-2"]
+
+
+@pytest.mark.parametrize("name, discovery_only", [("full.yaml", False),
+                                                  ("discovery_minimal.yaml", True)])
+def test_attributes_hold_what_the_dump_holds(examples, name, discovery_only):
+    config = load_from_yaml(examples / name, discovery_only=discovery_only)
+    # Same keys, same order, same values: every field of every table has its attribute.
+    assert json.dumps(plain(config)) == json.dumps(dump_to_dict(config))
+
+
+def test_absent_optional_sections(examples):
+    config = load_from_yaml(examples / "discovery_minimal.yaml", discovery_only=True)
+    assert config.corvane is None and config.aws is None and config.config.snat_policies is None
+    assert config.tgw == {}  # reads as empty, as it dumps
+
+
+def test_records_are_immutable(full):
+    vpc = full.account_info[0].regions[0].vpcs[0]
+    with pytest.raises(AttributeError):
+        vpc.vpc_id = "vpc-other"
+    with pytest.raises(AttributeError):
+        vpc.colour = "blue"
+    with pytest.raises(TypeError):
+        VPCConfig()
+    vpc.gw_zones.append("c")  # a list handed out is the caller's copy
+    assert vpc.gw_zones == ["a", "b"]
+
+
+def test_equality_hash_repr_and_copy(examples, full):
+    again = load_from_yaml(examples / "full.yaml")
+    assert full == again and hash(full) == hash(again)
+    assert full.account_info[0] != full.account_info[1]
+    assert full != dump_to_dict(full)
+    first, second = full.account_info[0].regions[0].vpcs
+    assert {first, second, again.account_info[0].regions[0].vpcs[0]} == {first, second}
+    assert repr(first).startswith("VPCConfig(vpc_id='vpc-0a11b22c33d44e501', "
+                                  "crvn_cidr=IPv4Network('10.220.1.0/24'), crvn_cidrs=None,")
+    assert repr(full.aws).startswith("BackupConfig(s3=BackupConfig.S3Config(account=")
+    assert copy.copy(full) is full and copy.deepcopy(full) is full
+
+
+def test_nested_records_outlive_the_document(examples):
+    vpc = load_from_yaml(examples / "full.yaml").account_info[1].regions[0].vpcs[0]
+    s3 = load_from_yaml(examples / "full.yaml").aws.s3
+    gc.collect()
+    others = [load_from_yaml(examples / "full.yaml") for _ in range(3)]  # reuse freed memory
+    assert others
+    assert vpc.vpc_id == "vpc-0b99c00d11e22f301"
+    assert vpc.spoke_advertisement == [ipaddress.IPv4Network("10.40.0.0/16")]
+    assert s3.name == "example-retail-tarnwick-backups"
