@@ -290,7 +290,9 @@ struct Scalars : BaseModel {
   }
 };
 
-void PrintTo(const Conversion& c, std::ostream* os) { *os << c.yaml; }
+void PrintTo(const Conversion& c, std::ostream* os) {
+  *os << c.yaml;
+}
 
 class ConversionTest : public ::testing::TestWithParam<Conversion> {};
 

@@ -127,7 +127,9 @@ struct FatalCase {
   const char* says;
 };
 
-void PrintTo(const FatalCase& f, std::ostream* os) { *os << f.args; }
+void PrintTo(const FatalCase& f, std::ostream* os) {
+  *os << f.args;
+}
 
 class CliFatal : public ::testing::TestWithParam<FatalCase> {};
 

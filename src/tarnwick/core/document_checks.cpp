@@ -10,13 +10,22 @@ namespace {
 
 using DC = DiscoveryConfiguration;
 
+// An account id as the lists of nonconforming VPCs show it: each of the account's VPCs repeats
+// it, so a very long one is cut (ids are digits) rather than copied once per VPC.
+std::string account_name(const AccountInfo& account) {
+  constexpr std::size_t kMaxShown = 64;
+  if (account.account_id.size() <= kMaxShown) return account.account_id;
+  return account.account_id.substr(0, kMaxShown) + "...";
+}
+
 // How the document names a nonconforming VPC.
 std::string triple(const AccountInfo& account, const Region& region, const VPCConfig& vpc) {
-  return "account: " + account.account_id + ", region: " + region.region + ", vpc: " + vpc.vpc_id;
+  return "account: " + account_name(account) + ", region: " + region.region +
+         ", vpc: " + vpc.vpc_id;
 }
 
 std::string slashed(const AccountInfo& account, const Region& region, const VPCConfig& vpc) {
-  return account.account_id + "/" + region.region + "/" + vpc.vpc_id;
+  return account_name(account) + "/" + region.region + "/" + vpc.vpc_id;
 }
 
 std::string join(const std::vector<std::string>& items, std::string_view separator) {

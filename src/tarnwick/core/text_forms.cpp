@@ -1,5 +1,6 @@
 #include "tarnwick/core/text_forms.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -34,6 +35,8 @@ void append_hex(std::string& out, const char* prefix, unsigned value, int digits
 
 // The decimal digits of an integer written in any YAML 1.1 form, when it does not fit 64 bits.
 std::string big_int_decimal(std::string_view text) {
+  // Base 60 (1:30:00) is shown as written rather than converted.
+  if (text.find(':') != std::string_view::npos) return std::string(text);
   std::string digits;
   bool negative = false;
   std::size_t i = 0;
@@ -48,6 +51,24 @@ std::string big_int_decimal(std::string_view text) {
   } else if (i + 1 < text.size() && text[i] == '0') {
     base = 8;
     i += 1;
+  }
+  if (base == 10) {
+    // Already decimal: the digits as they are, in linear time however many there are.
+    for (; i < text.size(); ++i) {
+      if (text[i] >= '0' && text[i] <= '9') digits += text[i];
+    }
+    std::size_t first = digits.find_first_not_of('0');
+    if (first == std::string::npos) return "0";
+    std::string out = negative ? "-" : "";
+    out.append(digits, first);
+    return out;
+  }
+  // Converting takes time quadratic in the length: a longer number is shown as written.
+  constexpr std::size_t kMaxConvertedDigits = 100;
+  if (static_cast<std::size_t>(std::count_if(text.begin() + static_cast<std::ptrdiff_t>(i),
+                                             text.end(), [](char c) { return c != '_'; })) >
+      kMaxConvertedDigits) {
+    return std::string(text);
   }
   // Little-endian decimal digits, multiplied up one input digit at a time.
   std::vector<unsigned> acc{0};
