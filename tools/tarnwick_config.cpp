@@ -1,13 +1,15 @@
-// tarnwick-config: checks and dumps tarnwick migration documents.
+// tarnwick-config: checks and dumps tarnwick migration documents, and prints their JSON Schema.
 //
-// Exit status: 0 valid; 1 the document has faults (reported on standard output as JSON, or on
-// standard error as text); 2 anything else (usage, unreadable file, malformed YAML, a document
-// that is not a mapping), reported as one line on standard error.
+// Exit status: 0 valid (or schema written); 1 the document has faults (reported on standard
+// output as JSON, or on standard error as text); 2 anything else (usage, unreadable file,
+// malformed YAML, a document that is not a mapping, an unwritable output file), reported as one
+// line on standard error.
 #include <unistd.h>
 
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -16,6 +18,7 @@
 #include <CLI/CLI.hpp>
 
 #include "tarnwick/core/config_vpc_migration.hpp"
+#include "tarnwick/core/schema.hpp"
 #include "tarnwick/yaml/reader.hpp"
 
 #ifndef TARNWICK_VERSION
@@ -34,6 +37,7 @@ struct Options {
   bool discovery_only = false;
   bool strict = false;
   std::string format = "json";
+  std::string output;  // schema: the file to write ("" or "-": standard output)
 };
 
 // A failure outside validation: one line on standard error, exit status 2.
@@ -56,19 +60,29 @@ Source read_source(const std::string& file) {
   return {file, yaml::read_file_text(file)};
 }
 
-// The text of one source line (1-based), without its line end.
-std::string source_line(const std::string& text, std::uint32_t line) {
-  std::size_t start = 0;
-  for (std::uint32_t l = 1; l < line; ++l) {
-    start = text.find('\n', start);
-    if (start == std::string::npos) return {};
-    ++start;
+// The document's lines, indexed once so that a report of many faults stays linear.
+class SourceLines {
+ public:
+  explicit SourceLines(std::string_view text) : text_(text) {
+    starts_.push_back(0);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      if (text[i] == '\n') starts_.push_back(i + 1);
+    }
   }
-  std::size_t end = text.find('\n', start);
-  std::string out = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
-  if (!out.empty() && out.back() == '\r') out.pop_back();
-  return out;
-}
+
+  // Line n (1-based) without its line end; empty when there is no such line.
+  std::string_view line(std::uint32_t n) const {
+    if (n == 0 || n > starts_.size()) return {};
+    const std::size_t start = starts_[n - 1];
+    std::size_t end = n < starts_.size() ? starts_[n] - 1 : text_.size();
+    if (end > start && text_[end - 1] == '\r') --end;
+    return text_.substr(start, end - start);
+  }
+
+ private:
+  std::string_view text_;
+  std::vector<std::size_t> starts_;
+};
 
 void warn_duplicates(const Source& src, const yaml::Document& doc) {
   for (const yaml::DuplicateKey& d : doc.duplicates()) {
@@ -102,13 +116,20 @@ void print_text_report(const Source& src, const core::ValidationError& error) {
   const char* green = colour ? "\033[1;32m" : "";
   const char* bold = colour ? "\033[1m" : "";
   const char* reset = colour ? "\033[0m" : "";
+  // A longer line is not quoted: a report must stay readable, and linear in the input.
+  constexpr std::size_t kMaxQuotedLine = 1000;
+  const SourceLines lines(src.text);
   for (const core::ErrorDetail& e : error.errors()) {
     std::cerr << bold << src.name;
     if (e.mark.known()) std::cerr << ":" << e.mark.line << ":" << e.mark.column;
     std::cerr << ":" << reset << " " << red << "error:" << reset << " " << bold
               << core::loc_text(e.loc) << ":" << reset << " " << e.msg << "\n";
     if (!e.mark.known()) continue;
-    const std::string line = source_line(src.text, e.mark.line);
+    const std::string_view line = lines.line(e.mark.line);
+    if (line.size() > kMaxQuotedLine) {
+      std::cerr << "  (line " << e.mark.line << " is " << line.size() << " bytes long)\n";
+      continue;
+    }
     std::string caret;
     std::size_t chars = 0;
     for (char c : line) {
@@ -135,27 +156,32 @@ std::string summary(const core::DiscoveryConfiguration& config) {
 }
 
 // Loads the document; on success returns the record, on a fault reports it and returns nullopt.
-std::optional<core::DiscoveryConfiguration> load(const Options& opt, const Source& src,
+// Peak memory: the text goes once the tree is read (unless a text report may quote it), and the
+// tree once the records are built, so at most two of the three forms are ever held together.
+std::optional<core::DiscoveryConfiguration> load(const Options& opt, Source& src,
                                                  bool text_report) {
-  yaml::Document doc;
-  try {
-    doc = yaml::read_string(src.text, src.name);
-  } catch (const yaml::YamlError& e) {
-    throw Fatal{e.what()};
-  }
-  warn_duplicates(src, doc);
-
   std::vector<core::ErrorDetail> errors;
   std::optional<core::DiscoveryConfiguration> config;
-  try {
-    config = core::build_document(doc.root(), opt.discovery_only);
-  } catch (const core::TypeError& e) {
-    throw Fatal{src.name + ": " + e.what()};
-  } catch (const core::ValidationError& e) {
-    errors = e.errors();
-  }
-  if (opt.strict) {
-    for (const auto& d : doc.duplicates()) errors.push_back(duplicate_error(d));
+  {
+    yaml::Document doc;
+    try {
+      doc = yaml::read_string(src.text, src.name);
+    } catch (const yaml::YamlError& e) {
+      throw Fatal{e.what()};
+    }
+    if (!text_report) std::string().swap(src.text);
+    warn_duplicates(src, doc);
+
+    try {
+      config = core::build_document(doc.root(), opt.discovery_only);
+    } catch (const core::TypeError& e) {
+      throw Fatal{src.name + ": " + e.what()};
+    } catch (const core::ValidationError& e) {
+      errors = e.errors();
+    }
+    if (opt.strict) {
+      for (const auto& d : doc.duplicates()) errors.push_back(duplicate_error(d));
+    }
   }
   if (errors.empty()) return config;
 
@@ -187,6 +213,36 @@ int run_dump(const Options& opt) {
   return 0;
 }
 
+int run_schema(const Options& opt) {
+  const std::string text = core::document_schema().dump(2) + '\n';
+  if (opt.output.empty() || opt.output == "-") {
+    std::cout << text << std::flush;
+    return 0;
+  }
+  // Written whole or not at all: a build step must never leave a truncated schema behind.
+  const std::filesystem::path target(opt.output);
+  std::filesystem::path partial = target;
+  partial += ".partial";
+  {
+    std::ofstream out(partial, std::ios::binary | std::ios::trunc);
+    out << text;
+    out.close();
+    if (!out) {
+      std::error_code ignored;
+      std::filesystem::remove(partial, ignored);
+      throw Fatal{"cannot write " + opt.output};
+    }
+  }
+  std::error_code error;
+  std::filesystem::rename(partial, target, error);
+  if (error) {
+    std::error_code ignored;
+    std::filesystem::remove(partial, ignored);
+    throw Fatal{"cannot write " + opt.output + ": " + error.message()};
+  }
+  return 0;
+}
+
 void add_common(CLI::App* cmd, Options& opt) {
   cmd->add_option("FILE", opt.file, "the migration document ('-' reads standard input)")
       ->required();
@@ -200,8 +256,7 @@ void add_common(CLI::App* cmd, Options& opt) {
 
 int main(int argc, char** argv) {
   CLI::App app{
-      "Checks and dumps tarnwick VPC migration documents.\n\n"
-      "Exit status: 0 valid; 1 the document has faults; 2 usage, file or YAML errors."};
+      "Checks and dumps tarnwick VPC migration documents (YAML), and prints their JSON Schema."};
   app.name(kProgram);
   app.set_version_flag("--version", std::string(kProgram) + " " + TARNWICK_VERSION);
   app.require_subcommand(1);
@@ -220,6 +275,32 @@ int main(int argc, char** argv) {
       "Validate a document and print every field of every record as JSON on standard output "
       "(defaults included). Faults are reported as by check --format json.");
   add_common(dump, opt);
+  CLI::App* schema = app.add_subcommand(
+      "schema",
+      "Print the JSON Schema (draft-07) of a migration document, indented by 2, on standard "
+      "output: for editors and other tools that check YAML against a schema. Exit 0 (2 when "
+      "the --output file cannot be written).");
+  schema->add_option("-o,--output", opt.output,
+                     "write the schema into this file instead ('-': standard output)");
+  // Set after the subcommands so that their own help does not repeat it.
+  app.footer(
+      "Commands:\n"
+      "  check FILE   Validate. Valid: 'FILE: valid (N accounts, N regions, N VPCs)' on standard\n"
+      "               error, nothing on standard output. Faults: a JSON array on standard output,\n"
+      "               one object per fault (loc, msg, type, ctx when useful, line, column); with\n"
+      "               --format text, FILE:LINE:COLUMN: error: LOC: MSG blocks on standard error.\n"
+      "  dump FILE    Validate, then print every field of every record (defaults included) as\n"
+      "               JSON indented by 2 on standard output. Faults as check --format json.\n"
+      "  schema       Print the document's JSON Schema (draft-07, indented by 2) on standard\n"
+      "               output, or into the file given with --output.\n"
+      "FILE may be '-' for standard input. A key written twice in one mapping is warned about on\n"
+      "standard error (with --strict it is also a fault).\n\n"
+      "Exit status:\n"
+      "  0  the document is valid (check, dump); the schema was written (schema)\n"
+      "  1  the document has faults\n"
+      "  2  usage error, unreadable file, malformed YAML, a document that is not a mapping, or\n"
+      "     an output file that cannot be written; one line 'tarnwick-config: error: ...' on\n"
+      "     standard error");
 
   try {
     app.parse(argc, argv);
@@ -231,6 +312,7 @@ int main(int argc, char** argv) {
 
   try {
     if (check->parsed()) return run_check(opt);
+    if (schema->parsed()) return run_schema(opt);
     return run_dump(opt);
   } catch (const Fatal& f) {
     std::cerr << kProgram << ": error: " << f.message << "\n";

@@ -3,7 +3,7 @@
 //
 // A record is a plain struct whose member initializers are its defaults, plus one table of its
 // fields (key, member, type, required or not, checks) returned by its static schema(). That table
-// drives building (build<R>), dumping (dump<R>) and, later, schema export. Building follows one
+// drives building (build<R>), dumping (dump<R>) and JSON Schema export. Building follows one
 // fixed algorithm: record checks on the raw mapping, then every field in table order (present,
 // required or defaulted; converted; checked), then undeclared keys; every fault is collected and
 // a failed build throws one ValidationError. No partly built record escapes.
@@ -194,8 +194,15 @@ inline constexpr std::string_view kIPv4Network = "value is not a valid IPv4 netw
 // Field types: how a node converts to a member's value and how that value dumps. Each has a
 // value_type, convert() (records its own errors and returns false on failure; never sees null:
 // convert_node handles null for every type) and dump().
+//
+// Each also has schema(definitions): the JSON Schema (draft-07) of the input it accepts. A record
+// type adds its definition to `definitions` (an object keyed by record name; nullptr: collect
+// none) and answers with a reference to it. The scalar types' schema() live in schema.cpp.
 
 namespace types {
+
+// The schema of a value that may also be null.
+nlohmann::ordered_json nullable(nlohmann::ordered_json schema);
 
 // Takes a scalar's text as a string: a plain scalar that YAML resolved to a number, boolean or
 // date keeps the text the author wrote ("0123456701" stays that, not an octal number).
@@ -206,6 +213,7 @@ struct Str {
   using value_type = std::string;
   bool convert(const yaml::Node& node, Builder& b, value_type& out) const;
   nlohmann::ordered_json dump(const value_type& v) const { return v; }
+  nlohmann::ordered_json schema(nlohmann::ordered_json* definitions = nullptr) const;
 };
 
 struct Pattern {
@@ -223,24 +231,28 @@ struct ConStr {
   using value_type = std::string;
   bool convert(const yaml::Node& node, Builder& b, value_type& out) const;
   nlohmann::ordered_json dump(const value_type& v) const { return v; }
+  nlohmann::ordered_json schema(nlohmann::ordered_json* definitions = nullptr) const;
 };
 
 struct Bool {
   using value_type = bool;
   bool convert(const yaml::Node& node, Builder& b, value_type& out) const;
   nlohmann::ordered_json dump(value_type v) const { return v; }
+  nlohmann::ordered_json schema(nlohmann::ordered_json* definitions = nullptr) const;
 };
 
 struct IPv4AddressType {
   using value_type = IPv4Address;
   bool convert(const yaml::Node& node, Builder& b, value_type& out) const;
   nlohmann::ordered_json dump(const value_type& v) const { return v.str(); }
+  nlohmann::ordered_json schema(nlohmann::ordered_json* definitions = nullptr) const;
 };
 
 struct IPv4NetworkType {
   using value_type = IPv4Network;
   bool convert(const yaml::Node& node, Builder& b, value_type& out) const;
   nlohmann::ordered_json dump(const value_type& v) const { return v.str(); }
+  nlohmann::ordered_json schema(nlohmann::ordered_json* definitions = nullptr) const;
 };
 
 // One of a fixed list of strings, matched exactly (case included, no trimming).
@@ -254,6 +266,7 @@ struct Literal {
   using value_type = std::string;
   bool convert(const yaml::Node& node, Builder& b, value_type& out) const;
   nlohmann::ordered_json dump(const value_type& v) const { return v; }
+  nlohmann::ordered_json schema(nlohmann::ordered_json* definitions = nullptr) const;
 };
 
 template <class T>
@@ -263,6 +276,9 @@ struct Optional {
   bool convert(const yaml::Node& node, Builder& b, value_type& out) const;
   nlohmann::ordered_json dump(const value_type& v) const {
     return v ? nlohmann::ordered_json(inner.dump(*v)) : nlohmann::ordered_json(nullptr);
+  }
+  nlohmann::ordered_json schema(nlohmann::ordered_json* definitions = nullptr) const {
+    return nullable(inner.schema(definitions));
   }
 };
 
@@ -277,6 +293,9 @@ struct OrEmpty {
   nlohmann::ordered_json dump(const value_type& v) const {
     return v ? nlohmann::ordered_json(inner.dump(*v)) : nlohmann::ordered_json::object();
   }
+  nlohmann::ordered_json schema(nlohmann::ordered_json* definitions = nullptr) const {
+    return nullable(inner.schema(definitions));
+  }
 };
 
 template <class T>
@@ -286,8 +305,13 @@ struct List {
   bool convert(const yaml::Node& node, Builder& b, value_type& out) const;
   nlohmann::ordered_json dump(const value_type& v) const {
     auto a = nlohmann::ordered_json::array();
-    for (const auto& x : v) a.push_back(item.dump(x));
+    auto& items = a.get_ref<nlohmann::ordered_json::array_t&>();
+    items.reserve(v.size());
+    for (const auto& x : v) items.push_back(item.dump(x));
     return a;
+  }
+  nlohmann::ordered_json schema(nlohmann::ordered_json* definitions = nullptr) const {
+    return {{"type", "array"}, {"items", item.schema(definitions)}};
   }
 };
 
@@ -302,6 +326,15 @@ struct Mapping {
     for (const auto& [k, x] : v) o[key.dump(k).template get<std::string>()] = value.dump(x);
     return o;
   }
+  nlohmann::ordered_json schema(nlohmann::ordered_json* definitions = nullptr) const {
+    nlohmann::ordered_json s{{"type", "object"}};
+    // Keys are always text in the schema's data model: only the key's constraints matter.
+    nlohmann::ordered_json names = key.schema(definitions);
+    names.erase("type");
+    if (!names.empty()) s["propertyNames"] = std::move(names);
+    s["additionalProperties"] = value.schema(definitions);
+    return s;
+  }
 };
 
 template <class R>
@@ -309,6 +342,7 @@ struct Record {
   using value_type = R;
   bool convert(const yaml::Node& node, Builder& b, value_type& out) const;
   nlohmann::ordered_json dump(const value_type& v) const;
+  nlohmann::ordered_json schema(nlohmann::ordered_json* definitions = nullptr) const;
 };
 
 template <class T>
@@ -317,6 +351,17 @@ template <class T>
 inline constexpr bool is_optional_v<Optional<T>> = true;
 template <class T>
 inline constexpr bool is_optional_v<OrEmpty<T>> = true;
+
+template <class T>
+inline constexpr bool is_or_empty_v = false;
+template <class T>
+inline constexpr bool is_or_empty_v<OrEmpty<T>> = true;
+
+// A field's property schema: its description, its type's schema and, when it has one, its
+// default.
+nlohmann::ordered_json property_schema(nlohmann::ordered_json type_schema,
+                                       std::string_view description,
+                                       const nlohmann::ordered_json* default_value);
 
 // Converts one node to a type's value: null only for optional types, everything else by the type.
 template <class T>
@@ -437,6 +482,14 @@ struct FieldInfo {
 struct Required {};
 inline constexpr Required required{};
 
+// A field's one-line description, shown by editors that read the exported JSON Schema.
+struct Doc {
+  std::string_view text;
+};
+constexpr Doc doc(std::string_view text) {
+  return {text};
+}
+
 template <class F>
 struct CheckSpec {
   F fn;
@@ -461,18 +514,20 @@ using RecordCheck = const yaml::Node& (*)(const yaml::Node& raw);
 template <class R>
 class Field {
  public:
-  // One row of a record's table: key, member, type, then optionally `required` and checks.
-  // Members of a base record are welcome (inherited fields).
+  // One row of a record's table: key, member, type, then optionally `required`, `doc(...)` and
+  // checks. Members of a base record are welcome (inherited fields).
   template <class B, class M, class T, class... Opts>
   requires std::is_base_of_v<B, R> Field(std::string_view key, M B::*member, T type, Opts... opts)
       : key_(key),
         required_((std::is_same_v<Opts, Required> || ...)),
         always_(any_always(opts...)),
+        description_(doc_text(opts...)),
         ops_(make_impl<M>(static_cast<M R::*>(member), std::move(type), opts...)) {}
 
   std::string_view key() const { return key_; }
   bool is_required() const { return required_; }
   bool is_always() const { return always_; }
+  std::string_view description() const { return description_; }
 
   // Builds the field from its node (nullptr: absent, run the checks on the default); false when
   // the field failed (its errors are in the builder).
@@ -483,6 +538,13 @@ class Field {
   nlohmann::ordered_json dump(const R& rec) const { return ops_->dump(rec); }
   const void* address(const R& rec) const { return ops_->address(rec); }
 
+  // The field's JSON Schema property: description, the type's schema and, unless the field is
+  // required, its default (the member of `defaults`, a default-constructed record, as dumped).
+  nlohmann::ordered_json property_schema(const R& defaults,
+                                         nlohmann::ordered_json* definitions) const {
+    return ops_->property_schema(defaults, !required_, description_, definitions);
+  }
+
  private:
   struct Ops {
     virtual ~Ops() = default;
@@ -490,6 +552,9 @@ class Field {
                        const Values<R>& values, const FieldInfo& info) const = 0;
     virtual nlohmann::ordered_json dump(const R& rec) const = 0;
     virtual const void* address(const R& rec) const = 0;
+    virtual nlohmann::ordered_json property_schema(const R& defaults, bool with_default,
+                                                   std::string_view description,
+                                                   nlohmann::ordered_json* definitions) const = 0;
   };
 
   template <class M, class T, class... Checks>
@@ -566,7 +631,31 @@ class Field {
       }
     }
     const void* address(const R& rec) const override { return &(rec.*member); }
+
+    nlohmann::ordered_json property_schema(const R& defaults, bool with_default,
+                                           std::string_view description,
+                                           nlohmann::ordered_json* definitions) const override {
+      // A type without schema() accepts anything as far as the schema can tell.
+      nlohmann::ordered_json s = nlohmann::ordered_json::object();
+      if constexpr (requires { type.schema(definitions); }) s = type.schema(definitions);
+      // An absent OrEmpty section dumps as {}, which is no value one could write instead.
+      if (!with_default || types::is_or_empty_v<T>) {
+        return types::property_schema(std::move(s), description, nullptr);
+      }
+      const nlohmann::ordered_json default_value = dump(defaults);
+      return types::property_schema(std::move(s), description, &default_value);
+    }
   };
+
+  static std::string_view doc_text() { return {}; }
+  template <class O, class... Rest>
+  static std::string_view doc_text(const O& o, const Rest&... rest) {
+    if constexpr (std::is_same_v<O, Doc>) {
+      return o.text;
+    } else {
+      return doc_text(rest...);
+    }
+  }
 
   static bool any_always() { return false; }
   template <class O, class... Rest>
@@ -577,7 +666,7 @@ class Field {
     return any_always(rest...);
   }
 
-  // Keeps the checks, drops the `required` marker.
+  // Keeps the checks, drops the `required` and `doc` markers.
   template <class M, class T, class... Opts>
   static std::shared_ptr<const Ops> make_impl(M R::*member, T type, Opts... opts) {
     auto checks = std::tuple_cat(as_tuple(opts)...);
@@ -589,6 +678,7 @@ class Field {
         checks);
   }
   static std::tuple<> as_tuple(Required) { return {}; }
+  static std::tuple<> as_tuple(Doc) { return {}; }
   template <class F>
   static std::tuple<CheckSpec<F>> as_tuple(CheckSpec<F> c) {
     return {c};
@@ -597,6 +687,7 @@ class Field {
   std::string_view key_;
   bool required_;
   bool always_;
+  std::string_view description_;
   std::shared_ptr<const Ops> ops_;
 };
 
@@ -714,8 +805,16 @@ R build(const yaml::Node& node) {
 // networks as text.
 template <class R>
 nlohmann::ordered_json dump(const R& rec) {
+  const auto& fields = R::schema().fields();
   auto o = nlohmann::ordered_json::object();
-  for (const Field<R>& field : R::schema().fields()) o[std::string(field.key())] = field.dump(rec);
+  // Keys are unique in a table: appended directly, not looked up (ordered_json's operator[]
+  // searches linearly, which made dumping quadratic in the field count).
+  auto& entries = o.get_ref<nlohmann::ordered_json::object_t&>();
+  entries.reserve(fields.size());
+  for (const Field<R>& field : fields) {
+    entries.emplace_back(std::piecewise_construct, std::forward_as_tuple(field.key()),
+                         std::forward_as_tuple(field.dump(rec)));
+  }
   return o;
 }
 
@@ -727,6 +826,42 @@ bool types::Record<R>::convert(const yaml::Node& node, Builder& b, value_type& o
 template <class R>
 nlohmann::ordered_json types::Record<R>::dump(const value_type& v) const {
   return core::dump(v);
+}
+
+// ---------------------------------------------------------------------------------------------
+// JSON Schema export, from the same tables.
+
+// The JSON Schema (draft-07) of record R: an object of its fields in table order, the required
+// ones listed, no other key allowed. Nested record types are added to `definitions` (when given)
+// and referred to as "#/definitions/<record name>".
+template <class R>
+nlohmann::ordered_json record_schema(nlohmann::ordered_json* definitions) {
+  const Schema<R>& schema = R::schema();
+  const R defaults{};
+  auto properties = nlohmann::ordered_json::object();
+  auto required_keys = nlohmann::ordered_json::array();
+  for (const Field<R>& field : schema.fields()) {
+    properties[std::string(field.key())] = field.property_schema(defaults, definitions);
+    if (field.is_required()) required_keys.push_back(std::string(field.key()));
+  }
+  nlohmann::ordered_json s{{"title", std::string(schema.name())}, {"type", "object"}};
+  s["properties"] = std::move(properties);
+  if (!required_keys.empty()) s["required"] = std::move(required_keys);
+  s["additionalProperties"] = false;
+  return s;
+}
+
+template <class R>
+nlohmann::ordered_json types::Record<R>::schema(nlohmann::ordered_json* definitions) const {
+  const std::string name(R::schema().name());
+  if (definitions != nullptr && !definitions->contains(name)) {
+    // Claim the name first so that a record type reached again while its own definition is
+    // being made is referred to, not expanded.
+    (*definitions)[name] = nullptr;
+    nlohmann::ordered_json definition = record_schema<R>(definitions);
+    (*definitions)[name] = std::move(definition);
+  }
+  return {{"$ref", "#/definitions/" + name}};
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -793,8 +928,10 @@ struct ModeIdConfig : BaseModel {
   template <class R>
   static std::vector<Field<R>> inherited_fields() {
     return {
-        {"id", &ModeIdConfig::id, types::optional(types::_str), check(&ModeIdConfig::validate_id)},
-        {"label", &ModeIdConfig::label, types::optional(types::_str)},
+        {"id", &ModeIdConfig::id, types::optional(types::_str), check(&ModeIdConfig::validate_id),
+         doc("Migration mode of the document: vpc_migration or vpc_discovery.")},
+        {"label", &ModeIdConfig::label, types::optional(types::_str),
+         doc("Free label naming the document, for people.")},
     };
   }
   static const Schema<ModeIdConfig>& schema();

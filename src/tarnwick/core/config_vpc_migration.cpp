@@ -14,16 +14,25 @@ const Schema<DiscoveryConfiguration>& DiscoveryConfiguration::schema() {
       "DiscoveryConfiguration",
       ModeIdConfig::inherited_fields<R>() +
           std::vector<Field<R>>{
-              {"terraform", &R::terraform, t::record<TerraformConfig>(), required},
+              {"terraform", &R::terraform, t::record<TerraformConfig>(), required,
+               doc("Where the generated Terraform goes and how it is parametrised.")},
               {"corvane", &R::corvane, t::optional(t::record<CorvaneConfig>()),
-               check_always(&R::check_field_for_none)},
-              {"account_info", &R::account_info, t::list(t::record<AccountInfo>()), required},
-              {"alert", &R::alert, t::record<AlertConfig>()},
-              {"config", &R::config, t::record<ScriptConfig>(), check(&R::check_config)},
-              {"cleanup", &R::cleanup, t::record<CleanupConfig>(), check(&R::check_cleanup)},
-              {"switch_traffic", &R::switch_traffic, t::record<SwitchTrafficConfig>()},
-              {"aws", &R::aws, t::optional(t::record<BackupConfig>())},
-              {"tgw", &R::tgw, t::or_empty(t::record<TGWConfig>()), check(&R::check_tgw_for_none)},
+               check_always(&R::check_field_for_none),
+               doc("Onboarding onto the Corvane controller; required unless discovery only.")},
+              {"account_info", &R::account_info, t::list(t::record<AccountInfo>()), required,
+               doc("The spoke accounts, their regions and the VPCs to migrate.")},
+              {"alert", &R::alert, t::record<AlertConfig>(), doc("When to raise alerts.")},
+              {"config", &R::config, t::record<ScriptConfig>(), check(&R::check_config),
+               doc("Switches of the migration features for the whole document.")},
+              {"cleanup", &R::cleanup, t::record<CleanupConfig>(), check(&R::check_cleanup),
+               doc("What cleanup removes after the migration.")},
+              {"switch_traffic", &R::switch_traffic, t::record<SwitchTrafficConfig>(),
+               doc("Timing of the traffic switch.")},
+              {"aws", &R::aws, t::optional(t::record<BackupConfig>()),
+               doc("Backup of the generated account folder to S3.")},
+              {"tgw", &R::tgw, t::or_empty(t::record<TGWConfig>()), check(&R::check_tgw_for_none),
+               doc("The transit gateways (absent: none); when the key is given it must not be "
+                   "null.")},
           }};
   return schema;
 }

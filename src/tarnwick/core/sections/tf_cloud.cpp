@@ -61,9 +61,12 @@ const Schema<TfCloudConfig>& TfCloudConfig::schema() {
   static const Schema<R> schema{
       "TfCloudConfig",
       {
-          {"organization", &R::organization, t::optional(t::_str)},
-          {"workspace_name", &R::workspace_name, t::optional(t::_str)},
-          {"tags", &R::tags, t::optional(t::list(t::_str)), check(&R::check_and_rewrite_tags)},
+          {"organization", &R::organization, t::optional(t::_str),
+           doc("Terraform Cloud organization; required.")},
+          {"workspace_name", &R::workspace_name, t::optional(t::_str),
+           doc("Workspace by name; give this or tags, not both.")},
+          {"tags", &R::tags, t::optional(t::list(t::_str)), check(&R::check_and_rewrite_tags),
+           doc("Workspaces by tags (a non-empty list); give this or workspace_name, not both.")},
       },
       {&R::check_required_attributes}};
   return schema;
