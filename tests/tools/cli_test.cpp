@@ -1,6 +1,4 @@
 // tarnwick-config run as a process: exit status, standard output and standard error.
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -10,41 +8,18 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "support/run_tool.hpp"
+
 namespace {
 
 namespace fs = std::filesystem;
 using J = nlohmann::ordered_json;
 
-struct Outcome {
-  int status;
-  std::string out;
-  std::string err;
-};
+using tarnwick::testing::Outcome;
+using tarnwick::testing::slurp;
 
-std::string slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
-fs::path scratch(const std::string& name) {
-  return fs::temp_directory_path() / ("tarnwick-cli-" + std::to_string(::getpid()) + "-" + name);
-}
-
-// Runs the tool with the arguments (shell words) and, if given, text on standard input.
 Outcome run(const std::string& args, const std::string* input = nullptr) {
-  const fs::path out = scratch("out"), err = scratch("err"), in = scratch("in");
-  std::string cmd = std::string("'") + TARNWICK_CONFIG_BIN + "' " + args;
-  if (input != nullptr) {
-    std::ofstream(in, std::ios::binary) << *input;
-    cmd += " < '" + in.string() + "'";
-  }
-  cmd += " > '" + out.string() + "' 2> '" + err.string() + "'";
-  const int raw = std::system(cmd.c_str());
-  Outcome r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(out), slurp(err)};
-  fs::remove(out);
-  fs::remove(err);
-  fs::remove(in);
-  return r;
+  return tarnwick::testing::run_tool(TARNWICK_CONFIG_BIN, args, input);
 }
 
 std::string example(const char* name) {

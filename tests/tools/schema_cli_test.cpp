@@ -1,7 +1,4 @@
 // `tarnwick-config schema` run as a process, the schema file the build writes, and the help text.
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -10,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "support/run_tool.hpp"
 #include "tarnwick/core/schema.hpp"
 
 namespace {
@@ -17,32 +15,16 @@ namespace {
 namespace fs = std::filesystem;
 using J = nlohmann::ordered_json;
 
-struct Outcome {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-std::string slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
+using tarnwick::testing::Outcome;
+using tarnwick::testing::slurp;
 
 fs::path scratch(const std::string& name) {
   return fs::temp_directory_path() /
          ("tarnwick-schema-cli-" + std::to_string(::getpid()) + "-" + name);
 }
 
-// Runs the tool with the arguments (shell words).
 Outcome run(const std::string& args) {
-  const fs::path out = scratch("out"), err = scratch("err");
-  const std::string cmd = std::string("'") + TARNWICK_CONFIG_BIN + "' " + args + " > '" +
-                          out.string() + "' 2> '" + err.string() + "'";
-  const int raw = std::system(cmd.c_str());
-  Outcome r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(out), slurp(err)};
-  fs::remove(out);
-  fs::remove(err);
-  return r;
+  return tarnwick::testing::run_tool(TARNWICK_CONFIG_BIN, args);
 }
 
 const std::string& expected_text() {
