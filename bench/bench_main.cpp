@@ -169,12 +169,12 @@ Row measure(const std::string& name, const std::string& file, long rss_kb) {
   return row;
 }
 
-int cmd_table(const std::vector<std::string>& specs) {
+int cmd_table(const std::vector<std::string>& named_files) {
   std::vector<std::pair<std::string, std::string>> docs;
-  for (const std::string& spec : specs) {
-    auto eq = spec.find('=');
-    docs.emplace_back(eq == std::string::npos ? spec : spec.substr(0, eq),
-                      eq == std::string::npos ? spec : spec.substr(eq + 1));
+  for (const std::string& named_file : named_files) {
+    auto eq = named_file.find('=');
+    docs.emplace_back(eq == std::string::npos ? named_file : named_file.substr(0, eq),
+                      eq == std::string::npos ? named_file : named_file.substr(eq + 1));
   }
   // Children first, while this process is still small: Linux carries the high-water mark of the
   // memory a child starts from into its ru_maxrss.
