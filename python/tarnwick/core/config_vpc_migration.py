@@ -140,25 +140,8 @@ def _reported(build, source, discovery_only):
 
 
 # The records' public home is this module: help() and error messages name it.
-for _cls in (
-    _BaseModel,
-    AccountInfo,
-    AlertConfig,
-    BackupConfig,
-    BackupConfig.S3Config,
-    CleanupConfig,
-    CorvaneConfig,
-    DiscoveryConfiguration,
-    ModeIdConfig,
-    Region,
-    ScriptConfig,
-    SnatPoliciesConfig,
-    SwitchTrafficConfig,
-    TGWConfig,
-    TerraformConfig,
-    TfCloudConfig,
-    TfControllerAccessConfig,
-    VPCConfig,
-):
+for _cls in [
+    c for c in vars(_compiled).values() if isinstance(c, type) and issubclass(c, _BaseModel)
+] + [BackupConfig.S3Config]:
     _cls.__module__ = __name__
 del _cls
