@@ -84,8 +84,8 @@ class SourceLines {
   std::vector<std::size_t> starts_;
 };
 
-void warn_duplicates(const Source& src, const yaml::Document& doc) {
-  for (const yaml::DuplicateKey& d : doc.duplicates()) {
+void warn_duplicates(const Source& src, const std::vector<yaml::DuplicateKey>& duplicates) {
+  for (const yaml::DuplicateKey& d : duplicates) {
     std::cerr << src.name << ":" << d.second.line << ":" << d.second.column
               << ": warning: duplicate key '" << d.key << "' (first at line " << d.first.line
               << ", column " << d.first.column << "); the later value wins\n";
@@ -156,34 +156,25 @@ std::string summary(const core::DiscoveryConfiguration& config) {
 }
 
 // Loads the document; on success returns the record, on a fault reports it and returns nullopt.
-// Peak memory: the text goes once the tree is read (unless a text report may quote it), and the
-// tree once the records are built, so at most two of the three forms are ever held together.
+// The records are built while the text is read, and the text goes as soon as it is read (unless
+// a text report may quote it).
 std::optional<core::DiscoveryConfiguration> load(const Options& opt, Source& src,
                                                  bool text_report) {
   std::vector<core::ErrorDetail> errors;
-  std::optional<core::DiscoveryConfiguration> config;
-  {
-    yaml::Document doc;
-    try {
-      doc = yaml::read_string(src.text, src.name);
-    } catch (const yaml::YamlError& e) {
-      throw Fatal{e.what()};
-    }
-    if (!text_report) std::string().swap(src.text);
-    warn_duplicates(src, doc);
-
-    try {
-      config = core::build_document(doc.root(), opt.discovery_only);
-    } catch (const core::TypeError& e) {
-      throw Fatal{src.name + ": " + e.what()};
-    } catch (const core::ValidationError& e) {
-      errors = e.errors();
-    }
-    if (opt.strict) {
-      for (const auto& d : doc.duplicates()) errors.push_back(duplicate_error(d));
-    }
+  core::DocumentRead read;
+  try {
+    read = core::read_document(src.text, src.name, opt.discovery_only);
+  } catch (const yaml::YamlError& e) {
+    throw Fatal{e.what()};
   }
-  if (errors.empty()) return config;
+  if (!text_report) std::string().swap(src.text);
+  warn_duplicates(src, read.duplicates);
+  if (read.not_mapping) throw Fatal{src.name + ": " + read.not_mapping->what()};
+  if (read.error) errors = std::move(read.error)->errors();
+  if (opt.strict) {
+    for (const auto& d : read.duplicates) errors.push_back(duplicate_error(d));
+  }
+  if (errors.empty()) return std::move(read.config);
 
   core::ValidationError report(std::string(core::DiscoveryConfiguration::schema().name()),
                                std::move(errors));

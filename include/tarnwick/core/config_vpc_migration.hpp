@@ -100,6 +100,20 @@ DiscoveryConfiguration load_from_dict(const nlohmann::ordered_json& config_dict,
 // does; TypeError for a config_dict that is not a mapping.
 DiscoveryConfiguration build_document(const yaml::Node& config_dict, bool discovery_only = false);
 
+// What reading YAML text and building it in one pass gives.
+struct DocumentRead {
+  std::optional<DiscoveryConfiguration> config;  // the document, when valid
+  std::optional<ValidationError> error;          // every fault, when not
+  std::optional<TypeError> not_mapping;          // the document is not a mapping (nothing built)
+  std::vector<yaml::DuplicateKey> duplicates;    // keys written twice (see yaml::Document)
+};
+
+// Reads YAML text and builds the document in one pass, with the results of build_document (the
+// mode set the same way): accounts and VPCs are built as soon as the reader completes them, so
+// the node tree never holds more than one account at a time. A YAML fault throws
+// yaml::YamlError; nothing is printed.
+DocumentRead read_document(std::string_view text, std::string name, bool discovery_only = false);
+
 // Every field of every record in field order, defaults and nulls included, addresses and
 // networks as text, an absent `tgw` as {}, tf_cloud.tags as its text.
 nlohmann::ordered_json dump_to_dict(const DiscoveryConfiguration& config);

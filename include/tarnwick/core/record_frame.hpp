@@ -142,10 +142,54 @@ inline constexpr std::array<std::string_view, 5> CLEANUP_RESOURCES{
     "INTERNAL_LB", "NAT", "TGW_ATTACHMENT", "VGW", "PEERING"};
 
 // ---------------------------------------------------------------------------------------------
+// Lists of records built ahead: while a document is still being read, the items of its long
+// lists are built as each one is complete (see yaml::ItemSink), and the build of the whole
+// document then takes them instead of walking the list's node.
+
+// The items of one list as its own build would have left them.
+struct PrebuiltItems {
+  virtual ~PrebuiltItems() = default;
+  std::vector<ErrorDetail> errors;  // in the order found, with their full locations
+  bool ok = true;                   // no item failed
+};
+
+template <class V>
+struct PrebuiltList final : PrebuiltItems {
+  std::vector<V> values;  // every item, while ok
+};
+
+// The prebuilt lists of one document, by the sequence node they were built from.
+class Prebuilt {
+ public:
+  template <class V>
+  PrebuiltList<V>& list(const yaml::Node* seq) {
+    auto& slot = lists_[seq];
+    if (!slot) slot = std::make_unique<PrebuiltList<V>>();
+    return dynamic_cast<PrebuiltList<V>&>(*slot);
+  }
+  // The list built from `seq`, handed over once; nullptr when there is none.
+  std::unique_ptr<PrebuiltItems> take(const yaml::Node* seq) {
+    auto it = lists_.find(seq);
+    if (it == lists_.end()) return nullptr;
+    auto out = std::move(it->second);
+    lists_.erase(it);
+    return out;
+  }
+  void erase(const yaml::Node* seq) { lists_.erase(seq); }
+  bool empty() const { return lists_.empty(); }
+
+ private:
+  std::unordered_map<const yaml::Node*, std::unique_ptr<PrebuiltItems>> lists_;
+};
+
+// ---------------------------------------------------------------------------------------------
 // One build: where it is in the tree and what it has found wrong so far.
 
 class Builder {
  public:
+  Builder() = default;
+  explicit Builder(Prebuilt* prebuilt) : prebuilt_(prebuilt) {}
+
   void push(std::string_view key) { loc_.emplace_back(key); }
   void push(std::int64_t index) { loc_.emplace_back(index); }
   void pop() { loc_.pop_back(); }
@@ -154,12 +198,21 @@ class Builder {
   void error(std::string msg, std::string type, yaml::Mark mark,
              nlohmann::ordered_json ctx = nullptr);
 
+  // Records errors found by an earlier build, locations included.
+  void add_errors(std::vector<ErrorDetail> errors);
+
   std::size_t error_count() const { return errors_.size(); }
   std::vector<ErrorDetail> take_errors() { return std::move(errors_); }
+
+  // The list built ahead from `seq`, if any (handed over once).
+  std::unique_ptr<PrebuiltItems> take_prebuilt(const yaml::Node& seq) {
+    return prebuilt_ == nullptr || prebuilt_->empty() ? nullptr : prebuilt_->take(&seq);
+  }
 
  private:
   std::vector<std::variant<std::string_view, std::int64_t>> loc_;
   std::vector<ErrorDetail> errors_;
+  Prebuilt* prebuilt_ = nullptr;
 };
 
 // Pushes one location step for the lifetime of a scope.
@@ -393,6 +446,12 @@ bool List<T>::convert(const yaml::Node& node, Builder& b, value_type& out) const
   if (!node.is_seq()) {
     b.error(std::string(msg::kList), "type_error.list", node.mark());
     return false;
+  }
+  if (auto pre = b.take_prebuilt(node)) {
+    auto& list = dynamic_cast<PrebuiltList<typename T::value_type>&>(*pre);
+    b.add_errors(std::move(list.errors));
+    if (list.ok) out = std::move(list.values);
+    return list.ok;
   }
   out.clear();
   out.reserve(node.size());
@@ -786,9 +845,9 @@ bool build_into(const yaml::Node& node, Builder& b, R& rec) {
 // Builds a record of type R, or throws ValidationError listing every fault. Checks read the
 // given mode; without one, the process-wide mode.
 template <class R>
-R build(const yaml::Node& node, bool discovery_only) {
+R build(const yaml::Node& node, bool discovery_only, Prebuilt* prebuilt = nullptr) {
   ModeScope mode(discovery_only);
-  Builder b;
+  Builder b(prebuilt);
   R rec{};
   if (!build_into(node, b, rec)) {
     throw ValidationError(std::string(R::schema().name()), b.take_errors());

@@ -11,6 +11,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace tarnwick::yaml {
@@ -89,6 +90,9 @@ class Node {
   // The value of a string key in a mapping, or nullptr.
   const Node* find(std::string_view key) const;
 
+  // True for a node in the document's transient pool (see Document::begin_transient).
+  bool transient() const { return transient_; }
+
  private:
   friend class Document;
 
@@ -112,6 +116,7 @@ class Node {
   Tag tag_ = Tag::Null;
   bool plain_ = false;
   bool int_fits_ = true;
+  bool transient_ = false;
 };
 
 // A key written twice in one mapping: the later value wins; both positions are kept so the
@@ -165,24 +170,54 @@ class Document {
   void set_items(Node* seq, std::span<const Node* const> items);
   void set_entries(Node* map, std::span<const Entry> entries);
 
+  // Transient nodes. Between begin_transient() and the matching end_transient(), new nodes and
+  // their child arrays come from a pool that end_transient() rewinds, so a subtree that has been
+  // consumed while the document is still being read gives its memory back for the next one.
+  // Pairs nest; nodes made outside every pair (and by keep()) last as long as the document.
+  struct Checkpoint {
+    std::size_t block = 0;  // node block in use, and nodes used in it
+    std::size_t used = 0;
+    std::size_t arena_block = 0;  // child-array block in use, and bytes used in it
+    std::size_t arena_used = 0;
+    std::size_t big = 0;  // separately allocated large child arrays
+  };
+  Checkpoint begin_transient();
+  void end_transient(const Checkpoint& checkpoint);
+  // A lasting copy of a transient subtree (lasting nodes are returned as they are); nodes shared
+  // within it stay shared. `copies` maps transient nodes to their copies across calls.
+  const Node* keep(const Node* node, std::unordered_map<const Node*, const Node*>& copies);
+
   void set_root(const Node* root) { root_ = root; }
   void set_name(std::string name) { name_ = std::move(name); }
   void add_duplicate(DuplicateKey dup) { duplicates_.push_back(std::move(dup)); }
 
  private:
-  Node* add(Kind kind, Tag tag, Mark mark);
-  void* allocate(std::size_t bytes);  // from the child arena, 8-byte aligned
-  void grow(Node* node, std::size_t capacity);
+  // A bump allocator over blocks that are kept when rewound, so a rewound pool reuses its memory
+  // (and the text capacity of its nodes) instead of asking the system again.
+  struct Pool {
+    std::vector<std::unique_ptr<Node[]>> blocks;
+    std::vector<std::size_t> sizes;  // nodes per block
+    std::size_t block = 0;           // block in use (blocks.size() when none yet)
+    std::size_t used = 0;            // nodes used in it
+    std::vector<std::unique_ptr<std::byte[]>> arena;  // child arrays, kBlock bytes each
+    std::size_t arena_block = 0;
+    std::size_t arena_used = 0;
+    std::vector<std::unique_ptr<std::byte[]>> big;  // child arrays too large for a block
 
-  // Nodes in blocks that never move (nodes point at each other); the child arrays in a bump
-  // arena of their own. Both are released with the document.
-  std::vector<std::unique_ptr<Node[]>> node_blocks_;
-  std::size_t block_used_ = 0;
-  std::size_t block_size_ = 0;
+    Node* next_node();
+    void* allocate(std::size_t bytes);
+  };
+
+  Node* add(Kind kind, Tag tag, Mark mark);
+  void* allocate(std::size_t bytes) { return current().allocate(bytes); }
+  void grow(Node* node, std::size_t capacity);
+  Pool& current() { return transient_depth_ > 0 && !keeping_ ? transient_ : lasting_; }
+
+  Pool lasting_;
+  Pool transient_;
+  std::size_t transient_depth_ = 0;
+  bool keeping_ = false;  // keep() is copying into the lasting pool
   std::size_t node_count_ = 0;
-  std::vector<std::unique_ptr<std::byte[]>> arena_blocks_;
-  std::byte* arena_next_ = nullptr;
-  std::size_t arena_left_ = 0;
   const Node* root_ = nullptr;
   std::string name_ = "<string>";
   std::vector<DuplicateKey> duplicates_;

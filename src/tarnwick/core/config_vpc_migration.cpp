@@ -40,6 +40,91 @@ const Schema<DiscoveryConfiguration>& DiscoveryConfiguration::schema() {
 SystemExit::SystemExit(int status, ValidationError cause)
     : status_(status), cause_(std::move(cause)), what_("SystemExit: " + std::to_string(status)) {}
 
+namespace {
+
+// Builds accounts and VPCs as the reader completes them, so that reading a document never holds
+// more than one account's nodes (and one VPC's, inside it) at a time. Each item is built exactly
+// as the list's own build would build it, at the same location; the document's build then takes
+// the lists ready-made.
+class DocumentSink final : public yaml::ItemSink {
+ public:
+  const std::vector<std::vector<std::string_view>>& paths() const override {
+    static const std::vector<std::vector<std::string_view>> kPaths{
+        {"account_info"},
+        {"account_info", "*", "regions", "*", "vpcs"},
+    };
+    return kPaths;
+  }
+
+  void take(const yaml::Node& seq, std::span<const yaml::PathStep> path,
+            const yaml::Node& item) override {
+    if (path.size() == 2) {
+      build_item<AccountInfo>(seq, path, item, &lists_);
+      // The account's build took its VPC lists; any left (a list overridden by a repeated key)
+      // goes with the account's nodes, whose addresses the next account reuses.
+      for (const yaml::Node* s : transient_lists_) lists_.erase(s);
+      transient_lists_.clear();
+    } else {
+      build_item<VPCConfig>(seq, path, item, nullptr);
+      if (seq.transient()) transient_lists_.push_back(&seq);
+    }
+  }
+
+  // Every list built ahead and not yet taken, for the document's build.
+  Prebuilt& lists() { return lists_; }
+
+ private:
+  template <class R>
+  void build_item(const yaml::Node& seq, std::span<const yaml::PathStep> path,
+                  const yaml::Node& item, Prebuilt* nested) {
+    PrebuiltList<R>& list = lists_.list<R>(&seq);
+    Builder b(nested);
+    for (const yaml::PathStep& step : path) {
+      if (step.is_index) {
+        b.push(static_cast<std::int64_t>(step.index));
+      } else {
+        b.push(step.key);
+      }
+    }
+    R value{};
+    if (types::convert_node(types::Record<R>{}, item, b, value)) {
+      if (list.ok) list.values.push_back(std::move(value));
+    } else {
+      list.ok = false;
+      list.values.clear();
+    }
+    auto errors = b.take_errors();
+    list.errors.insert(list.errors.end(), std::make_move_iterator(errors.begin()),
+                       std::make_move_iterator(errors.end()));
+  }
+
+  Prebuilt lists_;
+  std::vector<const yaml::Node*> transient_lists_;  // VPC lists inside the account being read
+};
+
+}  // namespace
+
+DocumentRead read_document(std::string_view text, std::string name, bool discovery_only) {
+  ModeScope mode(discovery_only);
+  DocumentSink sink;
+  yaml::Document doc = yaml::read_string(text, std::move(name), &sink);
+  DocumentRead out;
+  out.duplicates = doc.duplicates();
+  const yaml::Node& root = doc.root();
+  if (!root.is_map()) {
+    out.not_mapping = TypeError("config_dict must be a mapping, not " +
+                                std::string(yaml::kind_name(root.kind())));
+    return out;
+  }
+  BaseModel::set_discovery_only(discovery_only);
+  try {
+    out.config = build<DiscoveryConfiguration>(root, discovery_only, &sink.lists());
+  } catch (ValidationError& e) {
+    out.error = std::move(e);
+  }
+  return out;
+}
+
 DiscoveryConfiguration build_document(const yaml::Node& config_dict, bool discovery_only) {
   if (!config_dict.is_map()) {
     throw TypeError("config_dict must be a mapping, not " +
@@ -65,8 +150,14 @@ DiscoveryConfiguration load_from_dict(const nlohmann::ordered_json& config_dict,
 }
 
 DiscoveryConfiguration load_from_yaml(const std::filesystem::path& yml_path, bool discovery_only) {
-  yaml::Document doc = yaml::read_file(yml_path);
-  return load_from_dict(doc.root(), discovery_only);
+  DocumentRead read =
+      read_document(yaml::read_file_text(yml_path), yml_path.string(), discovery_only);
+  if (read.not_mapping) throw *read.not_mapping;
+  if (read.error) {
+    std::cout << read.error->json() << '\n' << std::flush;
+    throw SystemExit(1, std::move(*read.error));
+  }
+  return std::move(*read.config);
 }
 
 nlohmann::ordered_json dump_to_dict(const DiscoveryConfiguration& config) {

@@ -57,6 +57,15 @@ void Builder::error(std::string message, std::string type, yaml::Mark mark,
   e.mark = mark;
 }
 
+void Builder::add_errors(std::vector<ErrorDetail> errors) {
+  if (errors_.empty()) {
+    errors_ = std::move(errors);
+  } else {
+    errors_.insert(errors_.end(), std::make_move_iterator(errors.begin()),
+                   std::make_move_iterator(errors.end()));
+  }
+}
+
 std::string loc_text(const Loc& loc) {
   std::string out;
   for (const LocPart& part : loc) {

@@ -4,6 +4,7 @@
 #include <cassert>
 #include <charconv>
 #include <cmath>
+#include <vector>
 
 namespace tarnwick::yaml {
 
@@ -103,19 +104,136 @@ Document::Document() {
   root_ = make_null();
 }
 
-Node* Document::add(Kind kind, Tag tag, Mark mark) {
-  if (block_used_ == block_size_) {
-    // Blocks grow with the document, so small documents stay small and large ones take few.
-    block_size_ = block_size_ == 0 ? 64 : std::min<std::size_t>(block_size_ * 2, 16384);
-    node_blocks_.push_back(std::make_unique<Node[]>(block_size_));
-    block_used_ = 0;
+Node* Document::Pool::next_node() {
+  if (block < blocks.size() && used == sizes[block]) {
+    ++block;
+    used = 0;
   }
-  Node& n = node_blocks_.back()[block_used_++];
+  if (block == blocks.size()) {
+    // Blocks grow with the document, so small documents stay small and large ones take few.
+    std::size_t size = sizes.empty() ? 64 : std::min<std::size_t>(sizes.back() * 2, 16384);
+    blocks.push_back(std::make_unique<Node[]>(size));
+    sizes.push_back(size);
+    used = 0;
+  }
+  return &blocks[block][used++];
+}
+
+void* Document::Pool::allocate(std::size_t bytes) {
+  constexpr std::size_t kBlock = 64 * 1024;
+  bytes = (bytes + 7) & ~std::size_t{7};
+  // Large arrays get a block of their own, so the current block's rest is not wasted.
+  if (bytes > kBlock / 4) {
+    big.push_back(std::make_unique<std::byte[]>(bytes));
+    return big.back().get();
+  }
+  if (arena_block < arena.size() && arena_used + bytes > kBlock) {
+    ++arena_block;
+    arena_used = 0;
+  }
+  if (arena_block == arena.size()) {
+    arena.push_back(std::make_unique<std::byte[]>(kBlock));
+    arena_used = 0;
+  }
+  void* p = arena[arena_block].get() + arena_used;
+  arena_used += bytes;
+  return p;
+}
+
+Node* Document::add(Kind kind, Tag tag, Mark mark) {
+  Pool& pool = current();
+  Node& n = *pool.next_node();
   ++node_count_;
+  // A node of a rewound pool is reused: every field is set again; the text keeps its capacity.
+  n.text_.clear();
+  n.value_.i = 0;
+  n.children_.items = nullptr;
+  n.size_ = 0;
+  n.capacity_ = 0;
+  n.plain_ = false;
+  n.int_fits_ = true;
+  n.transient_ = &pool == &transient_;
   n.kind_ = kind;
   n.tag_ = tag;
   n.mark_ = mark;
   return &n;
+}
+
+Document::Checkpoint Document::begin_transient() {
+  ++transient_depth_;
+  const Pool& p = transient_;
+  return {p.block, p.used, p.arena_block, p.arena_used, p.big.size()};
+}
+
+void Document::end_transient(const Checkpoint& checkpoint) {
+  assert(transient_depth_ > 0);
+  --transient_depth_;
+  Pool& p = transient_;
+  p.block = checkpoint.block;
+  p.used = checkpoint.used;
+  p.arena_block = checkpoint.arena_block;
+  p.arena_used = checkpoint.arena_used;
+  p.big.resize(checkpoint.big);
+}
+
+const Node* Document::keep(const Node* node, std::unordered_map<const Node*, const Node*>& copies) {
+  if (!node->transient_) return node;
+  if (auto it = copies.find(node); it != copies.end()) return it->second;
+  struct Keeping {
+    bool& flag;
+    explicit Keeping(bool& f) : flag(f) { flag = true; }
+    ~Keeping() { flag = false; }
+  } keeping(keeping_);
+  // Depth-first with an explicit stack (aliases can chain subtrees far deeper than the reader's
+  // nesting limit); a collection is copied once all its transient children have been.
+  struct Step {
+    const Node* node;
+    bool children_done;
+  };
+  std::vector<Step> stack{{node, false}};
+  auto copy_of = [&](const Node* n) { return n->transient_ ? copies.at(n) : n; };
+  while (!stack.empty()) {
+    Step& step = stack.back();
+    const Node* n = step.node;
+    if (copies.count(n) != 0) {
+      stack.pop_back();
+      continue;
+    }
+    if (!n->is_scalar() && !step.children_done) {
+      step.children_done = true;  // `step` is not used again: pushing may move it
+      auto push = [&](const Node* c) {
+        if (c->transient_ && copies.count(c) == 0) stack.push_back({c, false});
+      };
+      for (const Node* item : n->items()) push(item);
+      for (const Entry& e : n->entries()) {
+        push(e.key);
+        push(e.value);
+      }
+      continue;
+    }
+    Node* c = add(n->kind_, n->tag_, n->mark_);
+    c->text_ = n->text_;
+    c->value_ = n->value_;
+    c->plain_ = n->plain_;
+    c->int_fits_ = n->int_fits_;
+    if (n->is_seq() && n->size_ > 0) {
+      grow(c, n->size_);
+      for (std::uint32_t i = 0; i < n->size_; ++i) {
+        c->children_.items[i] = copy_of(n->children_.items[i]);
+      }
+      c->size_ = n->size_;
+    } else if (n->is_map() && n->size_ > 0) {
+      grow(c, n->size_);
+      for (std::uint32_t i = 0; i < n->size_; ++i) {
+        const Entry& e = n->children_.entries[i];
+        c->children_.entries[i] = Entry{copy_of(e.key), copy_of(e.value)};
+      }
+      c->size_ = n->size_;
+    }
+    copies.emplace(n, c);
+    stack.pop_back();
+  }
+  return copies.at(node);
 }
 
 Node* Document::make_null(Mark mark) {
@@ -193,25 +311,6 @@ void Document::set_bool(Node* node, bool value) {
 }
 void Document::set_tag(Node* node, Tag tag) {
   node->tag_ = tag;
-}
-
-void* Document::allocate(std::size_t bytes) {
-  bytes = (bytes + 7) & ~std::size_t{7};
-  if (bytes > arena_left_) {
-    constexpr std::size_t kBlock = 64 * 1024;
-    // Large arrays get a block of their own, so the current block's rest is not wasted.
-    if (bytes > kBlock / 4) {
-      arena_blocks_.push_back(std::make_unique<std::byte[]>(bytes));
-      return arena_blocks_.back().get();
-    }
-    arena_blocks_.push_back(std::make_unique<std::byte[]>(kBlock));
-    arena_next_ = arena_blocks_.back().get();
-    arena_left_ = kBlock;
-  }
-  void* p = arena_next_;
-  arena_next_ += bytes;
-  arena_left_ -= bytes;
-  return p;
 }
 
 void Document::grow(Node* node, std::size_t capacity) {

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <functional>
 #include <new>
+#include <stdexcept>
 #include <span>
 #include <string>
 #include <system_error>
@@ -240,8 +241,12 @@ struct StringHash {
 
 class Reader {
  public:
-  Reader(std::string_view input, std::string name) : input_(input) {
+  Reader(std::string_view input, std::string name, ItemSink* sink) : input_(input), sink_(sink) {
     doc_.set_name(std::move(name));
+    if (sink_ != nullptr) {
+      if (sink_->paths().size() > 8) throw std::invalid_argument("an ItemSink has at most 8 paths");
+      taken_ = doc_.make_null();
+    }
   }
 
   Document run();
@@ -269,6 +274,14 @@ class Reader {
     bool merge_seq = false;  // sequence written as the value of a merge key
     // Scalar text of its children so far, aliases expanded.
     std::size_t text_bytes = 0;
+    // The sink's paths that lead here (bit i: paths()[i] matches the steps down to this frame).
+    std::uint8_t match = 0;
+    // A sequence whose items the sink takes; item_open while its current item is being read into
+    // the transient pool (from item_checkpoint on, its anchors from item_anchors on).
+    bool taken = false;
+    bool item_open = false;
+    Document::Checkpoint item_checkpoint;
+    std::size_t item_anchors = 0;
   };
 
   struct OwnEntry {
@@ -314,8 +327,17 @@ class Reader {
     if (!frames_.empty()) frames_.back().text_bytes = sat_add(frames_.back().text_bytes, bytes);
   }
   void record_duplicate(const std::string& key, Mark first, Mark second);
+  std::uint8_t child_match(const Frame& parent) const;
+  bool chosen(std::uint8_t match, std::size_t depth) const;
+  void take(Frame& f, const Node*& item);
 
   std::string_view input_;
+  ItemSink* sink_;
+  const Node* taken_ = nullptr;  // what a taken item leaves in the tree
+  std::size_t anchored_open_ = 0;  // open collections that carry an anchor
+  std::vector<Anchor*> transient_anchors_;  // anchors defined inside transient items
+  std::unordered_map<const Node*, const Node*> kept_;
+  std::vector<PathStep> path_;
   Document doc_;
   const Node* root_ = nullptr;
   std::vector<Frame> frames_;
@@ -479,6 +501,7 @@ Reader::Anchor* Reader::define_anchor(const yaml_char_t* name, const Node* node,
     fail("found duplicate anchor &" + it->first + "; first occurrence at " + at(it->second.mark),
          mark);
   }
+  if (node->transient()) transient_anchors_.push_back(&it->second);
   return &it->second;
 }
 
@@ -611,12 +634,30 @@ void Reader::on_start(const yaml_event_t& e, bool is_map) {
   if (merge_value && !frames_.back().node->is_map() && !is_map) {
     fail("expected a mapping for merging, but found a sequence", mark);
   }
+  std::uint8_t match = 0;
+  if (sink_ != nullptr) {
+    if (frames_.empty()) {
+      match = static_cast<std::uint8_t>((1U << sink_->paths().size()) - 1);
+    } else {
+      Frame& parent = frames_.back();
+      match = child_match(parent);
+      if (parent.taken) {
+        parent.item_checkpoint = doc_.begin_transient();
+        parent.item_anchors = transient_anchors_.size();
+        parent.item_open = true;
+      }
+    }
+  }
   Node* n = is_map ? doc_.make_map(mark) : doc_.make_seq(mark);
   if (t != (is_map ? Tag::Map : Tag::Seq)) doc_.set_tag(n, t);
   charge(1, mark);
   Frame f{};
   f.node = n;
   f.anchor = anchor ? define_anchor(anchor, n, mark, false) : nullptr;
+  if (f.anchor != nullptr) ++anchored_open_;
+  f.match = match;
+  f.taken = !is_map && t == Tag::Seq && anchored_open_ == 0 && !merge_value &&
+            chosen(match, frames_.size());
   f.begin = is_map ? entries_.size() : items_.size();
   f.merge_begin = merges_.size();
   f.merge_seq = !is_map && merge_value;
@@ -632,6 +673,7 @@ void Reader::on_end() {
   }
   frames_.pop_back();
   if (f.anchor) {
+    --anchored_open_;
     f.anchor->complete = true;
     f.anchor->expanded = f.expanded;
     f.anchor->text_bytes = f.text_bytes;
@@ -647,6 +689,7 @@ void Reader::add_child(const Node* n, std::size_t expanded, Mark mark, bool alia
     return;
   }
   Frame& f = frames_.back();
+  if (f.taken) take(f, n);
   ++f.count;
   if (f.node->is_seq()) {
     if (f.merge_seq) {
@@ -717,6 +760,62 @@ void Reader::add_merge(Frame& f, const Node* n, std::size_t expanded, Mark mark,
          mark);
   }
   f.expanded = sat_add(f.expanded, copied);
+}
+
+// The sink's paths that still match one step further down, under `parent`'s pending key or next
+// item.
+std::uint8_t Reader::child_match(const Frame& parent) const {
+  if (parent.match == 0) return 0;
+  const std::size_t depth = frames_.size() - 1;  // parent's depth: the step to match
+  const auto& paths = sink_->paths();
+  std::uint8_t out = 0;
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    if ((parent.match & (1U << i)) == 0 || paths[i].size() <= depth) continue;
+    std::string_view step = paths[i][depth];
+    bool ok;
+    if (parent.node->is_map()) {
+      ok = parent.key != nullptr && !parent.key_is_merge && parent.key->kind() == Kind::Str &&
+           step != "*" && parent.key->text() == step;
+    } else {
+      ok = step == "*" && !parent.merge_seq;
+    }
+    if (ok) out = static_cast<std::uint8_t>(out | (1U << i));
+  }
+  return out;
+}
+
+// Whether a sequence at `depth` with these matching paths is one whose items the sink takes.
+bool Reader::chosen(std::uint8_t match, std::size_t depth) const {
+  if (sink_ == nullptr || match == 0) return false;
+  const auto& paths = sink_->paths();
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    if ((match & (1U << i)) != 0 && paths[i].size() == depth) return true;
+  }
+  return false;
+}
+
+// Hands a complete item of a taken sequence to the sink; an item read into the transient pool is
+// then released (its anchors kept) and replaced in the tree by a null.
+void Reader::take(Frame& f, const Node*& item) {
+  path_.clear();
+  for (const Frame& g : frames_) {
+    if (g.node->is_map()) {
+      path_.push_back(PathStep{g.key->text(), 0, false});
+    } else {
+      path_.push_back(PathStep{{}, g.count, true});
+    }
+  }
+  sink_->take(*f.node, path_, *item);
+  if (!f.item_open) return;
+  for (std::size_t i = f.item_anchors; i < transient_anchors_.size(); ++i) {
+    transient_anchors_[i]->node = doc_.keep(transient_anchors_[i]->node, kept_);
+  }
+  transient_anchors_.resize(f.item_anchors);
+  // Copies are looked up by transient address, which the next item reuses.
+  kept_.clear();
+  doc_.end_transient(f.item_checkpoint);
+  f.item_open = false;
+  item = taken_;
 }
 
 void Reader::finish_seq(const Frame& f) {
@@ -885,7 +984,7 @@ Document read_string(std::string_view text, std::string name) {
                         " bytes",
                     std::move(name), Mark{});
   }
-  return Reader(text, std::move(name)).run();
+  return Reader(text, std::move(name), nullptr).run();
 }
 
 std::string read_file_text(const std::filesystem::path& path) {
@@ -920,6 +1019,11 @@ std::string read_stdin_text() {
   return read_all(STDIN_FILENO, 64 * 1024, "<stdin>", [](int err) {
     throw std::system_error(err, std::generic_category(), "cannot read standard input");
   });
+}
+
+Document read_string(std::string_view text, std::string name, ItemSink* sink) {
+  if (text.size() > kMaxDocumentBytes) return read_string(text, std::move(name));  // refused
+  return Reader(text, std::move(name), sink).run();
 }
 
 Document read_file(const std::filesystem::path& path) {
