@@ -428,5 +428,85 @@ TEST_F(ReaderFiles, ReadStdin) {
   EXPECT_EQ(got, "{\"from\": \"stdin\"} <stdin>") << err;
 }
 
+// A sink that records what it is given: each item as shown while it was valid, with its path.
+class RecordingSink final : public ItemSink {
+ public:
+  explicit RecordingSink(std::vector<std::vector<std::string_view>> paths)
+      : paths_(std::move(paths)) {}
+  const std::vector<std::vector<std::string_view>>& paths() const override { return paths_; }
+  void take(const Node& seq, std::span<const PathStep> path, const Node& item) override {
+    std::string where;
+    for (const PathStep& s : path) {
+      where += s.is_index ? std::to_string(s.index) : std::string(s.key);
+      where += '/';
+    }
+    EXPECT_TRUE(seq.is_seq());
+    taken.push_back(where + " " + show(item));
+  }
+  std::vector<std::string> taken;
+
+ private:
+  std::vector<std::vector<std::string_view>> paths_;
+};
+
+TEST(ItemSink, TakesItemsOfChosenSequencesOnly) {
+  struct Case {
+    std::string_view yaml;
+    std::vector<std::string> taken;
+    std::string_view tree;  // show() of the root afterwards
+  };
+  const std::vector<std::vector<std::string_view>> paths{{"a"}, {"a", "*", "b"}};
+  const Case cases[] = {
+      {"{a: [1, {x: y}, [2]], c: [3]}",
+       {"a/0/ 1", "a/1/ {\"x\": \"y\"}", "a/2/ [2]"},
+       "{\"a\": [null, null, null], \"c\": [3]}"},
+      // Nested: the inner list's items first, each as it closes; then the outer item.
+      {"{a: [{b: [1, {z: 2}]}]}",
+       {"a/0/b/0/ 1", "a/0/b/1/ {\"z\": 2}", "a/0/ {\"b\": [null, null]}"},
+       "{\"a\": [null]}"},
+      // An anchor inside a taken item still stands for its whole content.
+      {"{a: [{k: &x [1, {m: n}]}, {k: *x}], c: *x}",
+       {"a/0/ {\"k\": [1, {\"m\": \"n\"}]}", "a/1/ {\"k\": [1, {\"m\": \"n\"}]}"},
+       "{\"a\": [null, null], \"c\": [1, {\"m\": \"n\"}]}"},
+      {"{a: [&i {p: q}, *i, {<<: *i, r: s}], c: *i}",
+       {"a/0/ {\"p\": \"q\"}", "a/1/ {\"p\": \"q\"}", "a/2/ {\"p\": \"q\", \"r\": \"s\"}"},
+       "{\"a\": [null, null, null], \"c\": {\"p\": \"q\"}}"},
+      // Not chosen: an anchored list, a list inside an anchored collection, another tag, a merge.
+      {"{a: &l [1], c: *l}", {}, "{\"a\": [1], \"c\": [1]}"},
+      {"{a: [&i {b: [1]}]}", {"a/0/ {\"b\": [1]}"}, "{\"a\": [null]}"},
+      {"{a: !!omap [{k: 1}]}", {}, "{\"a\": [{\"k\": 1}]}"},
+      {"{<<: {a: [1]}}", {}, "{\"a\": [1]}"},
+      {"[{a: [1]}]", {}, "[{\"a\": [1]}]"},
+      {"{\"a\": !!seq [1], b: [2]}", {"a/0/ 1"}, "{\"a\": [null], \"b\": [2]}"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.yaml);
+    RecordingSink sink(paths);
+    Document doc = read_string(c.yaml, "<string>", &sink);
+    EXPECT_EQ(sink.taken, c.taken);
+    EXPECT_EQ(show(doc.root()), c.tree);
+  }
+}
+
+// Items read into reused memory: many large items with anchors, each later aliased, stay whole.
+TEST(ItemSink, KeptAnchorsSurviveTheReuseOfLaterItems) {
+  std::string text = "a:\n";
+  std::string refs = "c: [";
+  for (int i = 0; i < 200; ++i) {
+    text += "  - {n: " + std::to_string(i) + ", v: &v" + std::to_string(i) + " [x" +
+            std::to_string(i) + ", {y: " + std::to_string(i) + "}]}\n";
+    refs += (i ? ", *v" : "*v") + std::to_string(i);
+  }
+  RecordingSink sink({{"a"}});
+  Document doc = read_string(text + refs + "]\n", "<string>", &sink);
+  ASSERT_EQ(sink.taken.size(), 200U);
+  const Node* c = doc.root().find("c");
+  ASSERT_NE(c, nullptr);
+  for (int i = 0; i < 200; ++i) {
+    std::string n = std::to_string(i);
+    EXPECT_EQ(show(*c->items()[static_cast<std::size_t>(i)]), "[\"x" + n + "\", {\"y\": " + n + "}]");
+  }
+}
+
 }  // namespace
 }  // namespace tarnwick::yaml

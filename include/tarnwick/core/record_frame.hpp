@@ -83,6 +83,7 @@ class OrderedMap {
       for (std::size_t i = 0; i < entries_.size(); ++i) index_->emplace(entries_[i].first, i);
     }
   }
+  void reserve(std::size_t n) { entries_.reserve(n); }
   const V* find(const K& key) const {
     auto i = index_of(key);
     return i ? &entries_[*i].second : nullptr;
@@ -479,6 +480,7 @@ bool Mapping<K, V>::convert(const yaml::Node& node, Builder& b, value_type& out)
     return false;
   }
   bool ok = true;
+  out.reserve(node.size());
   for (const yaml::Entry& e : node.entries()) {
     LocGuard at(b, key_loc(*e.key));
     typename K::value_type k{};
@@ -758,7 +760,13 @@ class Schema {
          std::vector<RecordCheck> record_checks = {})
       : name_(name), fields_(std::move(fields)), record_checks_(std::move(record_checks)) {
     if (fields_.size() > kMaxFields) throw std::logic_error("too many fields in a record table");
-    for (std::size_t i = 0; i < fields_.size(); ++i) index_.emplace(fields_[i].key(), i);
+    for (std::size_t i = 0; i < fields_.size(); ++i) {
+      const std::string_view key = fields_[i].key();
+      if (key.empty() || index_of(key) >= 0) throw std::logic_error("bad key in a record table");
+      std::size_t slot = slot_of(key);
+      while (slots_[slot] != 0) slot = (slot + 1) % kSlots;
+      slots_[slot] = static_cast<std::uint8_t>(i + 1);
+    }
   }
 
   std::string_view name() const { return name_; }
@@ -766,15 +774,29 @@ class Schema {
   const std::vector<RecordCheck>& record_checks() const { return record_checks_; }
   // The position of a key among the fields, or -1 when the record does not declare it.
   std::ptrdiff_t index_of(std::string_view key) const {
-    auto it = index_.find(key);
-    return it == index_.end() ? -1 : static_cast<std::ptrdiff_t>(it->second);
+    if (key.empty()) return -1;
+    for (std::size_t slot = slot_of(key); slots_[slot] != 0; slot = (slot + 1) % kSlots) {
+      const std::size_t i = slots_[slot] - 1U;
+      if (fields_[i].key() == key) return static_cast<std::ptrdiff_t>(i);
+    }
+    return -1;
   }
 
  private:
+  // Every key of every document is looked up here: a small open-addressing table on the key's
+  // length and end characters is far cheaper than hashing the whole key.
+  static constexpr std::size_t kSlots = 2 * kMaxFields;
+  static std::size_t slot_of(std::string_view key) {
+    const auto first = static_cast<unsigned char>(key.front());
+    const auto last = static_cast<unsigned char>(key.back());
+    const auto mid = static_cast<unsigned char>(key[key.size() / 2]);
+    return (key.size() * 31U + first * 7U + last * 3U + mid) % kSlots;
+  }
+
   std::string_view name_;
   std::vector<Field<R>> fields_;
   std::vector<RecordCheck> record_checks_;
-  std::unordered_map<std::string_view, std::size_t> index_;
+  std::array<std::uint8_t, kSlots> slots_{};  // field index + 1; 0: empty
 };
 
 // Joins field lists: inherited fields first.

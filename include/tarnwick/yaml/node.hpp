@@ -152,8 +152,8 @@ class Document {
   Node* make_map(Mark mark = {});
   // A scalar with all its attributes given; `int_value` is used for Kind::Int, `float_value` for
   // Kind::Float, `bool_value` for Kind::Bool.
-  Node* make_scalar(Kind kind, Tag tag, std::string text, bool plain, Mark mark);
-  Node* make_big_int(std::string text, Tag tag, bool plain, Mark mark);  // beyond 64 bits
+  Node* make_scalar(Kind kind, Tag tag, std::string_view text, bool plain, Mark mark);
+  Node* make_big_int(std::string_view text, Tag tag, bool plain, Mark mark);  // beyond 64 bits
   void set_int(Node* node, std::int64_t value);
   void set_float(Node* node, double value);
   void set_bool(Node* node, bool value);

@@ -286,15 +286,15 @@ Node* Document::make_map(Mark mark) {
   return add(Kind::Map, Tag::Map, mark);
 }
 
-Node* Document::make_scalar(Kind kind, Tag tag, std::string text, bool plain, Mark mark) {
+Node* Document::make_scalar(Kind kind, Tag tag, std::string_view text, bool plain, Mark mark) {
   Node* n = add(kind, tag, mark);
-  n->text_ = std::move(text);
+  n->text_.assign(text);  // into a reused node's capacity when it has enough
   n->plain_ = plain;
   return n;
 }
 
-Node* Document::make_big_int(std::string text, Tag tag, bool plain, Mark mark) {
-  Node* n = make_scalar(Kind::Int, tag, std::move(text), plain, mark);
+Node* Document::make_big_int(std::string_view text, Tag tag, bool plain, Mark mark) {
+  Node* n = make_scalar(Kind::Int, tag, text, plain, mark);
   n->int_fits_ = false;
   return n;
 }

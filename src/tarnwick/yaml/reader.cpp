@@ -506,8 +506,8 @@ Reader::Anchor* Reader::define_anchor(const yaml_char_t* name, const Node* node,
 }
 
 Node* Reader::make_scalar(const ResolvedScalar& r, std::string_view text, bool plain, Mark mark) {
-  if (r.kind == Kind::Int && r.big) return doc_.make_big_int(std::string(text), r.tag, plain, mark);
-  Node* n = doc_.make_scalar(r.kind, r.tag, std::string(text), plain, mark);
+  if (r.kind == Kind::Int && r.big) return doc_.make_big_int(text, r.tag, plain, mark);
+  Node* n = doc_.make_scalar(r.kind, r.tag, text, plain, mark);
   switch (r.kind) {
     case Kind::Int:
       doc_.set_int(n, r.integer);
@@ -794,8 +794,8 @@ bool Reader::chosen(std::uint8_t match, std::size_t depth) const {
   return false;
 }
 
-// Hands a complete item of a taken sequence to the sink; an item read into the transient pool is
-// then released (its anchors kept) and replaced in the tree by a null.
+// Hands a complete item of a taken sequence to the sink and leaves a null in its place; an item
+// read into the transient pool is then released (its anchors kept).
 void Reader::take(Frame& f, const Node*& item) {
   path_.clear();
   for (const Frame& g : frames_) {
@@ -806,7 +806,8 @@ void Reader::take(Frame& f, const Node*& item) {
     }
   }
   sink_->take(*f.node, path_, *item);
-  if (!f.item_open) return;
+  item = taken_;
+  if (!f.item_open) return;  // a scalar or an alias: nothing of its own to release
   for (std::size_t i = f.item_anchors; i < transient_anchors_.size(); ++i) {
     transient_anchors_[i]->node = doc_.keep(transient_anchors_[i]->node, kept_);
   }
@@ -815,7 +816,6 @@ void Reader::take(Frame& f, const Node*& item) {
   kept_.clear();
   doc_.end_transient(f.item_checkpoint);
   f.item_open = false;
-  item = taken_;
 }
 
 void Reader::finish_seq(const Frame& f) {
