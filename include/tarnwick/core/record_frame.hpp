@@ -9,6 +9,7 @@
 // a failed build throws one ValidationError. No partly built record escapes.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -191,8 +192,16 @@ class Builder {
   Builder() = default;
   explicit Builder(Prebuilt* prebuilt) : prebuilt_(prebuilt) {}
 
-  void push(std::string_view key) { loc_.emplace_back(key); }
-  void push(std::int64_t index) { loc_.emplace_back(index); }
+  // Ready for another build at the root, keeping its memory.
+  void reset(Prebuilt* prebuilt) {
+    loc_.clear();
+    errors_.clear();
+    prebuilt_ = prebuilt;
+  }
+
+  // Every field of every record pushes a step: kept small and inline.
+  void push(std::string_view key) { loc_.push_back(Step{key, 0, false}); }
+  void push(std::int64_t index) { loc_.push_back(Step{{}, index, true}); }
   void pop() { loc_.pop_back(); }
 
   // Records an error at the current location.
@@ -211,7 +220,12 @@ class Builder {
   }
 
  private:
-  std::vector<std::variant<std::string_view, std::int64_t>> loc_;
+  struct Step {
+    std::string_view key;
+    std::int64_t index;
+    bool is_index;
+  };
+  std::vector<Step> loc_;
   std::vector<ErrorDetail> errors_;
   Prebuilt* prebuilt_ = nullptr;
 };
@@ -531,7 +545,7 @@ class Values {
 
  private:
   const R* rec_;
-  std::array<const void*, kMaxFields> valid_{};
+  std::array<const void*, kMaxFields> valid_;  // the first count_ are set
   std::size_t count_ = 0;
 };
 
@@ -831,7 +845,8 @@ bool build_into(const yaml::Node& node, Builder& b, R& rec) {
 
   const auto& fields = schema.fields();
   const std::size_t errors_before = b.error_count();
-  std::array<const yaml::Entry*, kMaxFields> present{};
+  std::array<const yaml::Entry*, kMaxFields> present;
+  std::fill_n(present.begin(), fields.size(), nullptr);
   std::vector<const yaml::Entry*> extra;
   for (const yaml::Entry& e : raw->entries()) {
     std::ptrdiff_t i = e.key->kind() == yaml::Kind::Str ? schema.index_of(e.key->text()) : -1;

@@ -1,5 +1,6 @@
 #include "tarnwick/core/config_vpc_migration.hpp"
 
+#include <array>
 #include <iostream>
 
 #include "tarnwick/yaml/reader.hpp"
@@ -78,7 +79,9 @@ class DocumentSink final : public yaml::ItemSink {
   void build_item(const yaml::Node& seq, std::span<const yaml::PathStep> path,
                   const yaml::Node& item, Prebuilt* nested) {
     PrebuiltList<R>& list = lists_.list<R>(&seq);
-    Builder b(nested);
+    // One builder per level, reused: an account's build runs while its VPCs' builder is idle.
+    Builder& b = builders_[path.size() == 2 ? 0 : 1];
+    b.reset(nested);
     for (const yaml::PathStep& step : path) {
       if (step.is_index) {
         b.push(static_cast<std::int64_t>(step.index));
@@ -86,12 +89,17 @@ class DocumentSink final : public yaml::ItemSink {
         b.push(step.key);
       }
     }
-    R value{};
-    if (types::convert_node(types::Record<R>{}, item, b, value)) {
-      if (list.ok) list.values.push_back(std::move(value));
+    // Built in place: a record is large, and a list of them is only ever appended to. Once an
+    // item has failed, the list's values are gone and only errors are kept.
+    if (list.ok) {
+      if (list.values.empty()) list.values.reserve(16);
+      if (!types::convert_node(types::Record<R>{}, item, b, list.values.emplace_back())) {
+        list.ok = false;
+        list.values.clear();
+      }
     } else {
-      list.ok = false;
-      list.values.clear();
+      R discarded{};
+      types::convert_node(types::Record<R>{}, item, b, discarded);
     }
     auto errors = b.take_errors();
     list.errors.insert(list.errors.end(), std::make_move_iterator(errors.begin()),
@@ -99,6 +107,7 @@ class DocumentSink final : public yaml::ItemSink {
   }
 
   Prebuilt lists_;
+  std::array<Builder, 2> builders_;
   std::vector<const yaml::Node*> transient_lists_;  // VPC lists inside the account being read
 };
 

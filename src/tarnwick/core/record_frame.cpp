@@ -44,11 +44,11 @@ void Builder::error(std::string message, std::string type, yaml::Mark mark,
                     nlohmann::ordered_json ctx) {
   ErrorDetail& e = errors_.emplace_back();
   e.loc.reserve(loc_.size());
-  for (const auto& part : loc_) {
-    if (const auto* key = std::get_if<std::string_view>(&part)) {
-      e.loc.emplace_back(std::string(*key));
+  for (const Step& step : loc_) {
+    if (step.is_index) {
+      e.loc.emplace_back(step.index);
     } else {
-      e.loc.emplace_back(std::get<std::int64_t>(part));
+      e.loc.emplace_back(std::string(step.key));
     }
   }
   e.msg = std::move(message);

@@ -102,6 +102,16 @@ bool is_str_like(Tag t) {
   return t != Tag::Binary;
 }
 
+bool key_equal_slow(const Node* a, const Node* b);
+
+// Most keys are distinct strings: told apart inline by kind and length before the full compare.
+inline bool key_equal(const Node* a, const Node* b) {
+  if (a == b) return true;
+  if (a->kind() != b->kind()) return false;
+  if (a->kind() == Kind::Str && a->text().size() != b->text().size()) return false;
+  return key_equal_slow(a, b);
+}
+
 // Big integers compare by their digits: sign '+' and '_' separators do not change the value.
 std::string_view big_digits_start(std::string_view t) {
   return (!t.empty() && t[0] == '+') ? t.substr(1) : t;
@@ -119,8 +129,7 @@ bool big_equal(std::string_view a, std::string_view b) {
   }
 }
 
-bool key_equal(const Node* a, const Node* b) {
-  if (a == b) return true;
+bool key_equal_slow(const Node* a, const Node* b) {
   if (a->kind() != b->kind()) return false;
   switch (a->kind()) {
     case Kind::Null:
@@ -851,7 +860,7 @@ void Reader::finish_map(const Frame& f) {
   own_marks_.clear();
   // Small mappings are searched directly; larger ones through an index, so that a mapping of
   // 100,000 keys stays linear.
-  constexpr std::size_t kLinear = 8;
+  constexpr std::size_t kLinear = 16;
   const bool indexed = total > kLinear;
   std::size_t mask = 0;
   if (indexed) {
