@@ -92,12 +92,18 @@ std::vector<std::string> brief(const std::string& report) {
   return out;
 }
 
-// The three ways in: build_document on a node, load_from_dict on a node (prints and throws
-// SystemExit), load_from_dict on JSON.
-enum class Entry { Build, LoadNode, LoadJson };
+// The four ways in: build_document on a node, load_from_dict on a node (prints and throws
+// SystemExit), load_from_dict on JSON, read_document on the text (records built while reading).
+enum class Entry { Build, LoadNode, LoadJson, ReadText };
 
-Outcome run(Entry entry, const yaml::Node& root, const J& json, bool discovery_only) {
+Outcome run(Entry entry, const yaml::Node& root, const J& json, const std::string& text,
+            bool discovery_only) {
   if (entry == Entry::Build) return build_alone(root, discovery_only);
+  if (entry == Entry::ReadText) {
+    DocumentRead read = read_document(text, "<string>", discovery_only);
+    if (read.error) return {std::nullopt, read.error->json()};
+    return {std::move(read.config), ""};
+  }
   try {
     return {entry == Entry::LoadNode ? load_from_dict(root, discovery_only)
                                      : load_from_dict(json, discovery_only),
@@ -171,9 +177,9 @@ TEST(ConcurrentLoads, EveryResultEqualsTheSameLoadDoneAlone) {
       // Neighbouring threads run different documents in different modes at the same moment.
       const std::size_t d = static_cast<std::size_t>(t + round) % docs().size();
       const bool mode = (t + round / 3) % 2 == 1;
-      const auto entry = static_cast<Entry>((t + round) % 3);
+      const auto entry = static_cast<Entry>((t + round) % 4);
       if (round % 5 == 0) parsed[d] = yaml::read_string(docs()[d].text);  // the reader too
-      const Outcome got = run(entry, parsed[d].root(), json[d], mode);
+      const Outcome got = run(entry, parsed[d].root(), json[d], docs()[d].text, mode);
       const Outcome& want = entry == Entry::LoadJson ? refs[d].json[mode] : refs[d].node[mode];
       bool same = got.report == want.report && got.config.has_value() == want.config.has_value() &&
                   (!got.config || *got.config == *want.config);
