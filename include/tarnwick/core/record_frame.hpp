@@ -496,6 +496,13 @@ bool Mapping<K, V>::convert(const yaml::Node& node, Builder& b, value_type& out)
   bool ok = true;
   out.reserve(node.size());
   for (const yaml::Entry& e : node.entries()) {
+    if constexpr (std::is_same_v<K, Str> && std::is_same_v<V, Str>) {
+      // Text to text, the common case (tags): nothing can fail, so no location is needed.
+      if (e.key->kind() == yaml::Kind::Str && e.value->kind() == yaml::Kind::Str) {
+        if (ok) out.set(e.key->text(), e.value->text());
+        continue;
+      }
+    }
     LocGuard at(b, key_loc(*e.key));
     typename K::value_type k{};
     bool key_ok;

@@ -228,7 +228,8 @@ class Parser {
 };
 
 struct Event {
-  yaml_event_t event{};
+  // yaml_parser_parse clears the event itself before anything else, on success or failure.
+  yaml_event_t event;
   Event() = default;
   ~Event() { yaml_event_delete(&event); }
   Event(const Event&) = delete;
@@ -330,7 +331,12 @@ class Reader {
   void add_merge(Frame& f, const Node* n, std::size_t expanded, Mark mark, bool alias);
   void finish_seq(const Frame& f);
   void finish_map(const Frame& f);
-  void charge(std::size_t amount, Mark mark);
+  // Every node is charged: the common case (well inside the floor budget) stays inline.
+  void charge(std::size_t amount, Mark mark) {
+    expanded_total_ = sat_add(expanded_total_, amount);
+    if (expanded_total_ > kMinExpansionBudget) charge_beyond_floor(mark);
+  }
+  void charge_beyond_floor(Mark mark);
   void charge_text(std::size_t bytes, Mark mark);
   void note_text(std::size_t bytes) {
     if (!frames_.empty()) frames_.back().text_bytes = sat_add(frames_.back().text_bytes, bytes);
@@ -472,9 +478,7 @@ std::size_t Reader::offset_of(Mark mark) const {
   return i;
 }
 
-void Reader::charge(std::size_t amount, Mark mark) {
-  expanded_total_ = sat_add(expanded_total_, amount);
-  if (expanded_total_ <= kMinExpansionBudget) return;
+void Reader::charge_beyond_floor(Mark mark) {
   std::size_t nodes = doc_.node_count();
   std::size_t limit = std::max(kMinExpansionBudget, sat_mul(kExpansionFactor, nodes));
   // Refused as soon as it happens, so that neither time nor memory ever follows the expansion.
