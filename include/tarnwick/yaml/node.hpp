@@ -204,7 +204,11 @@ class Document {
     std::size_t arena_used = 0;
     std::vector<std::unique_ptr<std::byte[]>> big;  // child arrays too large for a block
 
-    Node* next_node();
+    Node* next_node() {
+      if (block < blocks.size() && used < sizes[block]) return &blocks[block][used++];
+      return next_node_slow();
+    }
+    Node* next_node_slow();  // moves to the next block, making one when there is none
     void* allocate(std::size_t bytes);
   };
 

@@ -104,7 +104,7 @@ Document::Document() {
   root_ = make_null();
 }
 
-Node* Document::Pool::next_node() {
+Node* Document::Pool::next_node_slow() {
   if (block < blocks.size() && used == sizes[block]) {
     ++block;
     used = 0;

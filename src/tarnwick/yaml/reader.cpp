@@ -873,9 +873,43 @@ void Reader::finish_map(const Frame& f) {
     mask = cap - 1;
   }
 
+  // Small mappings: a 64-bit filter over what equal keys share (kind, and a string's length and
+  // first byte) skips the search for almost every key, which is new.
+  std::uint64_t seen = 0;
+  auto filter_bit = [](const Node* k) {
+    std::size_t h = static_cast<std::size_t>(k->kind()) * 31;
+    switch (k->kind()) {
+      case Kind::Str:
+      case Kind::Timestamp:
+        if (!k->text().empty()) {
+          h += k->text().size() * 7 + static_cast<unsigned char>(k->text()[0]);
+        }
+        break;
+      case Kind::Int:
+        if (auto v = k->int_value()) h += static_cast<std::size_t>(*v);
+        break;
+      case Kind::Bool:
+        h += k->bool_value() ? 1 : 0;
+        break;
+      default:
+        break;
+    }
+    return std::uint64_t{1} << (h & 63);
+  };
+
   auto place = [&](Entry e, Mark own_mark) {
     std::size_t found = SIZE_MAX;
     std::size_t slot = 0;
+    if (!indexed) {
+      const std::uint64_t bit = filter_bit(e.key);
+      const bool maybe_seen = (seen & bit) != 0;
+      seen |= bit;
+      if (!maybe_seen) {
+        out.push_back(e);
+        own_marks_.push_back(own_mark);
+        return;
+      }
+    }
     if (indexed) {
       slot = key_hash(e.key) & mask;
       for (; index_[slot] != 0; slot = (slot + 1) & mask) {
