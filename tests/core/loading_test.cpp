@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "tarnwick/core/config_vpc_migration.hpp"
 #include "tarnwick/yaml/reader.hpp"
@@ -37,8 +38,9 @@ class TempFile {
  public:
   explicit TempFile(std::string_view text)
       : path_(fs::temp_directory_path() /
-              ("tarnwick-loading-" +
-               std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+              // ctest runs each test as its own process, several at once: the process id keeps
+              // their files apart.
+              ("tarnwick-loading-" + std::to_string(::getpid()) + "-" +
                std::to_string(counter_++) + ".yaml")) {
     std::ofstream(path_) << text;
   }
