@@ -101,18 +101,23 @@ double time_ms(int reps, const std::function<void()>& fn) {
   return best;
 }
 
-// The load as a caller sees it: until the records are returned (freeing them is the caller's
-// business, so it is not timed).
-double load_ms(int reps, const std::string& text) {
+// Minimum wall time in milliseconds of make(), until its result is returned: freeing the result
+// is the caller's business, so it is not timed (the load's records, the dump's mapping).
+template <class Make>
+double ms_until_returned(int reps, Make make) {
   double best = 1e300;
   for (int i = 0; i < reps; ++i) {
     auto t0 = Clock::now();
-    core::DiscoveryConfiguration config = loaded(text);
+    auto result = make();
     auto t1 = Clock::now();
-    benchmark::DoNotOptimize(config.account_info.size());
+    benchmark::DoNotOptimize(result);
     best = std::min(best, std::chrono::duration<double, std::milli>(t1 - t0).count());
   }
   return best;
+}
+
+double load_ms(int reps, const std::string& text) {
+  return ms_until_returned(reps, [&] { return loaded(text); });
 }
 
 struct RunResult {
@@ -184,15 +189,7 @@ Row measure(const std::string& name, const std::string& file, long rss_kb) {
   }
   {
     const core::DiscoveryConfiguration config = loaded(text);
-    // Timed until the mapping is returned, as the load is.
-    row.dump_ms = 1e300;
-    for (int i = 0; i < reps; ++i) {
-      auto t0 = Clock::now();
-      nlohmann::ordered_json j = core::dump_to_dict(config);
-      auto t1 = Clock::now();
-      benchmark::DoNotOptimize(j.size());
-      row.dump_ms = std::min(row.dump_ms, std::chrono::duration<double, std::milli>(t1 - t0).count());
-    }
+    row.dump_ms = ms_until_returned(reps, [&] { return core::dump_to_dict(config); });
   }
   return row;
 }

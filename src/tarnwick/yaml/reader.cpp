@@ -1025,13 +1025,7 @@ YamlError::YamlError(std::string problem, std::string file, Mark mark)
       mark_(mark) {}
 
 Document read_string(std::string_view text, std::string name) {
-  if (text.size() > kMaxDocumentBytes) {
-    throw YamlError("document of " + std::to_string(text.size()) +
-                        " bytes is larger than the limit of " + std::to_string(kMaxDocumentBytes) +
-                        " bytes",
-                    std::move(name), Mark{});
-  }
-  return Reader(text, std::move(name), nullptr).run();
+  return read_string(text, std::move(name), nullptr);
 }
 
 std::string read_file_text(const std::filesystem::path& path) {
@@ -1069,7 +1063,12 @@ std::string read_stdin_text() {
 }
 
 Document read_string(std::string_view text, std::string name, ItemSink* sink) {
-  if (text.size() > kMaxDocumentBytes) return read_string(text, std::move(name));  // refused
+  if (text.size() > kMaxDocumentBytes) {
+    throw YamlError("document of " + std::to_string(text.size()) +
+                        " bytes is larger than the limit of " + std::to_string(kMaxDocumentBytes) +
+                        " bytes",
+                    std::move(name), Mark{});
+  }
   return Reader(text, std::move(name), sink).run();
 }
 
