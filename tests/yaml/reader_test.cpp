@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -506,6 +507,52 @@ TEST(ItemSink, KeptAnchorsSurviveTheReuseOfLaterItems) {
     std::string n = std::to_string(i);
     EXPECT_EQ(show(*c->items()[static_cast<std::size_t>(i)]), "[\"x" + n + "\", {\"y\": " + n + "}]");
   }
+}
+
+// Items of a list that no path goes below are handed over a few at a time: each still comes in
+// order, with its own index, whole (aliases to anchors of the items before it, in the same batch
+// or an earlier one, included), and large items end a batch early.
+TEST(ItemSink, BatchedItemsComeInOrderWithAnchorsAcrossBatches) {
+  std::string text = "a:\n";
+  std::vector<std::string> want;
+  std::string big = "[";
+  for (int k = 0; k < 3000; ++k) big += (k ? ", " : "") + std::to_string(k);
+  big += "]";
+  for (int i = 0; i < 40; ++i) {
+    const std::string n = std::to_string(i);
+    const std::string prev = std::to_string(i - 1);
+    text += "  - {n: " + n + ", v: &v" + n + " [x" + n + "]";
+    // Merged keys come first.
+    std::string shown = i > 0 ? "{\"m\": [\"x" + prev + "\"], " : "{";
+    shown += "\"n\": " + n + ", \"v\": [\"x" + n + "\"]";
+    if (i > 0) {
+      text += ", p: *v" + prev + ", <<: {m: *v" + prev + "}";
+      shown += ", \"p\": [\"x" + prev + "\"]";
+    }
+    if (i == 20 || i == 21) {
+      text += ", big: " + big;
+      shown += ", \"big\": " + big;
+    }
+    text += "}\n";
+    want.push_back("a/" + n + "/ " + shown + "}");
+  }
+  text += "c: *v39\n";
+  RecordingSink sink({{"a"}});
+  Document doc = read_string(text, "<string>", &sink);
+  ASSERT_EQ(sink.taken.size(), want.size());
+  for (std::size_t i = 0; i < want.size(); ++i) {
+    // Compared without the blanks that show() puts after commas of the long list.
+    auto squeeze = [](std::string s) {
+      s.erase(std::remove(s.begin(), s.end(), ' '), s.end());
+      return s;
+    };
+    EXPECT_EQ(squeeze(sink.taken[i]), squeeze(want[i])) << "item " << i;
+  }
+  const Node* a = doc.root().find("a");
+  ASSERT_NE(a, nullptr);
+  ASSERT_EQ(a->size(), 40U);
+  for (const Node* item : a->items()) EXPECT_TRUE(item->is_null());
+  EXPECT_EQ(show(*doc.root().find("c")), "[\"x39\"]");
 }
 
 }  // namespace

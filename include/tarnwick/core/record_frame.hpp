@@ -194,15 +194,16 @@ class Builder {
 
   // Ready for another build at the root, keeping its memory.
   void reset(Prebuilt* prebuilt) {
-    loc_.clear();
+    depth_ = 0;
     errors_.clear();
     prebuilt_ = prebuilt;
   }
 
-  // Every field of every record pushes a step: kept small and inline.
-  void push(std::string_view key) { loc_.push_back(Step{key, 0, false}); }
-  void push(std::int64_t index) { loc_.push_back(Step{{}, index, true}); }
-  void pop() { loc_.pop_back(); }
+  // Every field of every record pushes a step: kept small and inline (the steps are only read
+  // when an error is recorded, and their storage is never shrunk).
+  void push(std::string_view key) { push_step(Step{key, 0, false}); }
+  void push(std::int64_t index) { push_step(Step{{}, index, true}); }
+  void pop() { --depth_; }
 
   // Records an error at the current location.
   void error(std::string msg, std::string type, yaml::Mark mark,
@@ -225,7 +226,14 @@ class Builder {
     std::int64_t index;
     bool is_index;
   };
-  std::vector<Step> loc_;
+  [[gnu::always_inline]] void push_step(Step step) {
+    if (depth_ == loc_.size()) [[unlikely]]
+      grow_loc();
+    loc_[depth_++] = step;
+  }
+  void grow_loc();
+  std::vector<Step> loc_;  // the first depth_ are the current location
+  std::size_t depth_ = 0;
   std::vector<ErrorDetail> errors_;
   Prebuilt* prebuilt_ = nullptr;
 };
@@ -536,24 +544,24 @@ class Values {
  public:
   explicit Values(const R& rec) : rec_(&rec) {}
 
+  // Checks ask rarely; every field is added: the search is here, the add is one bit.
   template <class B, class M>
   requires std::is_base_of_v<B, R>
   const M* get(M B::*member) const {
     const M* p = &(static_cast<const B&>(*rec_).*member);
-    for (std::size_t i = 0; i < count_; ++i) {
-      if (valid_[i] == p) return p;
+    const auto& fields = R::schema().fields();
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+      if ((valid_ >> i & 1U) != 0 && fields[i].address(*rec_) == p) return p;
     }
     return nullptr;
   }
 
-  void add(const void* member_address) {
-    if (count_ < valid_.size()) valid_[count_++] = member_address;
-  }
+  void add(std::size_t field_index) { valid_ |= std::uint64_t{1} << field_index; }
 
  private:
+  static_assert(kMaxFields <= 64, "one bit per field");
   const R* rec_;
-  std::array<const void*, kMaxFields> valid_;  // the first count_ are set
-  std::size_t count_ = 0;
+  std::uint64_t valid_ = 0;  // bit i: field i of the table is valid
 };
 
 // What a field check learns about the field it runs for.
@@ -867,17 +875,19 @@ bool build_into(const yaml::Node& node, Builder& b, R& rec) {
   Values<R> values(rec);
   for (std::size_t i = 0; i < fields.size(); ++i) {
     const Field<R>& field = fields[i];
-    LocGuard at(b, field.key());
     bool ok = true;
     if (present[i] != nullptr) {
+      LocGuard at(b, field.key());
       ok = field.build(rec, present[i]->value, *raw, b, values);
     } else if (field.is_required()) {
+      LocGuard at(b, field.key());
       b.error(std::string(msg::kMissing), "value_error.missing", raw->mark());
       ok = false;
     } else if (field.is_always()) {
+      LocGuard at(b, field.key());
       ok = field.build(rec, nullptr, *raw, b, values);
     }
-    if (ok) values.add(field.address(rec));
+    if (ok) values.add(i);
   }
   for (const yaml::Entry* e : extra) {
     LocGuard at(b, types::key_loc(*e->key));

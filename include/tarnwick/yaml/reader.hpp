@@ -85,7 +85,9 @@ class ItemSink {
   // At most 8 paths.
   virtual const std::vector<std::vector<std::string_view>>& paths() const = 0;
   // `seq` is the chosen sequence, `path` the item's path from the root (its last step is the
-  // item's index). Nodes of the item are valid during the call only.
+  // item's index). Nodes of the item are valid during the call only. Items come in document order;
+  // those of a sequence that no path goes below may come a few at a time, after later items of
+  // the same sequence have been read (always before the sequence's end has been handled).
   virtual void take(const Node& seq, std::span<const PathStep> path, const Node& item) = 0;
 };
 

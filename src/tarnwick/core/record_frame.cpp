@@ -1,6 +1,7 @@
 #include "tarnwick/core/record_frame.hpp"
 
 #include <atomic>
+#include <span>
 
 #include "tarnwick/core/globals.hpp"  // validate_id
 
@@ -43,8 +44,8 @@ ModeScope::~ModeScope() {
 void Builder::error(std::string message, std::string type, yaml::Mark mark,
                     nlohmann::ordered_json ctx) {
   ErrorDetail& e = errors_.emplace_back();
-  e.loc.reserve(loc_.size());
-  for (const Step& step : loc_) {
+  e.loc.reserve(depth_);
+  for (const Step& step : std::span(loc_).first(depth_)) {
     if (step.is_index) {
       e.loc.emplace_back(step.index);
     } else {
@@ -55,6 +56,10 @@ void Builder::error(std::string message, std::string type, yaml::Mark mark,
   e.type = std::move(type);
   e.ctx = std::move(ctx);
   e.mark = mark;
+}
+
+void Builder::grow_loc() {
+  loc_.resize(loc_.empty() ? 16 : loc_.size() * 2);
 }
 
 void Builder::add_errors(std::vector<ErrorDetail> errors) {

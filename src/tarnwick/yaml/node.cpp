@@ -82,11 +82,11 @@ double Node::float_value() const {
 
 std::span<const Node* const> Node::items() const {
   if (kind_ != Kind::Seq) return {};
-  return {children_.items, size_};
+  return {value_.items, size_};
 }
 std::span<const Entry> Node::entries() const {
   if (kind_ != Kind::Map) return {};
-  return {children_.entries, size_};
+  return {value_.entries, size_};
 }
 
 std::size_t Node::size() const {
@@ -146,8 +146,7 @@ Node* Document::add(Kind kind, Tag tag, Mark mark) {
   ++node_count_;
   // A node of a rewound pool is reused: every field is set again; the text keeps its capacity.
   n.text_.clear();
-  n.value_.i = 0;
-  n.children_.items = nullptr;
+  n.value_.items = nullptr;
   n.size_ = 0;
   n.capacity_ = 0;
   n.plain_ = false;
@@ -213,20 +212,20 @@ const Node* Document::keep(const Node* node, std::unordered_map<const Node*, con
     }
     Node* c = add(n->kind_, n->tag_, n->mark_);
     c->text_ = n->text_;
-    c->value_ = n->value_;
+    if (n->is_scalar()) c->value_ = n->value_;  // a collection's children are its own, below
     c->plain_ = n->plain_;
     c->int_fits_ = n->int_fits_;
     if (n->is_seq() && n->size_ > 0) {
       grow(c, n->size_);
       for (std::uint32_t i = 0; i < n->size_; ++i) {
-        c->children_.items[i] = copy_of(n->children_.items[i]);
+        c->value_.items[i] = copy_of(n->value_.items[i]);
       }
       c->size_ = n->size_;
     } else if (n->is_map() && n->size_ > 0) {
       grow(c, n->size_);
       for (std::uint32_t i = 0; i < n->size_; ++i) {
-        const Entry& e = n->children_.entries[i];
-        c->children_.entries[i] = Entry{copy_of(e.key), copy_of(e.value)};
+        const Entry& e = n->value_.entries[i];
+        c->value_.entries[i] = Entry{copy_of(e.key), copy_of(e.value)};
       }
       c->size_ = n->size_;
     }
@@ -318,12 +317,12 @@ void Document::grow(Node* node, std::size_t capacity) {
   assert(capacity <= UINT32_MAX);
   if (node->kind_ == Kind::Seq) {
     auto* items = static_cast<const Node**>(allocate(capacity * sizeof(const Node*)));
-    std::copy_n(node->children_.items, node->size_, items);
-    node->children_.items = items;
+    std::copy_n(node->value_.items, node->size_, items);
+    node->value_.items = items;
   } else {
     auto* entries = static_cast<Entry*>(allocate(capacity * sizeof(Entry)));
-    std::copy_n(node->children_.entries, node->size_, entries);
-    node->children_.entries = entries;
+    std::copy_n(node->value_.entries, node->size_, entries);
+    node->value_.entries = entries;
   }
   // The old array stays in the arena until the document goes; appending doubles, so at most
   // as much again is left behind.
@@ -333,19 +332,19 @@ void Document::grow(Node* node, std::size_t capacity) {
 void Document::append(Node* seq, const Node* item) {
   assert(seq->kind_ == Kind::Seq);
   if (seq->size_ == seq->capacity_) grow(seq, std::max<std::size_t>(4, seq->capacity_ * 2ULL));
-  seq->children_.items[seq->size_++] = item;
+  seq->value_.items[seq->size_++] = item;
 }
 
 void Document::append_entry(Node* map, const Node* key, const Node* value) {
   assert(map->kind_ == Kind::Map);
   if (map->size_ == map->capacity_) grow(map, std::max<std::size_t>(4, map->capacity_ * 2ULL));
-  map->children_.entries[map->size_++] = Entry{key, value};
+  map->value_.entries[map->size_++] = Entry{key, value};
 }
 
 void Document::set(Node* map, std::string key, const Node* value) {
   assert(map->kind_ == Kind::Map);
   for (std::uint32_t i = 0; i < map->size_; ++i) {
-    Entry& e = map->children_.entries[i];
+    Entry& e = map->value_.entries[i];
     if (e.key->kind_ == Kind::Str && e.key->text_ == key) {
       e.value = value;
       return;
@@ -362,7 +361,7 @@ void Document::set_items(Node* seq, std::span<const Node* const> items) {
   assert(seq->kind_ == Kind::Seq && seq->size_ == 0);
   if (items.empty()) return;
   grow(seq, items.size());
-  std::copy(items.begin(), items.end(), seq->children_.items);
+  std::copy(items.begin(), items.end(), seq->value_.items);
   seq->size_ = static_cast<std::uint32_t>(items.size());
 }
 
@@ -370,7 +369,7 @@ void Document::set_entries(Node* map, std::span<const Entry> entries) {
   assert(map->kind_ == Kind::Map && map->size_ == 0);
   if (entries.empty()) return;
   grow(map, entries.size());
-  std::copy(entries.begin(), entries.end(), map->children_.entries);
+  std::copy(entries.begin(), entries.end(), map->value_.entries);
   map->size_ = static_cast<std::uint32_t>(entries.size());
 }
 

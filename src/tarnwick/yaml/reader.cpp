@@ -286,12 +286,19 @@ class Reader {
     std::size_t text_bytes = 0;
     // The sink's paths that lead here (bit i: paths()[i] matches the steps down to this frame).
     std::uint8_t match = 0;
-    // A sequence whose items the sink takes; item_open while its current item is being read into
-    // the transient pool (from item_checkpoint on, its anchors from item_anchors on).
+    // A sequence whose items the sink takes. Its last `pending` items are complete and not yet
+    // handed over; item_open while items are being read into the transient pool (from
+    // item_checkpoint on, their anchors from item_anchors on, from the document's batch_nodes-th
+    // node on). A batched sequence hands its items over a few at a time, so that building one item
+    // after another keeps the builder's code in the instruction cache (taking turns with the
+    // parser at every item evicted both); the others hand over each item at once.
     bool taken = false;
+    bool batched = false;
     bool item_open = false;
+    std::uint32_t pending = 0;
     Document::Checkpoint item_checkpoint;
     std::size_t item_anchors = 0;
+    std::size_t batch_nodes = 0;
   };
 
   struct OwnEntry {
@@ -344,7 +351,8 @@ class Reader {
   void record_duplicate(const std::string& key, Mark first, Mark second);
   std::uint8_t child_match(const Frame& parent) const;
   bool chosen(std::uint8_t match, std::size_t depth) const;
-  void take(Frame& f, const Node*& item);
+  bool reaches_below(std::uint8_t match, std::size_t depth) const;
+  void hand_over(Frame& f);
 
   std::string_view input_;
   ItemSink* sink_;
@@ -361,6 +369,9 @@ class Reader {
   std::vector<const Node*> items_;
   std::vector<OwnEntry> entries_;
   std::vector<const Node*> merges_;  // merge sources of open mappings, in merge order
+  // A batch of a batched sequence ends at this many items, or once it has read this many nodes.
+  static constexpr std::uint32_t kBatchItems = 16;
+  static constexpr std::size_t kBatchNodes = 4096;
   std::unordered_map<std::string, Anchor, StringHash, std::equal_to<>> anchors_;
   std::size_t expanded_total_ = 0;
   std::size_t aliased_text_ = 0;  // text bytes repeated by aliases, against the text budget
@@ -654,9 +665,10 @@ void Reader::on_start(const yaml_event_t& e, bool is_map) {
     } else {
       Frame& parent = frames_.back();
       match = child_match(parent);
-      if (parent.taken) {
+      if (parent.taken && !parent.item_open) {
         parent.item_checkpoint = doc_.begin_transient();
         parent.item_anchors = transient_anchors_.size();
+        parent.batch_nodes = doc_.node_count();
         parent.item_open = true;
       }
     }
@@ -671,6 +683,7 @@ void Reader::on_start(const yaml_event_t& e, bool is_map) {
   f.match = match;
   f.taken = !is_map && t == Tag::Seq && anchored_open_ == 0 && !merge_value &&
             chosen(match, frames_.size());
+  f.batched = f.taken && !reaches_below(match, frames_.size());
   f.begin = is_map ? entries_.size() : items_.size();
   f.merge_begin = merges_.size();
   f.merge_seq = !is_map && merge_value;
@@ -678,6 +691,7 @@ void Reader::on_start(const yaml_event_t& e, bool is_map) {
 }
 
 void Reader::on_end() {
+  if (frames_.back().pending > 0) hand_over(frames_.back());
   Frame f = frames_.back();
   if (f.node->is_map()) {
     finish_map(f);
@@ -702,7 +716,6 @@ void Reader::add_child(const Node* n, std::size_t expanded, Mark mark, bool alia
     return;
   }
   Frame& f = frames_.back();
-  if (f.taken) take(f, n);
   ++f.count;
   if (f.node->is_seq()) {
     if (f.merge_seq) {
@@ -717,6 +730,13 @@ void Reader::add_child(const Node* n, std::size_t expanded, Mark mark, bool alia
     }
     items_.push_back(n);
     f.expanded = sat_add(f.expanded, expanded);
+    if (f.taken) {
+      ++f.pending;
+      if (!f.batched || f.pending >= kBatchItems ||
+          doc_.node_count() - f.batch_nodes >= kBatchNodes) {
+        hand_over(f);
+      }
+    }
     return;
   }
   if (f.key == nullptr) {
@@ -807,9 +827,19 @@ bool Reader::chosen(std::uint8_t match, std::size_t depth) const {
   return false;
 }
 
-// Hands a complete item of a taken sequence to the sink and leaves a null in its place; an item
-// read into the transient pool is then released (its anchors kept).
-void Reader::take(Frame& f, const Node*& item) {
+// Whether a path of `match` goes on below a sequence at `depth` (into its items).
+bool Reader::reaches_below(std::uint8_t match, std::size_t depth) const {
+  const auto& paths = sink_->paths();
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    if ((match & (1U << i)) != 0 && paths[i].size() > depth) return true;
+  }
+  return false;
+}
+
+// Hands the pending items of a taken sequence (the top frame) to the sink, in order, and leaves a
+// null in the place of each; what was read into the transient pool is then released (its anchors
+// kept).
+void Reader::hand_over(Frame& f) {
   path_.clear();
   for (const Frame& g : frames_) {
     if (g.node->is_map()) {
@@ -818,14 +848,19 @@ void Reader::take(Frame& f, const Node*& item) {
       path_.push_back(PathStep{{}, g.count, true});
     }
   }
-  sink_->take(*f.node, path_, *item);
-  item = taken_;
-  if (!f.item_open) return;  // a scalar or an alias: nothing of its own to release
+  const std::size_t first = items_.size() - f.pending;
+  for (std::size_t i = first; i < items_.size(); ++i) {
+    path_.back().index = f.count - (items_.size() - i);
+    sink_->take(*f.node, path_, *items_[i]);
+    items_[i] = taken_;
+  }
+  f.pending = 0;
+  if (!f.item_open) return;  // scalars and aliases only: nothing of their own to release
   for (std::size_t i = f.item_anchors; i < transient_anchors_.size(); ++i) {
     transient_anchors_[i]->node = doc_.keep(transient_anchors_[i]->node, kept_);
   }
   transient_anchors_.resize(f.item_anchors);
-  // Copies are looked up by transient address, which the next item reuses.
+  // Copies are looked up by transient address, which the next items reuse.
   kept_.clear();
   doc_.end_transient(f.item_checkpoint);
   f.item_open = false;
