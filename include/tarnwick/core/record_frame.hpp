@@ -201,8 +201,8 @@ class Builder {
 
   // Every field of every record pushes a step: kept small and inline (the steps are only read
   // when an error is recorded, and their storage is never shrunk).
-  void push(std::string_view key) { push_step(Step{key, 0, false}); }
-  void push(std::int64_t index) { push_step(Step{{}, index, true}); }
+  [[gnu::always_inline]] void push(std::string_view key) { push_step(Step{key, 0, false}); }
+  [[gnu::always_inline]] void push(std::int64_t index) { push_step(Step{{}, index, true}); }
   void pop() { --depth_; }
 
   // Records an error at the current location.

@@ -140,7 +140,7 @@ void* Document::Pool::allocate(std::size_t bytes) {
   return p;
 }
 
-Node* Document::add(Kind kind, Tag tag, Mark mark) {
+[[gnu::always_inline]] inline Node* Document::add(Kind kind, Tag tag, Mark mark) {
   Pool& pool = current();
   Node& n = *pool.next_node();
   ++node_count_;

@@ -692,21 +692,25 @@ void Reader::on_start(const yaml_event_t& e, bool is_map) {
 
 void Reader::on_end() {
   if (frames_.back().pending > 0) hand_over(frames_.back());
-  Frame f = frames_.back();
+  const Frame& f = frames_.back();
   if (f.node->is_map()) {
     finish_map(f);
   } else {
     finish_seq(f);
   }
+  Node* const node = f.node;
+  Anchor* const anchor = f.anchor;
+  const std::size_t expanded = f.expanded;
+  const std::size_t text_bytes = f.text_bytes;
   frames_.pop_back();
-  if (f.anchor) {
+  if (anchor) {
     --anchored_open_;
-    f.anchor->complete = true;
-    f.anchor->expanded = f.expanded;
-    f.anchor->text_bytes = f.text_bytes;
+    anchor->complete = true;
+    anchor->expanded = expanded;
+    anchor->text_bytes = text_bytes;
   }
-  note_text(f.text_bytes);
-  add_child(f.node, f.expanded, f.node->mark(), false);
+  note_text(text_bytes);
+  add_child(node, expanded, node->mark(), false);
 }
 
 void Reader::add_child(const Node* n, std::size_t expanded, Mark mark, bool alias) {
