@@ -85,6 +85,10 @@ class OrderedMap {
     }
   }
   void reserve(std::size_t n) { entries_.reserve(n); }
+  void clear() {
+    entries_.clear();
+    index_.reset();
+  }
   const V* find(const K& key) const {
     auto i = index_of(key);
     return i ? &entries_[*i].second : nullptr;
@@ -458,6 +462,13 @@ bool convert_node(const T& type, const yaml::Node& node, Builder& b, typename T:
 
 template <class T>
 bool Optional<T>::convert(const yaml::Node& node, Builder& b, value_type& out) const {
+  if (!out) {
+    // Converted in place: the fresh value is what a temporary would have started from.
+    out.emplace();
+    if (inner.convert(node, b, *out)) return true;
+    out.reset();
+    return false;
+  }
   typename T::value_type v{};
   if (!inner.convert(node, b, v)) return false;
   out = std::move(v);
@@ -502,6 +513,7 @@ bool Mapping<K, V>::convert(const yaml::Node& node, Builder& b, value_type& out)
     return false;
   }
   bool ok = true;
+  out.clear();
   out.reserve(node.size());
   for (const yaml::Entry& e : node.entries()) {
     if constexpr (std::is_same_v<K, Str> && std::is_same_v<V, Str>) {
@@ -659,6 +671,12 @@ class Field {
     bool build(R& rec, const yaml::Node* node, const yaml::Node& holder, Builder& b,
                const Values<R>& values, const FieldInfo& info) const override {
       using V = typename T::value_type;
+      if constexpr (sizeof...(Checks) == 0 && std::is_same_v<M, V>) {
+        // Nothing to check: converted straight into the member. A failed conversion may leave
+        // the member half-made, but a record with a failed field is never handed out.
+        if (node == nullptr) return true;
+        return types::convert_node(type, *node, b, rec.*member);
+      }
       V value{};
       yaml::Mark mark = holder.mark();
       if (node != nullptr) {

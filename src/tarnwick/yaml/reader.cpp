@@ -370,7 +370,7 @@ class Reader {
   std::vector<OwnEntry> entries_;
   std::vector<const Node*> merges_;  // merge sources of open mappings, in merge order
   // A batch of a batched sequence ends at this many items, or once it has read this many nodes.
-  static constexpr std::uint32_t kBatchItems = 8;
+  static constexpr std::uint32_t kBatchItems = 16;
   static constexpr std::size_t kBatchNodes = 2048;
   std::unordered_map<std::string, Anchor, StringHash, std::equal_to<>> anchors_;
   std::size_t expanded_total_ = 0;
