@@ -67,7 +67,8 @@ class DocumentSink final : public yaml::ItemSink {
       transient_lists_.clear();
     } else {
       build_item<VPCConfig>(seq, path, item, nullptr);
-      if (seq.transient()) transient_lists_.push_back(&seq);
+      // Noted once per list, at its first item.
+      if (seq.transient() && path.back().index == 0) transient_lists_.push_back(&seq);
     }
   }
 

@@ -350,8 +350,11 @@ class Reader {
   }
   void record_duplicate(const std::string& key, Mark first, Mark second);
   std::uint8_t child_match(const Frame& parent) const;
-  bool chosen(std::uint8_t match, std::size_t depth) const;
-  bool reaches_below(std::uint8_t match, std::size_t depth) const;
+  struct PathEnds {
+    bool here = false;
+    bool below = false;
+  };
+  PathEnds path_ends(std::uint8_t match, std::size_t depth) const;
   void hand_over(Frame& f);
 
   std::string_view input_;
@@ -681,9 +684,11 @@ void Reader::on_start(const yaml_event_t& e, bool is_map) {
   f.anchor = anchor ? define_anchor(anchor, n, mark, false) : nullptr;
   if (f.anchor != nullptr) ++anchored_open_;
   f.match = match;
-  f.taken = !is_map && t == Tag::Seq && anchored_open_ == 0 && !merge_value &&
-            chosen(match, frames_.size());
-  f.batched = f.taken && !reaches_below(match, frames_.size());
+  if (!is_map && t == Tag::Seq && anchored_open_ == 0 && !merge_value && match != 0) {
+    const PathEnds ends = path_ends(match, frames_.size());
+    f.taken = ends.here;
+    f.batched = ends.here && !ends.below;
+  }
   f.begin = is_map ? entries_.size() : items_.size();
   f.merge_begin = merges_.size();
   f.merge_seq = !is_map && merge_value;
@@ -821,23 +826,18 @@ std::uint8_t Reader::child_match(const Frame& parent) const {
   return out;
 }
 
-// Whether a sequence at `depth` with these matching paths is one whose items the sink takes.
-bool Reader::chosen(std::uint8_t match, std::size_t depth) const {
-  if (sink_ == nullptr || match == 0) return false;
+// For a sequence at `depth` with these matching paths: whether one of them ends there (the sink
+// takes its items), and whether one goes on below it (into its items).
+Reader::PathEnds Reader::path_ends(std::uint8_t match, std::size_t depth) const {
+  PathEnds out;
+  if (sink_ == nullptr) return out;
   const auto& paths = sink_->paths();
   for (std::size_t i = 0; i < paths.size(); ++i) {
-    if ((match & (1U << i)) != 0 && paths[i].size() == depth) return true;
+    if ((match & (1U << i)) == 0) continue;
+    out.here = out.here || paths[i].size() == depth;
+    out.below = out.below || paths[i].size() > depth;
   }
-  return false;
-}
-
-// Whether a path of `match` goes on below a sequence at `depth` (into its items).
-bool Reader::reaches_below(std::uint8_t match, std::size_t depth) const {
-  const auto& paths = sink_->paths();
-  for (std::size_t i = 0; i < paths.size(); ++i) {
-    if ((match & (1U << i)) != 0 && paths[i].size() > depth) return true;
-  }
-  return false;
+  return out;
 }
 
 // Hands the pending items of a taken sequence (the top frame) to the sink, in order, and leaves a
