@@ -176,7 +176,7 @@ std::optional<core::DiscoveryConfiguration> load(const Options& opt, Source& src
   }
   if (errors.empty()) return std::move(read.config);
 
-  core::ValidationError report(std::string(core::DiscoveryConfiguration::schema().name()),
+  core::ValidationError report(std::string(core::table_of<core::DiscoveryConfiguration>.name),
                                std::move(errors));
   if (text_report) {
     print_text_report(src, report);

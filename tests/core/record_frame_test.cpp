@@ -21,13 +21,9 @@ namespace t = types;
 struct Inner : BaseModel {
   std::string name;
   bool flag = false;
-  static const Schema<Inner>& schema() {
-    static const Schema<Inner> s{"Inner",
-                                 {
-                                     {"name", &Inner::name, t::_str, required},
-                                     {"flag", &Inner::flag, t::boolean},
-                                 }};
-    return s;
+  static constexpr auto fields() {
+    return table<Inner>("Inner", "", field("name", &Inner::name, t::_str, required),
+                        field("flag", &Inner::flag, t::boolean));
   }
 };
 
@@ -67,29 +63,24 @@ struct Probe : ModeIdConfig {
     for (const auto& s : *v) out += (out.empty() ? "" : "+") + s;
     return out;
   }
-  static std::string mode_word(std::string v) {
-    return v + (Probe::discovery_only() ? "-discovery" : "-migration");
+  static std::string mode_word(std::string v, const BuildContext& context) {
+    return v + (context.discovery_only ? "-discovery" : "-migration");
   }
 
-  static const Schema<Probe>& schema() {
-    static constexpr std::array<std::string_view, 2> kChoices{"A", "B"};
-    static const Schema<Probe> s{
-        "Probe",
-        ModeIdConfig::inherited_fields<Probe>() +
-            std::vector<Field<Probe>>{
-                {"first", &Probe::first, t::_str, required, check(&Probe::mode_word)},
-                {"second", &Probe::second, t::optional(t::_str), check(&Probe::check_second)},
-                {"guarded", &Probe::guarded, t::optional(t::_str),
-                 check_always(&Probe::check_guarded)},
-                {"joined", &Probe::joined, t::optional(t::list(t::_str)), check(&Probe::join)},
-                {"nets", &Probe::nets, t::CIDRList},
-                {"regions", &Probe::regions, t::mapping(t::RegionName, t::_str)},
-                {"inner", &Probe::inner, t::optional(t::record<Inner>())},
-                {"inners", &Probe::inners, t::list(t::record<Inner>())},
-                {"literal", &Probe::literal, t::Literal(kChoices)},
-            },
-        {&refuse_forbidden}};
-    return s;
+  static constexpr std::array<std::string_view, 2> kChoices{"A", "B"};
+  static constexpr auto fields() {
+    using R = Probe;
+    return table<R>(
+        "Probe", "", record_check(&refuse_forbidden), ModeIdConfig::inherited_fields(),
+        field("first", &R::first, t::_str, required, check(&R::mode_word)),
+        field("second", &R::second, t::optional(t::_str), check(&R::check_second)),
+        field("guarded", &R::guarded, t::optional(t::_str), check_always(&R::check_guarded)),
+        field("joined", &R::joined, t::optional(t::list(t::_str)), check(&R::join)),
+        field("nets", &R::nets, t::CIDRList),
+        field("regions", &R::regions, t::mapping(t::RegionName, t::_str)),
+        field("inner", &R::inner, t::optional(t::record<Inner>())),
+        field("inners", &R::inners, t::list(t::record<Inner>())),
+        field("literal", &R::literal, t::Literal(kChoices)));
   }
 };
 
@@ -179,7 +170,7 @@ TEST(RecordFrame, InheritedFieldsComeFirstWithTheirChecks) {
             (Errors{"id: id must be one of ['vpc_migration', 'vpc_discovery']"}));
   EXPECT_EQ(build_ok<Probe>("first: x\nid: '  vpc_discovery  '\n").id, "vpc_discovery");
   auto fields = nlohmann::ordered_json::array();
-  for (const auto& f : Probe::schema().fields()) fields.push_back(f.key());
+  table_of<Probe>.each([&](const auto& row) { fields.push_back(row.key); });
   EXPECT_EQ(
       fields.dump(),
       R"(["id","label","first","second","guarded","joined","nets","regions","inner","inners","literal"])");
@@ -244,7 +235,7 @@ TEST(RecordFrame, EachBuildReadsTheModeItStartedWith) {
   EXPECT_TRUE(BaseModel::discovery_only());
   yaml::Document doc = yaml::read_string("first: x\n");
   EXPECT_EQ(build<Probe>(doc.root()).first, "x-discovery");  // process-wide value
-  EXPECT_EQ(build<Probe>(doc.root(), false).first, "x-migration");
+  EXPECT_EQ(build<Probe>(doc.root(), BuildContext{false}).first, "x-migration");
   EXPECT_TRUE(BaseModel::discovery_only());  // a build leaves the process-wide value alone
   BaseModel::set_discovery_only(false);
 
@@ -253,7 +244,7 @@ TEST(RecordFrame, EachBuildReadsTheModeItStartedWith) {
   for (int i = 0; i < 8; ++i) {
     threads.emplace_back([&, mode = i % 2 == 0] {
       for (int k = 0; k < 200; ++k) {
-        if (build<Probe>(doc.root(), mode).first != (mode ? "x-discovery" : "x-migration")) ++wrong;
+        if (build<Probe>(doc.root(), BuildContext{mode}).first != (mode ? "x-discovery" : "x-migration")) ++wrong;
       }
     });
   }
@@ -275,18 +266,15 @@ struct Scalars : BaseModel {
   std::optional<bool> b;
   std::optional<IPv4Address> addr;
   std::optional<IPv4Network> net;
-  static const Schema<Scalars>& schema() {
-    static const Schema<Scalars> s{"Scalars",
-                                   {
-                                       {"s", &Scalars::s, t::optional(t::string)},
-                                       {"trimmed", &Scalars::trimmed, t::optional(t::_str)},
-                                       {"name", &Scalars::name, t::optional(t::GWName)},
-                                       {"digits", &Scalars::digits, t::optional(t::digit_string)},
-                                       {"b", &Scalars::b, t::optional(t::boolean)},
-                                       {"addr", &Scalars::addr, t::optional(t::ipv4_address)},
-                                       {"net", &Scalars::net, t::optional(t::ipv4_network)},
-                                   }};
-    return s;
+  static constexpr auto fields() {
+    using R = Scalars;
+    return table<R>("Scalars", "", field("s", &R::s, t::optional(t::string)),
+                    field("trimmed", &R::trimmed, t::optional(t::_str)),
+                    field("name", &R::name, t::optional(t::GWName)),
+                    field("digits", &R::digits, t::optional(t::digit_string)),
+                    field("b", &R::b, t::optional(t::boolean)),
+                    field("addr", &R::addr, t::optional(t::ipv4_address)),
+                    field("net", &R::net, t::optional(t::ipv4_network)));
   }
 };
 
@@ -301,7 +289,7 @@ TEST_P(ConversionTest, StoresOrRejects) {
   yaml::Document doc = yaml::read_string(c.yaml);
   std::string got;
   try {
-    Scalars r = build<Scalars>(doc.root(), false);
+    Scalars r = build<Scalars>(doc.root(), BuildContext{false});
     got = dump(r).dump();
   } catch (const ValidationError& e) {
     got = "!" + e.errors().at(0).msg;

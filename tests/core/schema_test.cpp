@@ -99,26 +99,28 @@ TEST(JsonSchema, EveryRecordIsAClosedObject) {
 // record's value as dumped, every one described.
 template <class R>
 void expect_follows_table(const J& def) {
-  const Schema<R>& table = R::schema();
-  SCOPED_TRACE(std::string(table.name()));
+  constexpr const auto& table = table_of<R>;
+  SCOPED_TRACE(std::string(table.name));
   const J& props = def.at("properties");
-  ASSERT_EQ(props.size(), table.fields().size());
+  ASSERT_EQ(props.size(), table.size);
   const R defaults{};
   const J dumped = dump(defaults);
   J required = J::array();
-  std::size_t i = 0;
-  for (const auto& [key, prop] : props.items()) {
-    const Field<R>& field = table.fields()[i++];
-    EXPECT_EQ(key, field.key());
-    EXPECT_FALSE(field.description().empty()) << key;
-    EXPECT_EQ(prop.at("description"), std::string(field.description())) << key;
-    if (field.is_required()) {
+  auto prop = props.items().begin();
+  table.each([&](const auto& row) {
+    const std::string key = prop.key();
+    const J& value = prop.value();
+    ++prop;
+    EXPECT_EQ(key, row.key);
+    EXPECT_FALSE(row.description.empty()) << key;
+    EXPECT_EQ(value.at("description"), std::string(row.description)) << key;
+    if (row.required) {
       required.push_back(key);
-      EXPECT_FALSE(prop.contains("default")) << key;
+      EXPECT_FALSE(value.contains("default")) << key;
     } else if (key != "tgw") {
-      EXPECT_EQ(prop.at("default"), dumped.at(key)) << key;
+      EXPECT_EQ(value.at("default"), dumped.at(key)) << key;
     }
-  }
+  });
   if (required.empty()) {
     EXPECT_FALSE(def.contains("required"));
   } else {
@@ -250,15 +252,12 @@ struct TreeNode : BaseModel {
   std::string name;
   std::vector<TreeNode> children;
   std::optional<std::vector<TreeNode>> more;
-  static const Schema<TreeNode>& schema() {
-    static const Schema<TreeNode> s{
-        "TreeNode",
-        {
-            {"name", &TreeNode::name, t::_str, required, doc("Name of the node.")},
-            {"children", &TreeNode::children, t::list(t::record<TreeNode>())},
-            {"more", &TreeNode::more, t::optional(t::list(t::record<TreeNode>()))},
-        }};
-    return s;
+  static constexpr auto fields() {
+    using R = TreeNode;
+    return table<R>("TreeNode", "",
+                    field("name", &R::name, t::_str, required, doc("Name of the node.")),
+                    field("children", &R::children, t::list(t::record<TreeNode>())),
+                    field("more", &R::more, t::optional(t::list(t::record<TreeNode>()))));
   }
 };
 
@@ -273,7 +272,7 @@ TEST(JsonSchema, RecursiveRecordIsDefinedOnce) {
   EXPECT_EQ(props.at("name").at("description"), "Name of the node.");
   // A row without doc(...) has no description.
   EXPECT_FALSE(props.at("children").contains("description"));
-  EXPECT_TRUE(TreeNode::schema().fields()[1].description().empty());
+  EXPECT_TRUE(std::get<1>(table_of<TreeNode>.rows).description.empty());
   // Without a place for definitions, a record is only referred to.
   EXPECT_EQ(t::record<TreeNode>().schema(), ref);
 }

@@ -24,7 +24,7 @@ template <class R>
 std::vector<std::string> errors_of(std::string_view text, bool discovery_only = false) {
   yaml::Document doc = yaml::read_string(text);
   try {
-    core::build<R>(doc.root(), discovery_only);
+    core::build<R>(doc.root(), core::BuildContext{discovery_only});
   } catch (const core::ValidationError& e) {
     return brief(e);
   }
@@ -35,7 +35,7 @@ template <class R>
 R build_ok(std::string_view text, bool discovery_only = false) {
   yaml::Document doc = yaml::read_string(text);
   try {
-    return core::build<R>(doc.root(), discovery_only);
+    return core::build<R>(doc.root(), core::BuildContext{discovery_only});
   } catch (const core::ValidationError& e) {
     ADD_FAILURE() << "unexpected errors:\n" << e.json();
     throw;
@@ -46,7 +46,7 @@ template <class R>
 core::ValidationError build_fails(std::string_view text, bool discovery_only = false) {
   yaml::Document doc = yaml::read_string(text);
   try {
-    core::build<R>(doc.root(), discovery_only);
+    core::build<R>(doc.root(), core::BuildContext{discovery_only});
   } catch (const core::ValidationError& e) {
     return e;
   }

@@ -38,17 +38,18 @@ struct DiscoveryConfiguration : ModeIdConfig {
   std::optional<TGWConfig> tgw;
 
   // The controller section is required unless the tool only discovers.
-  static std::optional<CorvaneConfig> check_field_for_none(
-      std::optional<CorvaneConfig> val, const Values<DiscoveryConfiguration>& values,
-      const FieldInfo& field);
+  static std::optional<CorvaneConfig> check_field_for_none(std::optional<CorvaneConfig> val,
+                                                           const FieldInfo& field,
+                                                           const BuildContext& context);
   // Relates the script switches to every VPC of every account.
-  static ScriptConfig check_config(ScriptConfig val, const Values<DiscoveryConfiguration>& values);
+  static ScriptConfig check_config(ScriptConfig val, const Values<DiscoveryConfiguration>& values,
+                                   const BuildContext& context);
   // Deleting peerings needs gateway naming.
   static CleanupConfig check_cleanup(CleanupConfig val,
-                                     const Values<DiscoveryConfiguration>& values);
+                                     const Values<DiscoveryConfiguration>& values,
+                                     const BuildContext& context);
   // A `tgw` key must carry settings.
-  static std::optional<TGWConfig> check_tgw_for_none(std::optional<TGWConfig> val,
-                                                     const Values<DiscoveryConfiguration>& values);
+  static std::optional<TGWConfig> check_tgw_for_none(std::optional<TGWConfig> val);
 
   // Whether `ip` lies inside one of `prefixes` (a network equal to one counts).
   static bool isExpectedVpcPrefix(const IPv4Network& ip, const CIDRList& prefixes);
@@ -56,9 +57,36 @@ struct DiscoveryConfiguration : ModeIdConfig {
   // std::invalid_argument.
   static bool isExpectedVpcPrefix(std::string_view ip, const CIDRList& prefixes);
 
-  static const Schema<DiscoveryConfiguration>& schema();
+  static constexpr auto fields();
   friend bool operator==(const DiscoveryConfiguration&, const DiscoveryConfiguration&) = default;
 };
+
+constexpr auto DiscoveryConfiguration::fields() {
+  using R = DiscoveryConfiguration;
+  namespace t = types;
+  return table<R>(
+      "DiscoveryConfiguration", "A whole discovery-and-migration document.",
+      ModeIdConfig::inherited_fields(),
+      field("terraform", &R::terraform, t::record<TerraformConfig>(), required,
+            doc("Where the generated Terraform goes and how it is parametrised.")),
+      field("corvane", &R::corvane, t::optional(t::record<CorvaneConfig>()),
+            check_always(&R::check_field_for_none),
+            doc("Onboarding onto the Corvane controller; required unless discovery only.")),
+      field("account_info", &R::account_info, t::list(t::record<AccountInfo>()), required,
+            doc("The spoke accounts, their regions and the VPCs to migrate.")),
+      field("alert", &R::alert, t::record<AlertConfig>(), doc("When to raise alerts.")),
+      field("config", &R::config, t::record<ScriptConfig>(), check(&R::check_config),
+            doc("Switches of the migration features for the whole document.")),
+      field("cleanup", &R::cleanup, t::record<CleanupConfig>(), check(&R::check_cleanup),
+            doc("What cleanup removes after the migration.")),
+      field("switch_traffic", &R::switch_traffic, t::record<SwitchTrafficConfig>(),
+            doc("Timing of the traffic switch.")),
+      field("aws", &R::aws, t::optional(t::record<BackupConfig>()),
+            doc("Backup of the generated account folder to S3.")),
+      field("tgw", &R::tgw, t::or_empty(t::record<TGWConfig>()), check(&R::check_tgw_for_none),
+            doc("The transit gateways (absent: none); when the key is given it must not be "
+                "null.")));
+}
 
 // ---------------------------------------------------------------------------------------------
 // Entry points.

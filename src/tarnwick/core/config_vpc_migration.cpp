@@ -7,37 +7,6 @@
 
 namespace tarnwick::core {
 
-namespace t = types;
-
-const Schema<DiscoveryConfiguration>& DiscoveryConfiguration::schema() {
-  using R = DiscoveryConfiguration;
-  static const Schema<R> schema{
-      "DiscoveryConfiguration",
-      ModeIdConfig::inherited_fields<R>() +
-          std::vector<Field<R>>{
-              {"terraform", &R::terraform, t::record<TerraformConfig>(), required,
-               doc("Where the generated Terraform goes and how it is parametrised.")},
-              {"corvane", &R::corvane, t::optional(t::record<CorvaneConfig>()),
-               check_always(&R::check_field_for_none),
-               doc("Onboarding onto the Corvane controller; required unless discovery only.")},
-              {"account_info", &R::account_info, t::list(t::record<AccountInfo>()), required,
-               doc("The spoke accounts, their regions and the VPCs to migrate.")},
-              {"alert", &R::alert, t::record<AlertConfig>(), doc("When to raise alerts.")},
-              {"config", &R::config, t::record<ScriptConfig>(), check(&R::check_config),
-               doc("Switches of the migration features for the whole document.")},
-              {"cleanup", &R::cleanup, t::record<CleanupConfig>(), check(&R::check_cleanup),
-               doc("What cleanup removes after the migration.")},
-              {"switch_traffic", &R::switch_traffic, t::record<SwitchTrafficConfig>(),
-               doc("Timing of the traffic switch.")},
-              {"aws", &R::aws, t::optional(t::record<BackupConfig>()),
-               doc("Backup of the generated account folder to S3.")},
-              {"tgw", &R::tgw, t::or_empty(t::record<TGWConfig>()), check(&R::check_tgw_for_none),
-               doc("The transit gateways (absent: none); when the key is given it must not be "
-                   "null.")},
-          }};
-  return schema;
-}
-
 SystemExit::SystemExit(int status, ValidationError cause)
     : status_(status), cause_(std::move(cause)), what_("SystemExit: " + std::to_string(status)) {}
 
@@ -49,6 +18,8 @@ namespace {
 // the lists ready-made.
 class DocumentSink final : public yaml::ItemSink {
  public:
+  explicit DocumentSink(BuildContext context) : context_(context) {}
+
   const std::vector<std::vector<std::string_view>>& paths() const override {
     static const std::vector<std::vector<std::string_view>> kPaths{
         {"account_info"},
@@ -82,7 +53,7 @@ class DocumentSink final : public yaml::ItemSink {
     PrebuiltList<R>& list = lists_.list<R>(&seq);
     // One builder per level, reused: an account's build runs while its VPCs' builder is idle.
     Builder& b = builders_[path.size() == 2 ? 0 : 1];
-    b.reset(nested);
+    b.reset(context_, nested);
     for (const yaml::PathStep& step : path) {
       if (step.is_index) {
         b.push(static_cast<std::int64_t>(step.index));
@@ -107,6 +78,7 @@ class DocumentSink final : public yaml::ItemSink {
                        std::make_move_iterator(errors.end()));
   }
 
+  BuildContext context_;
   Prebuilt lists_;
   std::array<Builder, 2> builders_;
   std::vector<const yaml::Node*> transient_lists_;  // VPC lists inside the account being read
@@ -115,8 +87,8 @@ class DocumentSink final : public yaml::ItemSink {
 }  // namespace
 
 DocumentRead read_document(std::string_view text, std::string name, bool discovery_only) {
-  ModeScope mode(discovery_only);
-  DocumentSink sink;
+  const BuildContext context{discovery_only};
+  DocumentSink sink(context);
   yaml::Document doc = yaml::read_string(text, std::move(name), &sink);
   DocumentRead out;
   out.duplicates = doc.duplicates();
@@ -128,7 +100,7 @@ DocumentRead read_document(std::string_view text, std::string name, bool discove
   }
   BaseModel::set_discovery_only(discovery_only);
   try {
-    out.config = build<DiscoveryConfiguration>(root, discovery_only, &sink.lists());
+    out.config = build<DiscoveryConfiguration>(root, context, &sink.lists());
   } catch (ValidationError& e) {
     out.error = std::move(e);
   }
@@ -141,7 +113,7 @@ DiscoveryConfiguration build_document(const yaml::Node& config_dict, bool discov
                     std::string(yaml::kind_name(config_dict.kind())));
   }
   BaseModel::set_discovery_only(discovery_only);
-  return build<DiscoveryConfiguration>(config_dict, discovery_only);
+  return build<DiscoveryConfiguration>(config_dict, BuildContext{discovery_only});
 }
 
 DiscoveryConfiguration load_from_dict(const yaml::Node& config_dict, bool discovery_only) {

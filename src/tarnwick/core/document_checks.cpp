@@ -60,21 +60,21 @@ void for_each_vpc(const std::vector<AccountInfo>& accounts, F&& fn) {
 }  // namespace
 
 std::optional<CorvaneConfig> DC::check_field_for_none(std::optional<CorvaneConfig> val,
-                                                      const Values<DC>& /*values*/,
-                                                      const FieldInfo& field) {
-  if (DC::discovery_only()) return val;
+                                                      const FieldInfo& field,
+                                                      const BuildContext& context) {
+  if (context.discovery_only) return val;
   if (val) return val;
   throw ValueError("missing " + std::string(field.name));
 }
 
-std::optional<TGWConfig> DC::check_tgw_for_none(std::optional<TGWConfig> val,
-                                                const Values<DC>& /*values*/) {
+std::optional<TGWConfig> DC::check_tgw_for_none(std::optional<TGWConfig> val) {
   if (!val) throw ValueError("missing tgw_account, tgw_role and tgw_by_region attributes");
   return val;
 }
 
-CleanupConfig DC::check_cleanup(CleanupConfig val, const Values<DC>& values) {
-  if (DC::discovery_only()) return val;
+CleanupConfig DC::check_cleanup(CleanupConfig val, const Values<DC>& values,
+                                const BuildContext& context) {
+  if (context.discovery_only) return val;
   const ScriptConfig* config = values.get(&DC::config);
   if (config == nullptr) return val;
   if (!config->configure_gw_name) {
@@ -105,8 +105,9 @@ bool DC::isExpectedVpcPrefix(std::string_view ip, const CIDRList& prefixes) {
   return isExpectedVpcPrefix(*parsed.network, prefixes);
 }
 
-ScriptConfig DC::check_config(ScriptConfig val, const Values<DC>& values) {
-  if (DC::discovery_only()) return val;
+ScriptConfig DC::check_config(ScriptConfig val, const Values<DC>& values,
+                               const BuildContext& context) {
+  if (context.discovery_only) return val;
   static const std::vector<AccountInfo> kNoAccounts;
   const std::vector<AccountInfo>* given = values.get(&DC::account_info);
   const std::vector<AccountInfo>& account_info = given != nullptr ? *given : kNoAccounts;

@@ -28,14 +28,45 @@ struct TerraformConfig : BaseModel {
   // The three version fields must be given unless the tool only discovers.
   static std::optional<std::string> check_field_for_none(std::optional<std::string> val,
                                                          const Values<TerraformConfig>& values,
-                                                         const FieldInfo& field);
+                                                         const FieldInfo& field,
+                                                         const BuildContext& context);
   // A tf_cloud key must carry settings.
   static std::optional<TfCloudConfig> check_tfcloud_for_none(std::optional<TfCloudConfig> val,
                                                              const Values<TerraformConfig>& values);
   static std::optional<std::string> validate_tmp_folder_id(std::optional<std::string> val);
 
-  static const Schema<TerraformConfig>& schema();
+  static constexpr auto fields();
   friend bool operator==(const TerraformConfig&, const TerraformConfig&) = default;
 };
+
+constexpr auto TerraformConfig::fields() {
+  using R = TerraformConfig;
+  namespace t = types;
+  return table<R>(
+      "TerraformConfig", "The `terraform` section.",
+      field("terraform_output", &R::terraform_output, t::_str, required,
+            doc("Folder the generated Terraform is written to.")),
+      field("terraform_version", &R::terraform_version, t::optional(t::_str),
+            check_always(&R::check_field_for_none),
+            doc("Terraform version constraint; required unless discovery only.")),
+      field("corvane_provider", &R::corvane_provider, t::optional(t::_str),
+            check_always(&R::check_field_for_none),
+            doc("Corvane provider version constraint; required unless discovery only.")),
+      field("aws_provider", &R::aws_provider, t::optional(t::_str),
+            check_always(&R::check_field_for_none),
+            doc("AWS provider version constraint; required unless discovery only.")),
+      field("enable_s3_backend", &R::enable_s3_backend, t::boolean,
+            doc("Keep the Terraform state in an S3 backend.")),
+      field("module_source", &R::module_source, t::optional(t::_str),
+            doc("Source of the spoke VPC module.")),
+      field("module_name", &R::module_name, t::optional(t::_str),
+            doc("Name of the spoke VPC module.")),
+      field("tf_cloud", &R::tf_cloud, t::optional(t::record<TfCloudConfig>()),
+            check(&R::check_tfcloud_for_none),
+            doc("Terraform Cloud settings; when the key is given it must not be null.")),
+      field("tmp_folder_id", &R::tmp_folder_id, t::optional(t::_str),
+            check(&R::validate_tmp_folder_id),
+            doc("What names the temporary folders: VPC_ID or YAML_ID.")));
+}
 
 }  // namespace tarnwick::core

@@ -4,8 +4,6 @@
 
 namespace tarnwick::core {
 
-namespace t = types;
-
 bool TfCloudConfig::valid_str_attribute(const yaml::Node& val, std::string_view what) {
   switch (val.kind()) {
     case yaml::Kind::Null:
@@ -54,22 +52,6 @@ std::optional<std::string> TfCloudConfig::check_and_rewrite_tags(
   if (!val) return std::nullopt;
   if (val->empty()) throw ValueError("tags list cannot be empty");
   return json_string_list(*val);
-}
-
-const Schema<TfCloudConfig>& TfCloudConfig::schema() {
-  using R = TfCloudConfig;
-  static const Schema<R> schema{
-      "TfCloudConfig",
-      {
-          {"organization", &R::organization, t::optional(t::_str),
-           doc("Terraform Cloud organization; required.")},
-          {"workspace_name", &R::workspace_name, t::optional(t::_str),
-           doc("Workspace by name; give this or tags, not both.")},
-          {"tags", &R::tags, t::optional(t::list(t::_str)), check(&R::check_and_rewrite_tags),
-           doc("Workspaces by tags (a non-empty list); give this or workspace_name, not both.")},
-      },
-      {&R::check_required_attributes}};
-  return schema;
 }
 
 }  // namespace tarnwick::core

@@ -1,0 +1,292 @@
+// Building, dumping and describing records: three visitors of the same field tables.
+//
+// Building follows one fixed algorithm: record checks on the raw mapping, then every field in
+// table order (present, required or defaulted; converted; checked), then undeclared keys; every
+// fault is collected and a failed build throws one ValidationError. No partly built record
+// escapes.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "tarnwick/core/builder.hpp"
+#include "tarnwick/core/errors.hpp"
+#include "tarnwick/core/field_table.hpp"
+#include "tarnwick/core/field_types.hpp"
+#include "tarnwick/yaml/node.hpp"
+
+namespace tarnwick::core {
+
+// ---------------------------------------------------------------------------------------------
+// One field.
+
+namespace build_detail {
+
+template <std::size_t I, class R, class Row, class V>
+auto run_checks(const Row& row, V&& value, const CheckArgs<R>& args) {
+  if constexpr (I == std::tuple_size_v<decltype(row.checks)>) {
+    return std::forward<V>(value);
+  } else {
+    auto next = call_check(std::get<I>(row.checks).fn, std::forward<V>(value), args);
+    return run_checks<I + 1>(row, std::move(next), args);
+  }
+}
+
+template <class X>
+nlohmann::ordered_json plain_json(const X& x) {
+  if constexpr (requires {
+                  x.has_value();
+                  *x;
+                }) {
+    return x ? plain_json(*x) : nlohmann::ordered_json(nullptr);
+  } else {
+    return nlohmann::ordered_json(x);
+  }
+}
+
+}  // namespace build_detail
+
+// Builds one field of `rec` from its node (nullptr: absent, run the checks on the default); false
+// when the field failed (its errors are in the builder).
+template <class R, class Row>
+bool build_field(const Row& row, R& rec, const yaml::Node* node, const yaml::Node& holder,
+                 Builder& b, const Values<R>& values) {
+  using T = typename Row::field_type;
+  using M = typename Row::member_type;
+  using V = typename T::value_type;
+  M& member = rec.*row.member;
+  if constexpr (std::tuple_size_v<decltype(row.checks)> == 0 && std::is_same_v<M, V>) {
+    // Nothing to check: converted straight into the member. A failed conversion may leave the
+    // member half-made, but a record with a failed field is never handed out.
+    if (node == nullptr) return true;
+    return types::convert_node(row.type, *node, b, member);
+  } else {
+    V value{};
+    yaml::Mark mark = holder.mark();
+    if (node != nullptr) {
+      mark = node->mark();
+      if (!types::convert_node(row.type, *node, b, value)) return false;
+    } else if constexpr (std::is_same_v<M, V>) {
+      value = member;
+    } else {
+      return true;  // a type-changing check cannot run on a default
+    }
+    const FieldInfo info{row.key};
+    try {
+      member = build_detail::run_checks<0>(row, std::move(value),
+                                           CheckArgs<R>{values, info, b.context()});
+    } catch (const ValueError& e) {
+      b.error(e.what(), "value_error", mark);
+      return false;
+    }
+    return true;
+  }
+}
+
+// A field's value as dumped: its type's dump, or plain JSON when a check stored another type (a
+// list kept as its JSON text).
+template <class R, class Row>
+nlohmann::ordered_json dump_field(const Row& row, const R& rec) {
+  using T = typename Row::field_type;
+  if constexpr (std::is_same_v<typename Row::member_type, typename T::value_type>) {
+    return row.type.dump(rec.*row.member);
+  } else {
+    return build_detail::plain_json(rec.*row.member);
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Records.
+
+// Builds a record of type R from a node into `rec` (which holds R's defaults), recording every
+// error under the builder's current location. True when the record is whole.
+template <class R>
+bool build_into(const yaml::Node& node, Builder& b, R& rec) {
+  constexpr const auto& table = table_of<R>;
+  if (!node.is_map()) {
+    b.error(std::string(msg::kDict), "type_error.dict", node.mark());
+    return false;
+  }
+  const yaml::Node* raw = &node;
+  for (RecordCheck record_check : table.record_checks) {
+    try {
+      raw = &record_check(*raw);
+    } catch (const ValueError& e) {
+      LocGuard at(b, std::string_view("__root__"));
+      b.error(e.what(), "value_error", node.mark());
+      return false;
+    }
+  }
+
+  const std::size_t errors_before = b.error_count();
+  std::array<const yaml::Entry*, table.size> present{};
+  std::vector<const yaml::Entry*> extra;
+  for (const yaml::Entry& e : raw->entries()) {
+    std::ptrdiff_t i = e.key->kind() == yaml::Kind::Str ? table.index_of(e.key->text()) : -1;
+    if (i < 0) {
+      extra.push_back(&e);
+    } else {
+      present[static_cast<std::size_t>(i)] = &e;
+    }
+  }
+
+  Values<R> values(rec);
+  table.each_indexed([&](auto i, const auto& row) {
+    bool ok = true;
+    if (present[i] != nullptr) {
+      LocGuard at(b, row.key);
+      ok = build_field(row, rec, present[i]->value, *raw, b, values);
+    } else if (row.required) {
+      LocGuard at(b, row.key);
+      b.error(std::string(msg::kMissing), "value_error.missing", raw->mark());
+      ok = false;
+    } else if (row.always) {
+      LocGuard at(b, row.key);
+      ok = build_field(row, rec, nullptr, *raw, b, values);
+    }
+    if (ok) values.add(i);
+  });
+  for (const yaml::Entry* e : extra) {
+    LocGuard at(b, types::key_loc(*e->key));
+    b.error(std::string(msg::kExtra), "value_error.extra", e->key->mark());
+  }
+  return b.error_count() == errors_before;
+}
+
+// Builds a record of type R in the given context, or throws ValidationError listing every fault.
+template <class R>
+R build(const yaml::Node& node, BuildContext context, Prebuilt* prebuilt = nullptr) {
+  Builder b(context, prebuilt);
+  R rec{};
+  if (!build_into(node, b, rec)) {
+    throw ValidationError(std::string(table_of<R>.name), b.take_errors());
+  }
+  return rec;
+}
+
+// Every field of the record, in field order, defaults and nulls included; addresses and
+// networks as text.
+template <class R>
+nlohmann::ordered_json dump(const R& rec) {
+  constexpr const auto& table = table_of<R>;
+  auto o = nlohmann::ordered_json::object();
+  // Keys are unique in a table: appended directly, not looked up (ordered_json's operator[]
+  // searches linearly, which made dumping quadratic in the field count).
+  auto& entries = o.get_ref<nlohmann::ordered_json::object_t&>();
+  entries.reserve(table.size);
+  table.each([&](const auto& row) {
+    entries.emplace_back(std::piecewise_construct, std::forward_as_tuple(row.key),
+                         std::forward_as_tuple(dump_field(row, rec)));
+  });
+  return o;
+}
+
+template <class R>
+bool types::Record<R>::convert(const yaml::Node& node, Builder& b, value_type& out) const {
+  return build_into(node, b, out);
+}
+
+template <class R>
+nlohmann::ordered_json types::Record<R>::dump(const value_type& v) const {
+  return core::dump(v);
+}
+
+// ---------------------------------------------------------------------------------------------
+// JSON Schema export.
+
+// A field's JSON Schema property: its description, its type's schema and, unless the field is
+// required, its default (the member of `defaults`, a default-constructed record, as dumped).
+template <class R, class Row>
+nlohmann::ordered_json field_schema(const Row& row, const R& defaults,
+                                    nlohmann::ordered_json* definitions) {
+  using T = typename Row::field_type;
+  nlohmann::ordered_json s = row.type.schema(definitions);
+  // An absent OrEmpty section dumps as {}, which is no value one could write instead.
+  if (row.required || types::is_or_empty_v<T>) {
+    return types::property_schema(std::move(s), row.description, nullptr);
+  }
+  const nlohmann::ordered_json default_value = dump_field(row, defaults);
+  return types::property_schema(std::move(s), row.description, &default_value);
+}
+
+// The JSON Schema (draft-07) of record R: an object of its fields in table order, the required
+// ones listed, no other key allowed. Nested record types are added to `definitions` (when given)
+// and referred to as "#/definitions/<record name>".
+template <class R>
+nlohmann::ordered_json record_schema(nlohmann::ordered_json* definitions) {
+  constexpr const auto& table = table_of<R>;
+  const R defaults{};
+  auto properties = nlohmann::ordered_json::object();
+  auto required_keys = nlohmann::ordered_json::array();
+  table.each([&](const auto& row) {
+    properties[std::string(row.key)] = field_schema(row, defaults, definitions);
+    if (row.required) required_keys.push_back(std::string(row.key));
+  });
+  nlohmann::ordered_json s{{"title", std::string(table.name)}, {"type", "object"}};
+  s["properties"] = std::move(properties);
+  if (!required_keys.empty()) s["required"] = std::move(required_keys);
+  s["additionalProperties"] = false;
+  return s;
+}
+
+template <class R>
+nlohmann::ordered_json types::Record<R>::schema(nlohmann::ordered_json* definitions) const {
+  const std::string name(table_of<R>.name);
+  if (definitions != nullptr && !definitions->contains(name)) {
+    // Claim the name first so that a record type reached again while its own definition is
+    // being made is referred to, not expanded.
+    (*definitions)[name] = nullptr;
+    nlohmann::ordered_json definition = record_schema<R>(definitions);
+    (*definitions)[name] = std::move(definition);
+  }
+  return {{"$ref", "#/definitions/" + name}};
+}
+
+// ---------------------------------------------------------------------------------------------
+// Walking the record types.
+
+// Calls f.template operator()<N>() for every record type N that R's rows hold (through optional,
+// list and mapping types), each once, R included, parents before their nested records.
+template <class R, class F, class... Seen>
+void for_each_record_type(F&& f);
+
+namespace build_detail {
+
+template <class T>
+struct nested_record {
+  using type = void;
+};
+template <class T>
+struct nested_record<types::Optional<T>> : nested_record<T> {};
+template <class T>
+struct nested_record<types::OrEmpty<T>> : nested_record<T> {};
+template <class T>
+struct nested_record<types::List<T>> : nested_record<T> {};
+template <class K, class V>
+struct nested_record<types::Mapping<K, V>> : nested_record<V> {};
+template <class R>
+struct nested_record<types::Record<R>> {
+  using type = R;
+};
+
+}  // namespace build_detail
+
+template <class R, class F, class... Seen>
+void for_each_record_type(F&& f) {
+  if constexpr (!(std::is_same_v<R, Seen> || ...)) {
+    f.template operator()<R>();
+    table_of<R>.each([&](const auto& row) {
+      using T = typename std::decay_t<decltype(row)>::field_type;
+      using N = typename build_detail::nested_record<T>::type;
+      if constexpr (!std::is_void_v<N>) for_each_record_type<N, F&, R, Seen...>(f);
+    });
+  }
+}
+
+}  // namespace tarnwick::core

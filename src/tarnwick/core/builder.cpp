@@ -1,0 +1,36 @@
+#include "tarnwick/core/builder.hpp"
+
+#include <span>
+
+namespace tarnwick::core {
+
+void Builder::error(std::string message, std::string type, yaml::Mark mark,
+                    nlohmann::ordered_json ctx) {
+  ErrorDetail& e = errors_.emplace_back();
+  e.loc.reserve(depth_);
+  for (const Step& step : std::span(loc_).first(depth_)) {
+    if (step.is_index) {
+      e.loc.emplace_back(step.index);
+    } else {
+      e.loc.emplace_back(std::string(step.key));
+    }
+  }
+  e.msg = std::move(message);
+  e.type = std::move(type);
+  e.ctx = std::move(ctx);
+  e.mark = mark;
+}
+
+void Builder::grow_loc() {
+  loc_.resize(loc_.empty() ? 16 : loc_.size() * 2);
+}
+
+void Builder::add_errors(std::vector<ErrorDetail> errors) {
+  if (errors_.empty()) {
+    errors_ = std::move(errors);
+  } else {
+    errors_.insert(errors_.end(), std::make_move_iterator(errors.begin()),
+                   std::make_move_iterator(errors.end()));
+  }
+}
+}  // namespace tarnwick::core

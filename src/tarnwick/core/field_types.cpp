@@ -1,0 +1,321 @@
+// The scalar field types: conversion from a node, and the JSON Schema of what each accepts.
+#include "tarnwick/core/field_types.hpp"
+
+#include <algorithm>
+#include <string>
+
+#include "utf8.hpp"
+
+namespace tarnwick::core {
+
+using J = nlohmann::ordered_json;
+
+CIDRList _default_network() {
+  return CIDRList{IPv4Network()};
+}
+
+namespace types {
+
+namespace {
+
+// White space as Python's str.strip() sees it.
+bool is_space(char32_t cp) {
+  return (cp >= 0x09 && cp <= 0x0D) || (cp >= 0x1C && cp <= 0x20) || cp == 0x85 || cp == 0xA0 ||
+         cp == 0x1680 || (cp >= 0x2000 && cp <= 0x200A) || cp == 0x2028 || cp == 0x2029 ||
+         cp == 0x202F || cp == 0x205F || cp == 0x3000;
+}
+
+std::string_view strip(std::string_view s) {
+  std::size_t begin = 0;
+  while (begin < s.size()) {
+    char32_t cp;
+    std::size_t n = utf8::decode(s, begin, cp);
+    if (!is_space(cp)) break;
+    begin += n;
+  }
+  std::size_t end = s.size();
+  while (end > begin) {
+    // Step back to the start of the last code point.
+    std::size_t start = end - 1;
+    while (start > begin && (static_cast<unsigned char>(s[start]) & 0xC0) == 0x80) --start;
+    char32_t cp;
+    utf8::decode(s, start, cp);
+    if (!is_space(cp)) break;
+    end = start;
+  }
+  return s.substr(begin, end - begin);
+}
+
+// Length in characters (code points), as Python counts it.
+std::size_t char_count(std::string_view s) {
+  std::size_t n = 0;
+  for (unsigned char c : s) n += (c & 0xC0) != 0x80;
+  return n;
+}
+
+std::string ascii_lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
+// A node's value as the "given" of a literal error.
+nlohmann::ordered_json given_of(const yaml::Node& node) {
+  switch (node.kind()) {
+    case yaml::Kind::Bool:
+      return node.bool_value();
+    case yaml::Kind::Int:
+      if (auto v = node.int_value()) return *v;
+      return node.text();
+    case yaml::Kind::Float:
+      return node.float_value();
+    case yaml::Kind::Null:
+      return nullptr;
+    case yaml::Kind::Seq:
+      return "<sequence>";
+    case yaml::Kind::Map:
+      return "<mapping>";
+    default:
+      return node.text();
+  }
+}
+
+}  // namespace
+
+std::string_view key_loc(const yaml::Node& key) {
+  if (key.is_scalar()) return key.text();
+  return key.is_seq() ? "<sequence>" : "<mapping>";
+}
+
+bool string_of(const yaml::Node& node, Builder& b, std::string& out) {
+  switch (node.kind()) {
+    case yaml::Kind::Str:
+      out = node.text();
+      return true;
+    case yaml::Kind::Int:
+    case yaml::Kind::Float:
+    case yaml::Kind::Bool:
+    case yaml::Kind::Timestamp:
+      // Written plainly (or built by code): the text itself. With an explicit tag, the value.
+      if (node.plain() || !node.mark().known()) {
+        out = node.text();
+        return true;
+      }
+      if (node.kind() == yaml::Kind::Int && node.int_value()) {
+        out = std::to_string(*node.int_value());
+        return true;
+      }
+      if (node.kind() == yaml::Kind::Bool) {
+        out = node.bool_value() ? "True" : "False";
+        return true;
+      }
+      if (node.kind() != yaml::Kind::Timestamp) {
+        out = node.text();
+        return true;
+      }
+      break;
+    default:
+      break;
+  }
+  b.error(std::string(msg::kStr), "type_error.str", node.mark());
+  return false;
+}
+
+bool Str::convert(const yaml::Node& node, Builder& b, value_type& out) const {
+  return string_of(node, b, out);
+}
+
+bool ConStr::convert(const yaml::Node& node, Builder& b, value_type& out) const {
+  std::string text;
+  if (!string_of(node, b, text)) return false;
+  if (strip) {
+    std::string_view trimmed = types::strip(text);
+    if (trimmed.size() != text.size()) text = std::string(trimmed);
+  }
+  if (max_length != 0 && char_count(text) > max_length) {
+    b.error("ensure this value has at most " + std::to_string(max_length) + " characters",
+            "value_error.any_str.max_length", node.mark(), {{"limit_value", max_length}});
+    return false;
+  }
+  if (pattern != nullptr && !pattern->match(text)) {
+    b.error("string does not match regex \"" + std::string(pattern->text) + "\"",
+            "value_error.str.regex", node.mark(), {{"pattern", pattern->text}});
+    return false;
+  }
+  out = std::move(text);
+  return true;
+}
+
+bool Bool::convert(const yaml::Node& node, Builder& b, value_type& out) const {
+  switch (node.kind()) {
+    case yaml::Kind::Bool:
+      out = node.bool_value();
+      return true;
+    case yaml::Kind::Int:
+      if (auto v = node.int_value(); v && (*v == 0 || *v == 1)) {
+        out = *v == 1;
+        return true;
+      }
+      break;
+    case yaml::Kind::Str: {
+      const std::string word = ascii_lower(node.text());
+      if (word == "1" || word == "on" || word == "t" || word == "true" || word == "y" ||
+          word == "yes") {
+        out = true;
+        return true;
+      }
+      if (word == "0" || word == "off" || word == "f" || word == "false" || word == "n" ||
+          word == "no") {
+        out = false;
+        return true;
+      }
+      break;
+    }
+    default:
+      break;
+  }
+  b.error(std::string(msg::kBool), "type_error.bool", node.mark());
+  return false;
+}
+
+bool IPv4AddressType::convert(const yaml::Node& node, Builder& b, value_type& out) const {
+  if (node.kind() == yaml::Kind::Str) {
+    if (auto a = IPv4Address::parse(node.text())) {
+      out = *a;
+      return true;
+    }
+  }
+  b.error(std::string(msg::kIPv4Address), "value_error.ipv4address", node.mark());
+  return false;
+}
+
+bool IPv4NetworkType::convert(const yaml::Node& node, Builder& b, value_type& out) const {
+  if (node.kind() == yaml::Kind::Str) {
+    IPv4Network::ParseResult r = IPv4Network::parse(node.text());
+    if (r.network) {
+      out = *r.network;
+      return true;
+    }
+    if (r.host_bits_set) {
+      // Say which network was probably meant rather than only that the text is wrong.
+      b.error(std::string(msg::kIPv4Network) + ": " + node.text() +
+                  " has host bits set (did you mean " + r.suggestion + "?)",
+              "value_error.ipv4network", node.mark());
+      return false;
+    }
+  }
+  b.error(std::string(msg::kIPv4Network), "value_error.ipv4network", node.mark());
+  return false;
+}
+
+bool Literal::convert(const yaml::Node& node, Builder& b, value_type& out) const {
+  if (node.kind() == yaml::Kind::Str) {
+    for (std::size_t i = 0; i < count; ++i) {
+      if (choices[i] == node.text()) {
+        out = node.text();
+        return true;
+      }
+    }
+  }
+  std::string message = "unexpected value; permitted: ";
+  auto permitted = nlohmann::ordered_json::array();
+  for (std::size_t i = 0; i < count; ++i) {
+    if (i != 0) message += ", ";
+    message += "'" + std::string(choices[i]) + "'";
+    permitted.push_back(choices[i]);
+  }
+  b.error(std::move(message), "value_error.const", node.mark(),
+          {{"given", given_of(node)}, {"permitted", std::move(permitted)}});
+  return false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// JSON Schema of the input each type accepts.
+
+namespace {
+
+// An octet as IPv4Address::parse reads it: 0-255, no leading zero.
+constexpr std::string_view kOctet = "(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9][0-9]|[0-9])";
+
+std::string dotted_quad() {
+  const std::string octet(kOctet);
+  return octet + "(\\." + octet + "){3}";
+}
+
+}  // namespace
+
+J nullable(J schema) {
+  if (schema.contains("type")) {
+    J& type = schema["type"];
+    if (!type.is_array()) type = J::array({type});
+    if (std::find(type.begin(), type.end(), "null") == type.end()) type.push_back("null");
+    // An enum lists every value allowed, so null must join it too.
+    if (schema.contains("enum") &&
+        std::find(schema["enum"].begin(), schema["enum"].end(), nullptr) == schema["enum"].end()) {
+      schema["enum"].push_back(nullptr);
+    }
+    return schema;
+  }
+  return {{"anyOf", J::array({std::move(schema), {{"type", "null"}}})}};
+}
+
+J property_schema(J type_schema, std::string_view description, const J* default_value) {
+  J s = J::object();
+  if (!description.empty()) s["description"] = std::string(description);
+  if (type_schema.contains("$ref")) {
+    // Draft-07 ignores every keyword beside "$ref": wrap it so the description and default
+    // still count.
+    s["allOf"] = J::array({std::move(type_schema)});
+  } else {
+    for (auto& [key, value] : type_schema.items()) s[key] = std::move(value);
+  }
+  if (default_value != nullptr) s["default"] = *default_value;
+  return s;
+}
+
+// A plain scalar that YAML resolves to a number or a boolean is taken as the text written.
+J Str::schema(J* /*definitions*/) const {
+  return {{"type", {"string", "number", "boolean"}}};
+}
+
+J ConStr::schema(J* /*definitions*/) const {
+  J s;
+  if (pattern != nullptr) {
+    // Only a plain integer's text can match a pattern of digits; "True" or "1.5" cannot.
+    s["type"] = {"string", "integer"};
+    s["pattern"] = std::string(pattern->text);
+    if (pattern == &kDigits) s["minimum"] = 0;
+  } else {
+    s["type"] = {"string", "number", "boolean"};
+  }
+  if (max_length != 0) s["maxLength"] = max_length;
+  return s;
+}
+
+J Bool::schema(J* /*definitions*/) const {
+  return {{"type", "boolean"}};
+}
+
+J IPv4AddressType::schema(J* /*definitions*/) const {
+  return {{"type", "string"}, {"format", "ipv4"}};
+}
+
+// ADDR, ADDR/PREFIX (leading zeros allowed, 0-32) or ADDR/MASK; host bits cannot be told by a
+// pattern.
+J IPv4NetworkType::schema(J* /*definitions*/) const {
+  const std::string quad = dotted_quad();
+  return {{"type", "string"},
+          {"pattern", "^" + quad + "(/(0*([0-9]|[12][0-9]|3[0-2])|" + quad + "))?$"}};
+}
+
+J Literal::schema(J* /*definitions*/) const {
+  auto choices_json = J::array();
+  for (std::size_t i = 0; i < count; ++i) choices_json.push_back(std::string(choices[i]));
+  return {{"type", "string"}, {"enum", std::move(choices_json)}};
+}
+
+}  // namespace types
+
+}  // namespace tarnwick::core
