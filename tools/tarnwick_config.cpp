@@ -4,9 +4,6 @@
 // output as JSON, or on standard error as text); 2 anything else (usage, unreadable file,
 // malformed YAML, a document that is not a mapping, an unwritable output file), reported as one
 // line on standard error.
-#include <unistd.h>
-
-#include <cstdlib>
 #include <exception>
 #include <filesystem>
 #include <fstream>
@@ -17,6 +14,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "report/reporter.hpp"
 #include "tarnwick/core/config_vpc_migration.hpp"
 #include "tarnwick/core/schema.hpp"
 #include "tarnwick/yaml/reader.hpp"
@@ -27,6 +25,7 @@
 
 namespace core = tarnwick::core;
 namespace yaml = tarnwick::yaml;
+namespace report = tarnwick::report;
 
 namespace {
 
@@ -36,7 +35,7 @@ struct Options {
   std::string file;
   bool discovery_only = false;
   bool strict = false;
-  std::string format = "json";
+  report::Format format = report::Format::Json;
   std::string output;  // schema: the file to write ("" or "-": standard output)
 };
 
@@ -44,10 +43,6 @@ struct Options {
 struct Fatal {
   std::string message;
 };
-
-bool colour_on_stderr() {
-  return ::isatty(STDERR_FILENO) == 1 && std::getenv("NO_COLOR") == nullptr;
-}
 
 // The document's text and its name in messages ("-" reads standard input).
 struct Source {
@@ -59,30 +54,6 @@ Source read_source(const std::string& file) {
   if (file == "-") return {"<stdin>", yaml::read_stdin_text()};
   return {file, yaml::read_file_text(file)};
 }
-
-// The document's lines, indexed once so that a report of many faults stays linear.
-class SourceLines {
- public:
-  explicit SourceLines(std::string_view text) : text_(text) {
-    starts_.push_back(0);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-      if (text[i] == '\n') starts_.push_back(i + 1);
-    }
-  }
-
-  // Line n (1-based) without its line end; empty when there is no such line.
-  std::string_view line(std::uint32_t n) const {
-    if (n == 0 || n > starts_.size()) return {};
-    const std::size_t start = starts_[n - 1];
-    std::size_t end = n < starts_.size() ? starts_[n] - 1 : text_.size();
-    if (end > start && text_[end - 1] == '\r') --end;
-    return text_.substr(start, end - start);
-  }
-
- private:
-  std::string_view text_;
-  std::vector<std::size_t> starts_;
-};
 
 void warn_duplicates(const Source& src, const std::vector<yaml::DuplicateKey>& duplicates) {
   for (const yaml::DuplicateKey& d : duplicates) {
@@ -110,38 +81,6 @@ core::ErrorDetail duplicate_error(const yaml::DuplicateKey& d) {
   return e;
 }
 
-void print_text_report(const Source& src, const core::ValidationError& error) {
-  const bool colour = colour_on_stderr();
-  const char* red = colour ? "\033[1;31m" : "";
-  const char* green = colour ? "\033[1;32m" : "";
-  const char* bold = colour ? "\033[1m" : "";
-  const char* reset = colour ? "\033[0m" : "";
-  // A longer line is not quoted: a report must stay readable, and linear in the input.
-  constexpr std::size_t kMaxQuotedLine = 1000;
-  const SourceLines lines(src.text);
-  for (const core::ErrorDetail& e : error.errors()) {
-    std::cerr << bold << src.name;
-    if (e.mark.known()) std::cerr << ":" << e.mark.line << ":" << e.mark.column;
-    std::cerr << ":" << reset << " " << red << "error:" << reset << " " << bold
-              << core::loc_text(e.loc) << ":" << reset << " " << e.msg << "\n";
-    if (!e.mark.known()) continue;
-    const std::string_view line = lines.line(e.mark.line);
-    if (line.size() > kMaxQuotedLine) {
-      std::cerr << "  (line " << e.mark.line << " is " << line.size() << " bytes long)\n";
-      continue;
-    }
-    std::string caret;
-    std::size_t chars = 0;
-    for (char c : line) {
-      if (chars + 1 >= e.mark.column) break;
-      if ((static_cast<unsigned char>(c) & 0xC0) == 0x80) continue;  // inside a character
-      caret += c == '\t' ? '\t' : ' ';
-      ++chars;
-    }
-    std::cerr << "  " << line << "\n  " << caret << green << "^" << reset << "\n";
-  }
-}
-
 std::string summary(const core::DiscoveryConfiguration& config) {
   std::size_t regions = 0, vpcs = 0;
   for (const auto& account : config.account_info) {
@@ -157,9 +96,9 @@ std::string summary(const core::DiscoveryConfiguration& config) {
 
 // Loads the document; on success returns the record, on a fault reports it and returns nullopt.
 // The records are built while the text is read, and the text goes as soon as it is read (unless
-// a text report may quote it).
+// the reporter quotes it).
 std::optional<core::DiscoveryConfiguration> load(const Options& opt, Source& src,
-                                                 bool text_report) {
+                                                 report::Reporter& reporter) {
   std::vector<core::ErrorDetail> errors;
   core::DocumentRead read;
   try {
@@ -167,7 +106,7 @@ std::optional<core::DiscoveryConfiguration> load(const Options& opt, Source& src
   } catch (const yaml::YamlError& e) {
     throw Fatal{e.what()};
   }
-  if (!text_report) std::string().swap(src.text);
+  if (!reporter.quotes_source()) std::string().swap(src.text);
   warn_duplicates(src, read.duplicates);
   if (read.not_mapping) throw Fatal{src.name + ": " + read.not_mapping->what()};
   if (read.error) errors = std::move(read.error)->errors();
@@ -175,20 +114,13 @@ std::optional<core::DiscoveryConfiguration> load(const Options& opt, Source& src
     for (const auto& d : read.duplicates) errors.push_back(duplicate_error(d));
   }
   if (errors.empty()) return std::move(read.config);
-
-  core::ValidationError report(std::string(core::table_of<core::DiscoveryConfiguration>.name),
-                               std::move(errors));
-  if (text_report) {
-    print_text_report(src, report);
-  } else {
-    std::cout << report.json() << '\n' << std::flush;
-  }
+  reporter.report({src.name, src.text, errors});
   return std::nullopt;
 }
 
 int run_check(const Options& opt) {
   Source src = read_source(opt.file);
-  auto config = load(opt, src, opt.format == "text");
+  auto config = load(opt, src, *report::make_reporter(opt.format));
   if (!config) return 1;
   std::cerr << src.name << ": valid (" << summary(*config) << ")\n";
   return 0;
@@ -196,7 +128,7 @@ int run_check(const Options& opt) {
 
 int run_dump(const Options& opt) {
   Source src = read_source(opt.file);
-  auto config = load(opt, src, false);
+  auto config = load(opt, src, *report::make_reporter(report::Format::Json));
   if (!config) return 1;
   std::cout << core::dump_to_dict(*config).dump(2, ' ', false,
                                                 nlohmann::ordered_json::error_handler_t::replace)
@@ -243,24 +175,51 @@ void add_common(CLI::App* cmd, Options& opt) {
                 "report a key written twice in one mapping as an error (exit status 1)");
 }
 
-}  // namespace
+constexpr const char* kFooter =
+    "Commands:\n"
+    "  check FILE   Validate. Valid: 'FILE: valid (N accounts, N regions, N VPCs)' on standard\n"
+    "               error, nothing on standard output. Faults: a JSON array on standard output,\n"
+    "               one object per fault (loc, msg, type, ctx when useful, line, column); with\n"
+    "               --format text, FILE:LINE:COLUMN: error: LOC: MSG blocks on standard error.\n"
+    "  dump FILE    Validate, then print every field of every record (defaults included) as\n"
+    "               JSON indented by 2 on standard output. Faults as check --format json.\n"
+    "  schema       Print the document's JSON Schema (draft-07, indented by 2) on standard\n"
+    "               output, or into the file given with --output.\n"
+    "FILE may be '-' for standard input. A key written twice in one mapping is warned about on\n"
+    "standard error (with --strict it is also a fault).\n\n"
+    "Exit status:\n"
+    "  0  the document is valid (check, dump); the schema was written (schema)\n"
+    "  1  the document has faults\n"
+    "  2  usage error, unreadable file, malformed YAML, a document that is not a mapping, or\n"
+    "     an output file that cannot be written; one line 'tarnwick-config: error: ...' on\n"
+    "     standard error";
 
-int main(int argc, char** argv) {
-  CLI::App app{
-      "Checks and dumps tarnwick VPC migration documents (YAML), and prints their JSON Schema."};
-  app.name(kProgram);
-  app.set_version_flag("--version", std::string(kProgram) + " " + TARNWICK_VERSION);
-  app.require_subcommand(1);
+// --format: the text is checked against the names, then turned into the format. A
+// CheckedTransformer would also take the enum's numbers and name them in the help and the error;
+// this way both stay CLI11's own for a set of names.
+void add_format(CLI::App* cmd, report::Format& format) {
+  std::vector<std::string> names;
+  for (const auto& [name, value] : report::format_names()) names.push_back(name);
+  cmd->add_option("--format", format, "how faults are reported: json (default) or text")
+      ->type_name("TEXT")
+      ->transform(CLI::Transformer(report::format_names()).description(""))
+      ->transform(CLI::IsMember(names));  // transforms run last added first: the check comes first
+}
 
-  Options opt;
+struct Commands {
+  CLI::App* check;
+  CLI::App* dump;
+  CLI::App* schema;
+};
+
+Commands add_commands(CLI::App& app, Options& opt) {
   CLI::App* check = app.add_subcommand(
       "check",
       "Validate a document. Valid: a summary on standard error, exit 0. Faults: every fault as "
       "a JSON array on standard output (--format json) or as FILE:LINE:COLUMN blocks on "
       "standard error (--format text), exit 1.");
   add_common(check, opt);
-  check->add_option("--format", opt.format, "how faults are reported: json (default) or text")
-      ->check(CLI::IsMember({"json", "text"}));
+  add_format(check, opt.format);
   CLI::App* dump = app.add_subcommand(
       "dump",
       "Validate a document and print every field of every record as JSON on standard output "
@@ -273,37 +232,14 @@ int main(int argc, char** argv) {
       "the --output file cannot be written).");
   schema->add_option("-o,--output", opt.output,
                      "write the schema into this file instead ('-': standard output)");
-  // Set after the subcommands so that their own help does not repeat it.
-  app.footer(
-      "Commands:\n"
-      "  check FILE   Validate. Valid: 'FILE: valid (N accounts, N regions, N VPCs)' on standard\n"
-      "               error, nothing on standard output. Faults: a JSON array on standard output,\n"
-      "               one object per fault (loc, msg, type, ctx when useful, line, column); with\n"
-      "               --format text, FILE:LINE:COLUMN: error: LOC: MSG blocks on standard error.\n"
-      "  dump FILE    Validate, then print every field of every record (defaults included) as\n"
-      "               JSON indented by 2 on standard output. Faults as check --format json.\n"
-      "  schema       Print the document's JSON Schema (draft-07, indented by 2) on standard\n"
-      "               output, or into the file given with --output.\n"
-      "FILE may be '-' for standard input. A key written twice in one mapping is warned about on\n"
-      "standard error (with --strict it is also a fault).\n\n"
-      "Exit status:\n"
-      "  0  the document is valid (check, dump); the schema was written (schema)\n"
-      "  1  the document has faults\n"
-      "  2  usage error, unreadable file, malformed YAML, a document that is not a mapping, or\n"
-      "     an output file that cannot be written; one line 'tarnwick-config: error: ...' on\n"
-      "     standard error");
+  return {check, dump, schema};
+}
 
+// Runs the parsed command; a failure outside validation is one line on standard error.
+int run(const Commands& commands, const Options& opt) {
   try {
-    app.parse(argc, argv);
-  } catch (const CLI::ParseError& e) {
-    if (e.get_exit_code() == 0) return app.exit(e);  // --help, --version
-    std::cerr << kProgram << ": error: " << e.what() << " (see " << kProgram << " --help)\n";
-    return 2;
-  }
-
-  try {
-    if (check->parsed()) return run_check(opt);
-    if (schema->parsed()) return run_schema(opt);
+    if (commands.check->parsed()) return run_check(opt);
+    if (commands.schema->parsed()) return run_schema(opt);
     return run_dump(opt);
   } catch (const Fatal& f) {
     std::cerr << kProgram << ": error: " << f.message << "\n";
@@ -314,4 +250,27 @@ int main(int argc, char** argv) {
     std::cerr << kProgram << ": error: " << e.what() << "\n";
   }
   return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{
+      "Checks and dumps tarnwick VPC migration documents (YAML), and prints their JSON Schema."};
+  app.name(kProgram);
+  app.set_version_flag("--version", std::string(kProgram) + " " + TARNWICK_VERSION);
+  app.require_subcommand(1);
+
+  Options opt;
+  const Commands commands = add_commands(app, opt);
+  app.footer(kFooter);  // after the subcommands, so that their own help does not repeat it
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    if (e.get_exit_code() == 0) return app.exit(e);  // --help, --version
+    std::cerr << kProgram << ": error: " << e.what() << " (see " << kProgram << " --help)\n";
+    return 2;
+  }
+  return run(commands, opt);
 }

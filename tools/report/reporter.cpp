@@ -1,0 +1,26 @@
+#include "report/reporter.hpp"
+
+#include <iostream>
+
+#include "report/json_reporter.hpp"
+#include "report/text_reporter.hpp"
+
+namespace tarnwick::report {
+
+const std::vector<std::pair<std::string, Format>>& format_names() {
+  static const std::vector<std::pair<std::string, Format>> names{{"json", Format::Json},
+                                                                 {"text", Format::Text}};
+  return names;
+}
+
+std::unique_ptr<Reporter> make_reporter(Format format) {
+  switch (format) {
+    case Format::Json:
+      return std::make_unique<JsonReporter>(std::cout);
+    case Format::Text:
+      return std::make_unique<TextReporter>(std::cerr, colour_on_stderr());
+  }
+  return nullptr;  // not reached: every format is handled above
+}
+
+}  // namespace tarnwick::report

@@ -1,0 +1,76 @@
+#include "report/text_reporter.hpp"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace tarnwick::report {
+
+namespace {
+
+// A longer line is not quoted: a report must stay readable, and linear in the input.
+constexpr std::size_t kMaxQuotedLine = 1000;
+
+}  // namespace
+
+SourceLines::SourceLines(std::string_view text) : text_(text) {
+  starts_.push_back(0);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n') starts_.push_back(i + 1);
+  }
+}
+
+std::string_view SourceLines::line(std::uint32_t n) const {
+  if (n == 0 || n > starts_.size()) return {};
+  const std::size_t start = starts_[n - 1];
+  std::size_t end = n < starts_.size() ? starts_[n] - 1 : text_.size();
+  if (end > start && text_[end - 1] == '\r') --end;
+  return text_.substr(start, end - start);
+}
+
+bool colour_on_stderr() {
+  return ::isatty(STDERR_FILENO) == 1 && std::getenv("NO_COLOR") == nullptr;
+}
+
+TextReporter::TextReporter(std::ostream& out, bool colour)
+    : out_(out),
+      red_(colour ? "\033[1;31m" : ""),
+      green_(colour ? "\033[1;32m" : ""),
+      bold_(colour ? "\033[1m" : ""),
+      reset_(colour ? "\033[0m" : "") {}
+
+void TextReporter::report(const DocumentReport& doc) {
+  const SourceLines lines(doc.text);
+  for (const core::ErrorDetail& e : doc.faults) {
+    heading(doc.name, e);
+    if (e.mark.known()) quote(lines.line(e.mark.line), e.mark);
+  }
+}
+
+void TextReporter::heading(std::string_view name, const core::ErrorDetail& e) {
+  out_ << bold_ << name;
+  if (e.mark.known()) out_ << ":" << e.mark.line << ":" << e.mark.column;
+  out_ << ":" << reset_ << " " << red_ << "error:" << reset_ << " " << bold_
+       << core::loc_text(e.loc) << ":" << reset_ << " " << e.msg << "\n";
+}
+
+void TextReporter::quote(std::string_view line, const yaml::Mark& mark) {
+  if (line.size() > kMaxQuotedLine) {
+    out_ << "  (line " << mark.line << " is " << line.size() << " bytes long)\n";
+    return;
+  }
+  // The caret stands under the column's character: tabs are kept so that it lines up, and the
+  // continuation bytes of a multi-byte character take no column.
+  std::string caret;
+  std::size_t chars = 0;
+  for (char c : line) {
+    if (chars + 1 >= mark.column) break;
+    if ((static_cast<unsigned char>(c) & 0xC0) == 0x80) continue;
+    caret += c == '\t' ? '\t' : ' ';
+    ++chars;
+  }
+  out_ << "  " << line << "\n  " << caret << green_ << "^" << reset_ << "\n";
+}
+
+}  // namespace tarnwick::report

@@ -1,0 +1,48 @@
+// Faults for a person: FILE:LINE:COLUMN: error: LOC: MSG, then the source line and a caret.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <ostream>
+#include <string_view>
+#include <vector>
+
+#include "report/reporter.hpp"
+
+namespace tarnwick::report {
+
+// A document's lines, indexed once so that a report of many faults stays linear.
+class SourceLines {
+ public:
+  explicit SourceLines(std::string_view text);
+
+  // Line n (1-based) without its line end; empty when there is no such line.
+  std::string_view line(std::uint32_t n) const;
+
+ private:
+  std::string_view text_;
+  std::vector<std::size_t> starts_;
+};
+
+// Colour on a terminal, unless NO_COLOR is set.
+bool colour_on_stderr();
+
+class TextReporter final : public Reporter {
+ public:
+  TextReporter(std::ostream& out, bool colour);
+
+  bool quotes_source() const override { return true; }
+  void report(const DocumentReport& doc) override;
+
+ private:
+  void heading(std::string_view name, const core::ErrorDetail& e);
+  void quote(std::string_view line, const yaml::Mark& mark);
+
+  std::ostream& out_;
+  const char* red_;
+  const char* green_;
+  const char* bold_;
+  const char* reset_;
+};
+
+}  // namespace tarnwick::report
