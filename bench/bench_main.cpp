@@ -4,6 +4,7 @@
 //   tarnwick-bench table NAME=FILE...       scan, tree, load, dump, peak RSS of `check`, ratios
 //   tarnwick-bench linear FILE_V FILE_2V    load time and peak RSS as the VPC count doubles
 //   tarnwick-bench startup FILE             `check FILE` against a process that only exits
+//   tarnwick-bench paired FILE [PAIRS]      median load/scan ratio of at least 9 paired runs
 //   tarnwick-bench gbench FILE [--benchmark_...]   the same stages under Google Benchmark
 //
 // Times are the minimum over repetitions (the machine is shared; the minimum is the run least
@@ -246,6 +247,29 @@ double median(std::vector<double> v) {
   return v[v.size() / 2];
 }
 
+// Scan and load take turns, run after run, so that a disturbed stretch of the shared machine
+// slows both halves of a pair; the figure is the median of the pairs' ratios.
+int cmd_paired(const std::string& file, int pairs) {
+  const long rss_kb = check_rss_kb(file);  // first: see cmd_table
+  const std::string text = slurp(file);
+  scan(text);
+  load(text);
+  std::vector<double> scans, loads, ratios;
+  for (int i = 0; i < pairs; ++i) {
+    scans.push_back(time_ms(1, [&] { benchmark::DoNotOptimize(scan(text)); }));
+    loads.push_back(load_ms(1, text));
+    ratios.push_back(loads.back() / scans.back());
+  }
+  std::printf(
+      "%s: %zu bytes; median of %d pairs: scan %.1f ms, load %.1f ms, load/scan %.3f (pairs "
+      "%.3f..%.3f); check peak RSS %.1f MB, %.2f x the file\n",
+      file.c_str(), text.size(), pairs, median(scans), median(loads), median(ratios),
+      *std::min_element(ratios.begin(), ratios.end()),
+      *std::max_element(ratios.begin(), ratios.end()), static_cast<double>(rss_kb) / 1024.0,
+      static_cast<double>(rss_kb) * 1024.0 / static_cast<double>(text.size()));
+  return 0;
+}
+
 int cmd_startup(const std::string& file) {
   const int runs = 101;
   std::vector<double> base, check;
@@ -293,6 +317,7 @@ int usage() {
   std::fprintf(stderr,
                "usage: tarnwick-bench table NAME=FILE...\n"
                "       tarnwick-bench linear FILE_V FILE_2V\n"
+               "       tarnwick-bench paired FILE [PAIRS]\n"
                "       tarnwick-bench startup FILE\n"
                "       tarnwick-bench gbench FILE [--benchmark_...]\n");
   return 2;
@@ -307,6 +332,9 @@ int main(int argc, char** argv) {
     if (cmd == "table") return cmd_table(std::vector<std::string>(argv + 2, argv + argc));
     if (cmd == "linear" && argc == 4) return cmd_linear(argv[2], argv[3]);
     if (cmd == "startup" && argc == 3) return cmd_startup(argv[2]);
+    if (cmd == "paired" && (argc == 3 || argc == 4)) {
+      return cmd_paired(argv[2], std::max(9, argc == 4 ? std::atoi(argv[3]) : 9));
+    }
     if (cmd == "gbench") {
       // Google Benchmark sees the program name and its own flags only.
       std::vector<char*> rest{argv[0]};
