@@ -4,12 +4,15 @@
 // output as JSON, or on standard error as text); 2 anything else (usage, unreadable file,
 // malformed YAML, a document that is not a mapping, an unwritable output file), reported as one
 // line on standard error.
+#include <cstdint>
+#include <cstdlib>
 #include <exception>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include <CLI/CLI.hpp>
@@ -65,12 +68,11 @@ void warn_duplicates(const Source& src, const std::vector<yaml::DuplicateKey>& d
 
 core::ErrorDetail duplicate_error(const yaml::DuplicateKey& d) {
   core::ErrorDetail e;
-  for (const std::string& part : d.path) {
-    // Sequence items are named "[i]" in duplicate paths; locations carry them as indices.
-    if (part.size() > 2 && part.front() == '[' && part.back() == ']') {
-      e.loc.emplace_back(static_cast<std::int64_t>(std::stoll(part.substr(1, part.size() - 2))));
+  for (const yaml::DuplicateKey::Step& step : d.path) {
+    if (const auto* index = std::get_if<std::size_t>(&step)) {
+      e.loc.emplace_back(static_cast<std::int64_t>(*index));
     } else {
-      e.loc.emplace_back(part);
+      e.loc.emplace_back(std::get<std::string>(step));
     }
   }
   e.loc.emplace_back(d.key);
