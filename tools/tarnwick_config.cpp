@@ -19,6 +19,7 @@
 
 #include "report/reporter.hpp"
 #include "tarnwick/core/config_vpc_migration.hpp"
+#include "tarnwick/core/load.hpp"
 #include "tarnwick/core/schema.hpp"
 #include "tarnwick/yaml/reader.hpp"
 
@@ -47,40 +48,16 @@ struct Fatal {
   std::string message;
 };
 
-// The document's text and its name in messages ("-" reads standard input).
-struct Source {
-  std::string name;
-  std::string text;
-};
-
-Source read_source(const std::string& file) {
-  if (file == "-") return {"<stdin>", yaml::read_stdin_text()};
-  return {file, yaml::read_file_text(file)};
+core::Source source_of(const std::string& file) {
+  return file == "-" ? core::Source::standard_input() : core::Source::file(file);
 }
 
-void warn_duplicates(const Source& src, const std::vector<yaml::DuplicateKey>& duplicates) {
-  for (const yaml::DuplicateKey& d : duplicates) {
-    std::cerr << src.name << ":" << d.second.line << ":" << d.second.column
+void warn_duplicates(const core::LoadResult& loaded) {
+  for (const yaml::DuplicateKey& d : loaded.duplicates) {
+    std::cerr << loaded.name << ":" << d.second.line << ":" << d.second.column
               << ": warning: duplicate key '" << d.key << "' (first at line " << d.first.line
               << ", column " << d.first.column << "); the later value wins\n";
   }
-}
-
-core::ErrorDetail duplicate_error(const yaml::DuplicateKey& d) {
-  core::ErrorDetail e;
-  for (const yaml::DuplicateKey::Step& step : d.path) {
-    if (const auto* index = std::get_if<std::size_t>(&step)) {
-      e.loc.emplace_back(static_cast<std::int64_t>(*index));
-    } else {
-      e.loc.emplace_back(std::get<std::string>(step));
-    }
-  }
-  e.loc.emplace_back(d.key);
-  e.msg = "duplicate key '" + d.key + "' (first at line " + std::to_string(d.first.line) +
-          "); the later value overrides the earlier one";
-  e.type = "value_error.duplicate_key";
-  e.mark = d.second;
-  return e;
 }
 
 std::string summary(const core::DiscoveryConfiguration& config) {
@@ -97,40 +74,36 @@ std::string summary(const core::DiscoveryConfiguration& config) {
 }
 
 // Loads the document; on success returns the record, on a fault reports it and returns nullopt.
-// The records are built while the text is read, and the text goes as soon as it is read (unless
-// the reporter quotes it).
-std::optional<core::DiscoveryConfiguration> load(const Options& opt, Source& src,
-                                                 report::Reporter& reporter) {
-  std::vector<core::ErrorDetail> errors;
-  core::DocumentRead read;
+// The records are built while the text is read, and the text goes as soon as the load returns
+// (unless the reporter quotes it).
+std::optional<core::DiscoveryConfiguration> load(const Options& opt, report::Reporter& reporter,
+                                                 std::string& name) {
+  core::LoadResult loaded;
   try {
-    read = core::read_document(src.text, src.name, opt.discovery_only);
+    loaded = core::load(source_of(opt.file), {opt.discovery_only, opt.strict});
   } catch (const yaml::YamlError& e) {
     throw Fatal{e.what()};
   }
-  if (!reporter.quotes_source()) std::string().swap(src.text);
-  warn_duplicates(src, read.duplicates);
-  if (read.not_mapping) throw Fatal{src.name + ": " + read.not_mapping->what()};
-  if (read.error) errors = std::move(read.error)->errors();
-  if (opt.strict) {
-    for (const auto& d : read.duplicates) errors.push_back(duplicate_error(d));
-  }
-  if (errors.empty()) return std::move(read.config);
-  reporter.report({src.name, src.text, errors});
+  name = loaded.name;
+  if (!reporter.quotes_source()) std::string().swap(loaded.text);
+  warn_duplicates(loaded);
+  if (loaded.not_mapping) throw Fatal{loaded.name + ": " + loaded.not_mapping->what()};
+  if (loaded.config) return std::move(loaded.config);
+  reporter.report({loaded.name, loaded.text, loaded.error->errors()});
   return std::nullopt;
 }
 
 int run_check(const Options& opt) {
-  Source src = read_source(opt.file);
-  auto config = load(opt, src, *report::make_reporter(opt.format));
+  std::string name;
+  auto config = load(opt, *report::make_reporter(opt.format), name);
   if (!config) return 1;
-  std::cerr << src.name << ": valid (" << summary(*config) << ")\n";
+  std::cerr << name << ": valid (" << summary(*config) << ")\n";
   return 0;
 }
 
 int run_dump(const Options& opt) {
-  Source src = read_source(opt.file);
-  auto config = load(opt, src, *report::make_reporter(report::Format::Json));
+  std::string name;
+  auto config = load(opt, *report::make_reporter(report::Format::Json), name);
   if (!config) return 1;
   std::cout << core::dump_to_dict(*config).dump(2, ' ', false,
                                                 nlohmann::ordered_json::error_handler_t::replace)

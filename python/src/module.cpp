@@ -12,6 +12,7 @@
 #include "convert.hpp"
 #include "records.hpp"
 #include "tarnwick/core/config_vpc_migration.hpp"
+#include "tarnwick/core/load.hpp"
 #include "tarnwick/yaml/reader.hpp"
 
 namespace py = pybind11;
@@ -71,17 +72,25 @@ void translate(std::exception_ptr p) {
   }
 }
 
+// The document, or the ValidationError thrown (the Python half prints it).
+core::DiscoveryConfiguration document_or_throw(core::LoadResult loaded) {
+  if (loaded.not_mapping) throw *loaded.not_mapping;
+  if (loaded.error) throw std::move(*loaded.error);
+  return std::move(*loaded.config);
+}
+
 core::DiscoveryConfiguration build_from_yaml(const std::filesystem::path& yml_path,
                                              bool discovery_only) {
   py::gil_scoped_release nogil;  // reading and building touch no Python object
-  yaml::Document doc = yaml::read_file(yml_path);
-  return core::build_document(doc.root(), discovery_only);
+  return document_or_throw(
+      core::load(core::Source::file(yml_path), {.discovery_only = discovery_only}));
 }
 
 core::DiscoveryConfiguration build_from_dict(py::handle config_dict, bool discovery_only) {
   yaml::Document doc = tarnwick::python::document_from_python(config_dict);
   py::gil_scoped_release nogil;
-  return core::build_document(doc.root(), discovery_only);
+  return document_or_throw(
+      core::load(core::Source::tree(doc.root()), {.discovery_only = discovery_only}));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <array>
 #include <iostream>
 
+#include "tarnwick/core/load.hpp"
 #include "tarnwick/yaml/reader.hpp"
 
 namespace tarnwick::core {
@@ -107,39 +108,42 @@ DocumentRead read_document(std::string_view text, std::string name, bool discove
   return out;
 }
 
-DiscoveryConfiguration build_document(const yaml::Node& config_dict, bool discovery_only) {
-  if (!config_dict.is_map()) {
-    throw TypeError("config_dict must be a mapping, not " +
-                    std::string(yaml::kind_name(config_dict.kind())));
+namespace {
+
+// The document, or the ValidationError thrown.
+DiscoveryConfiguration document_or_throw(LoadResult loaded) {
+  if (loaded.not_mapping) throw *loaded.not_mapping;
+  if (loaded.error) throw std::move(*loaded.error);
+  return std::move(*loaded.config);
+}
+
+// The document, or the report printed and SystemExit(1) thrown.
+DiscoveryConfiguration document_or_exit(LoadResult loaded) {
+  if (loaded.not_mapping) throw *loaded.not_mapping;
+  if (loaded.error) {
+    std::cout << loaded.error->json() << '\n' << std::flush;
+    throw SystemExit(1, std::move(*loaded.error));
   }
-  BaseModel::set_discovery_only(discovery_only);
-  return build<DiscoveryConfiguration>(config_dict, BuildContext{discovery_only});
+  return std::move(*loaded.config);
+}
+
+}  // namespace
+
+DiscoveryConfiguration build_document(const yaml::Node& config_dict, bool discovery_only) {
+  return document_or_throw(load(Source::tree(config_dict), {.discovery_only = discovery_only}));
 }
 
 DiscoveryConfiguration load_from_dict(const yaml::Node& config_dict, bool discovery_only) {
-  try {
-    return build_document(config_dict, discovery_only);
-  } catch (ValidationError& e) {
-    std::cout << e.json() << '\n' << std::flush;
-    throw SystemExit(1, std::move(e));
-  }
+  return document_or_exit(load(Source::tree(config_dict), {.discovery_only = discovery_only}));
 }
 
 DiscoveryConfiguration load_from_dict(const nlohmann::ordered_json& config_dict,
                                       bool discovery_only) {
-  yaml::Document doc = document_from_json(config_dict);
-  return load_from_dict(doc.root(), discovery_only);
+  return document_or_exit(load(Source::json(config_dict), {.discovery_only = discovery_only}));
 }
 
 DiscoveryConfiguration load_from_yaml(const std::filesystem::path& yml_path, bool discovery_only) {
-  DocumentRead read =
-      read_document(yaml::read_file_text(yml_path), yml_path.string(), discovery_only);
-  if (read.not_mapping) throw *read.not_mapping;
-  if (read.error) {
-    std::cout << read.error->json() << '\n' << std::flush;
-    throw SystemExit(1, std::move(*read.error));
-  }
-  return std::move(*read.config);
+  return document_or_exit(load(Source::file(yml_path), {.discovery_only = discovery_only}));
 }
 
 nlohmann::ordered_json dump_to_dict(const DiscoveryConfiguration& config) {

@@ -1,0 +1,112 @@
+#include "tarnwick/core/load.hpp"
+
+#include <utility>
+
+#include "tarnwick/yaml/reader.hpp"
+
+namespace tarnwick::core {
+
+Source Source::file(std::filesystem::path path) {
+  std::string name = path.string();
+  return Source(std::move(path), std::move(name));
+}
+
+Source Source::standard_input() {
+  return Source(Stdin{}, "<stdin>");
+}
+
+Source Source::text(std::string text, std::string name) {
+  return Source(std::move(text), std::move(name));
+}
+
+Source Source::tree(const yaml::Node& root, std::string name) {
+  return Source(&root, std::move(name));
+}
+
+Source Source::json(const nlohmann::ordered_json& value, std::string name) {
+  return Source(&value, std::move(name));
+}
+
+ErrorDetail duplicate_key_fault(const yaml::DuplicateKey& duplicate) {
+  ErrorDetail e;
+  for (const yaml::DuplicateKey::Step& step : duplicate.path) {
+    if (const auto* index = std::get_if<std::size_t>(&step)) {
+      e.loc.emplace_back(static_cast<std::int64_t>(*index));
+    } else {
+      e.loc.emplace_back(std::get<std::string>(step));
+    }
+  }
+  e.loc.emplace_back(duplicate.key);
+  e.msg = "duplicate key '" + duplicate.key + "' (first at line " +
+          std::to_string(duplicate.first.line) + "); the later value overrides the earlier one";
+  e.type = "value_error.duplicate_key";
+  e.mark = duplicate.second;
+  return e;
+}
+
+namespace {
+
+// A tree already whole: built as it is.
+void load_tree(const yaml::Node& root, const LoadOptions& options, LoadResult& out) {
+  if (!root.is_map()) {
+    out.not_mapping = TypeError("config_dict must be a mapping, not " +
+                                std::string(yaml::kind_name(root.kind())));
+    return;
+  }
+  BaseModel::set_discovery_only(options.discovery_only);
+  try {
+    out.config = build<DiscoveryConfiguration>(root, BuildContext{options.discovery_only});
+  } catch (ValidationError& e) {
+    out.error = std::move(e);
+  }
+}
+
+// Text: read and built in one pass.
+void load_text(const LoadOptions& options, LoadResult& out) {
+  DocumentRead read = read_document(out.text, out.name, options.discovery_only);
+  out.duplicates = std::move(read.duplicates);
+  out.not_mapping = std::move(read.not_mapping);
+  out.config = std::move(read.config);
+  out.error = std::move(read.error);
+}
+
+// Under strict duplicates, every key written twice joins the faults (after the document's own).
+void add_duplicate_faults(LoadResult& out) {
+  if (out.duplicates.empty() || out.not_mapping) return;
+  std::vector<ErrorDetail> faults;
+  if (out.error) faults = out.error->errors();
+  for (const yaml::DuplicateKey& d : out.duplicates) faults.push_back(duplicate_key_fault(d));
+  out.config.reset();
+  out.error.emplace(std::string(table_of<DiscoveryConfiguration>.name), std::move(faults));
+}
+
+}  // namespace
+
+LoadResult load(const Source& source, const LoadOptions& options) {
+  LoadResult out;
+  out.name = source.name();
+  std::visit(
+      [&](const auto& input) {
+        using I = std::decay_t<decltype(input)>;
+        if constexpr (std::is_same_v<I, std::filesystem::path>) {
+          out.text = yaml::read_file_text(input);
+          load_text(options, out);
+        } else if constexpr (std::is_same_v<I, Source::Stdin>) {
+          out.text = yaml::read_stdin_text();
+          load_text(options, out);
+        } else if constexpr (std::is_same_v<I, std::string>) {
+          out.text = input;
+          load_text(options, out);
+        } else if constexpr (std::is_same_v<I, const yaml::Node*>) {
+          load_tree(*input, options, out);
+        } else {
+          const yaml::Document doc = document_from_json(*input);
+          load_tree(doc.root(), options, out);
+        }
+      },
+      source.input());
+  if (options.strict_duplicates) add_duplicate_faults(out);
+  return out;
+}
+
+}  // namespace tarnwick::core
