@@ -57,6 +57,174 @@ void for_each_vpc(const std::vector<AccountInfo>& accounts, F&& fn) {
   }
 }
 
+// The triples of the VPCs for which pred(vpc) holds, in document order.
+template <class Pred>
+std::vector<std::string> triples_where(const std::vector<AccountInfo>& accounts, Pred&& pred) {
+  std::vector<std::string> found;
+  for_each_vpc(accounts, [&](const auto& account, const auto& region, const auto& vpc) {
+    if (pred(vpc)) found.push_back(triple(account, region, vpc));
+  });
+  return found;
+}
+
+// The rules of check_config: each returns, or throws its one message listing every VPC that
+// fails it, and the first rule that fails decides. In the several-CIDR mode a VPC counts for
+// only the first of the crvn_cidrs, gw_zones and eips rules that applies to it, so those rules'
+// conditions exclude what that chain gives to another.
+using Accounts = std::vector<AccountInfo>;
+
+// Null reads as the single-CIDR gateway mode.
+bool several_cidrs(const ScriptConfig& config) {
+  return config.configure_spoke_gw_hs == true;
+}
+
+bool has_crvn_cidrs(const VPCConfig& vpc) {
+  return vpc.crvn_cidrs && !vpc.crvn_cidrs->empty();
+}
+
+// Egress through a transit gateway needs gateway naming; null egress never triggers it.
+void check_egress_needs_gw_name(const ScriptConfig& config) {
+  if (config.configure_transit_gw_egress == true && config.configure_gw_name == false) {
+    throw ValueError(
+        "config.configure_transit_gw_egress is only available when config.configure_gw_name is "
+        "True.");
+  }
+}
+
+// Egress names need egress switched off explicitly to be refused: null lets them through.
+void check_egress_names_need_egress(const ScriptConfig& config, const Accounts& accounts) {
+  if (config.configure_transit_gw_egress != false) return;
+  const std::vector<std::string> found = triples_where(
+      accounts, [](const VPCConfig& vpc) { return vpc.transit_gw_egress_name.has_value(); });
+  if (found.empty()) return;
+  throw ValueError(
+      "'config.configure_transit_gw_egress' must be set to True to use "
+      "vpc.transit_gw_egress_name. Nonconforming VPCs: " +
+      join(found, "\n"));
+}
+
+// Where naming is on, every VPC names both its gateways (an empty name counts as given).
+void check_gw_names_given(const ScriptConfig& config, const Accounts& accounts) {
+  if (!config.configure_gw_name) return;
+  const std::vector<std::string> found = triples_where(accounts, [](const VPCConfig& vpc) {
+    for (std::string_view key : GW_NAME_KEYS) {
+      if (!gw_name(vpc, key)) return true;
+    }
+    return false;
+  });
+  if (found.empty()) return;
+  throw ValueError("'config.configure_gw_name' is " + python_bool(config.configure_gw_name) +
+                   ", both 'spoke_gw_name' and 'transit_gw_name' must be set in all "
+                   "VPCs.\nList of nonconforming VPCs:\n" +
+                   join(found, "\n"));
+}
+
+// Several-CIDR mode only: a crvn_cidr no longer than /24.
+void check_crvn_cidr_prefix_length(const ScriptConfig& config, const Accounts& accounts) {
+  if (!several_cidrs(config)) return;
+  const std::vector<std::string> found = triples_where(accounts, [](const VPCConfig& vpc) {
+    return vpc.crvn_cidr && vpc.crvn_cidr->prefix_length() > 24;
+  });
+  if (found.empty()) return;
+  throw ValueError("crvn_cidr - number of bits in network mask needs to be 24 or smaller: " +
+                   join(found, "; "));
+}
+
+// A crvn_cidr inside allow_vpc_cidrs: always in several-CIDR mode, otherwise only when the
+// script adds the VPC CIDR.
+void check_crvn_cidr_allowed(const ScriptConfig& config, const Accounts& accounts) {
+  if (!several_cidrs(config) && !config.add_vpc_cidr) return;
+  const std::vector<std::string> found = triples_where(accounts, [&](const VPCConfig& vpc) {
+    return vpc.crvn_cidr && !DC::isExpectedVpcPrefix(*vpc.crvn_cidr, config.allow_vpc_cidrs);
+  });
+  if (found.empty()) return;
+  throw ValueError("crvn_cidr is NOT in allow_vpc_cidrs list: " + join(found, "; "));
+}
+
+// Single-CIDR mode only: two eips for an HA gateway, one otherwise. The VPC's own HA flag
+// overrides its account's; no eips at all always passes.
+void check_eips_fit_ha_mode(const ScriptConfig& config, const Accounts& accounts) {
+  if (several_cidrs(config)) return;
+  std::vector<std::string> found;
+  for_each_vpc(accounts, [&](const auto& account, const auto& region, const auto& vpc) {
+    if (!vpc.eips) return;
+    const std::optional<bool> spoke_ha = vpc.spoke_ha.has_value() ? vpc.spoke_ha : account.spoke_ha;
+    if (spoke_ha == true) {
+      if (vpc.eips->size() != 2) {
+        found.push_back("HA mode, 2 eips is needed in " + slashed(account, region, vpc));
+      }
+    } else if (vpc.eips->size() != 1) {
+      found.push_back("Non HA mode, only 1 eip is needed in " + slashed(account, region, vpc));
+    }
+  });
+  if (!found.empty()) throw ValueError(join(found, "; "));
+}
+
+// Several-CIDR mode: one eip per crvn_cidrs entry. Judged only for VPCs whose crvn_cidrs are
+// given and covered by gw_zones: the rules below report the others.
+void check_eips_match_crvn_cidrs(const ScriptConfig& config, const Accounts& accounts) {
+  if (!several_cidrs(config)) return;
+  const std::vector<std::string> found = triples_where(accounts, [](const VPCConfig& vpc) {
+    return has_crvn_cidrs(vpc) && vpc.crvn_cidrs->size() <= vpc.gw_zones.size() && vpc.eips &&
+           vpc.eips->size() != vpc.crvn_cidrs->size();
+  });
+  if (found.empty()) return;
+  throw ValueError("The number of eips should match the number of crvn_cidrs: " +
+                   join(found, "; "));
+}
+
+// The gateway mode decides the addressing key: crvn_cidrs, not empty, in several-CIDR mode;
+// crvn_cidr and no crvn_cidrs otherwise.
+void check_crvn_cidr_fits_gw_mode(const ScriptConfig& config, const Accounts& accounts) {
+  const bool several = several_cidrs(config);
+  const std::vector<std::string> found = triples_where(accounts, [&](const VPCConfig& vpc) {
+    return several ? !has_crvn_cidrs(vpc) : !vpc.crvn_cidr || vpc.crvn_cidrs.has_value();
+  });
+  if (found.empty()) return;
+  throw ValueError("'config.configure_spoke_gw_hs' is " +
+                   python_bool(config.configure_spoke_gw_hs) +
+                   (several ? ", crvn_cidrs cannot be empty."
+                            : ", crvn_cidr must be used instead of crvn_cidrs.") +
+                   " List of nonconforming VPCs: " + join(found, "; "));
+}
+
+// Several-CIDR mode: a gateway zone for each crvn_cidrs entry.
+void check_gw_zones_cover_crvn_cidrs(const ScriptConfig& config, const Accounts& accounts) {
+  if (!several_cidrs(config)) return;
+  const std::vector<std::string> found = triples_where(accounts, [](const VPCConfig& vpc) {
+    return has_crvn_cidrs(vpc) && vpc.crvn_cidrs->size() > vpc.gw_zones.size();
+  });
+  if (found.empty()) return;
+  throw ValueError(
+      "length of gw_zones must be longer than or equal to the length of crvn_cidrs. List of "
+      "nonconforming VPCs: " +
+      join(found, "; "));
+}
+
+// spoke_advertisement, even an empty one, needs advertisement switched on.
+void check_spoke_advertisement_switched_on(const ScriptConfig& config, const Accounts& accounts) {
+  if (config.configure_spoke_advertisement) return;
+  for_each_vpc(accounts, [](const auto& /*account*/, const auto& /*region*/, const auto& vpc) {
+    if (vpc.spoke_advertisement) {
+      throw ValueError(
+          "configure_spoke_advertisement in config section must be set to True to use "
+          "spoke_advertisement. ");
+    }
+  });
+}
+
+// With advertisement on, a given spoke_advertisement names at least one CIDR.
+void check_spoke_advertisement_not_empty(const Accounts& accounts) {
+  const std::vector<std::string> found = triples_where(accounts, [](const VPCConfig& vpc) {
+    return vpc.spoke_advertisement && vpc.spoke_advertisement->empty();
+  });
+  if (found.empty()) return;
+  throw ValueError(
+      "spoke_advertisement cannot be empty. Add a CIDR or remove it. List of nonconforming "
+      "VPCs: " +
+      join(found, "; "));
+}
+
 }  // namespace
 
 std::optional<CorvaneConfig> DC::check_field_for_none(std::optional<CorvaneConfig> val,
@@ -108,140 +276,23 @@ bool DC::isExpectedVpcPrefix(std::string_view ip, const CIDRList& prefixes) {
 ScriptConfig DC::check_config(ScriptConfig val, const Values<DC>& values,
                                const BuildContext& context) {
   if (context.discovery_only) return val;
-  static const std::vector<AccountInfo> kNoAccounts;
-  const std::vector<AccountInfo>* given = values.get(&DC::account_info);
-  const std::vector<AccountInfo>& account_info = given != nullptr ? *given : kNoAccounts;
-  const ScriptConfig& config = val;
+  static const Accounts kNoAccounts;
+  const Accounts* given = values.get(&DC::account_info);
+  const Accounts& accounts = given != nullptr ? *given : kNoAccounts;
 
-  // Egress through a transit gateway needs gateway naming.
-  if (config.configure_transit_gw_egress == true && config.configure_gw_name == false) {
-    throw ValueError(
-        "config.configure_transit_gw_egress is only available when config.configure_gw_name is "
-        "True.");
-  }
-
-  // Egress names need egress.
-  if (config.configure_transit_gw_egress == false) {
-    std::vector<std::string> found;
-    for_each_vpc(account_info, [&](const auto& account, const auto& region, const auto& vpc) {
-      if (vpc.transit_gw_egress_name) found.push_back(triple(account, region, vpc));
-    });
-    if (!found.empty()) {
-      throw ValueError(
-          "'config.configure_transit_gw_egress' must be set to True to use "
-          "vpc.transit_gw_egress_name. Nonconforming VPCs: " +
-          join(found, "\n"));
-    }
-  }
-
-  // Gateway names where naming is on.
-  if (config.configure_gw_name) {
-    std::vector<std::string> found;
-    for_each_vpc(account_info, [&](const auto& account, const auto& region, const auto& vpc) {
-      for (std::string_view key : GW_NAME_KEYS) {
-        if (!gw_name(vpc, key)) {
-          found.push_back(triple(account, region, vpc));
-          break;
-        }
-      }
-    });
-    if (!found.empty()) {
-      throw ValueError("'config.configure_gw_name' is " + python_bool(config.configure_gw_name) +
-                       ", both 'spoke_gw_name' and 'transit_gw_name' must be set in all "
-                       "VPCs.\nList of nonconforming VPCs:\n" +
-                       join(found, "\n"));
-    }
-  }
-
-  // Gateway addressing, per gateway mode.
-  std::vector<std::string> errors, crvn_cidr_errors, crvn_cidr_prefixlen_errors, gw_zones_errors,
-      eips_hs_errors, eips_errors;
-  const bool several_cidrs = config.configure_spoke_gw_hs == true;
-  for_each_vpc(account_info, [&](const auto& account, const auto& region, const auto& vpc) {
-    const std::optional<bool> spoke_ha = vpc.spoke_ha.has_value() ? vpc.spoke_ha : account.spoke_ha;
-    if (several_cidrs) {
-      if (vpc.crvn_cidr) {
-        if (!isExpectedVpcPrefix(*vpc.crvn_cidr, config.allow_vpc_cidrs)) {
-          crvn_cidr_errors.push_back(triple(account, region, vpc));
-        }
-        if (vpc.crvn_cidr->prefix_length() > 24) {
-          crvn_cidr_prefixlen_errors.push_back(triple(account, region, vpc));
-        }
-      }
-      if (!vpc.crvn_cidrs || vpc.crvn_cidrs->empty()) {
-        errors.push_back(triple(account, region, vpc));
-      } else if (vpc.crvn_cidrs->size() > vpc.gw_zones.size()) {
-        gw_zones_errors.push_back(triple(account, region, vpc));
-      } else if (vpc.eips && vpc.eips->size() != vpc.crvn_cidrs->size()) {
-        eips_hs_errors.push_back(triple(account, region, vpc));
-      }
-    } else {
-      if (spoke_ha == true) {
-        if (vpc.eips && vpc.eips->size() != 2) {
-          eips_errors.push_back("HA mode, 2 eips is needed in " + slashed(account, region, vpc));
-        }
-      } else if (vpc.eips && vpc.eips->size() != 1) {
-        eips_errors.push_back("Non HA mode, only 1 eip is needed in " +
-                              slashed(account, region, vpc));
-      }
-      if (config.add_vpc_cidr == true && vpc.crvn_cidr &&
-          !isExpectedVpcPrefix(*vpc.crvn_cidr, config.allow_vpc_cidrs)) {
-        crvn_cidr_errors.push_back(triple(account, region, vpc));
-      }
-      if (!vpc.crvn_cidr || vpc.crvn_cidrs) errors.push_back(triple(account, region, vpc));
-    }
-  });
-
-  if (!crvn_cidr_prefixlen_errors.empty()) {
-    throw ValueError("crvn_cidr - number of bits in network mask needs to be 24 or smaller: " +
-                     join(crvn_cidr_prefixlen_errors, "; "));
-  }
-  if (!crvn_cidr_errors.empty()) {
-    throw ValueError("crvn_cidr is NOT in allow_vpc_cidrs list: " + join(crvn_cidr_errors, "; "));
-  }
-  if (!eips_errors.empty()) throw ValueError(join(eips_errors, "; "));
-  if (!eips_hs_errors.empty()) {
-    throw ValueError("The number of eips should match the number of crvn_cidrs: " +
-                     join(eips_hs_errors, "; "));
-  }
-  if (!errors.empty()) {
-    const std::string hs = python_bool(config.configure_spoke_gw_hs);
-    if (several_cidrs) {
-      throw ValueError(
-          "'config.configure_spoke_gw_hs' is " + hs +
-          ", crvn_cidrs cannot be empty. List of nonconforming VPCs: " + join(errors, "; "));
-    }
-    throw ValueError("'config.configure_spoke_gw_hs' is " + hs +
-                     ", crvn_cidr must be used instead of crvn_cidrs. List of nonconforming "
-                     "VPCs: " +
-                     join(errors, "; "));
-  }
-  if (!gw_zones_errors.empty()) {
-    throw ValueError(
-        "length of gw_zones must be longer than or equal to the length of crvn_cidrs. List of "
-        "nonconforming VPCs: " +
-        join(gw_zones_errors, "; "));
-  }
-
-  // Spoke advertisement: only when switched on, and never an empty list.
-  std::vector<std::string> empty_advertisements;
-  for_each_vpc(account_info, [&](const auto& account, const auto& region, const auto& vpc) {
-    if (!vpc.spoke_advertisement) return;
-    if (!config.configure_spoke_advertisement) {
-      throw ValueError(
-          "configure_spoke_advertisement in config section must be set to True to use "
-          "spoke_advertisement. ");
-    }
-    if (vpc.spoke_advertisement->empty()) {
-      empty_advertisements.push_back(triple(account, region, vpc));
-    }
-  });
-  if (!empty_advertisements.empty()) {
-    throw ValueError(
-        "spoke_advertisement cannot be empty. Add a CIDR or remove it. List of nonconforming "
-        "VPCs: " +
-        join(empty_advertisements, "; "));
-  }
+  check_egress_needs_gw_name(val);
+  check_egress_names_need_egress(val, accounts);
+  check_gw_names_given(val, accounts);
+  // Gateway addressing, in the order its findings are reported.
+  check_crvn_cidr_prefix_length(val, accounts);
+  check_crvn_cidr_allowed(val, accounts);
+  check_eips_fit_ha_mode(val, accounts);
+  check_eips_match_crvn_cidrs(val, accounts);
+  check_crvn_cidr_fits_gw_mode(val, accounts);
+  check_gw_zones_cover_crvn_cidrs(val, accounts);
+  // Only a document whose addressing passed gets here.
+  check_spoke_advertisement_switched_on(val, accounts);
+  check_spoke_advertisement_not_empty(accounts);
   return val;
 }
 
