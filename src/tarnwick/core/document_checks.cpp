@@ -8,8 +8,6 @@ namespace tarnwick::core {
 
 namespace {
 
-using DC = DiscoveryConfiguration;
-
 // An account id as the lists of nonconforming VPCs show it: each of the account's VPCs repeats
 // it, so a very long one is cut (ids are digits) rather than copied once per VPC.
 std::string account_name(const AccountInfo& account) {
@@ -135,7 +133,8 @@ void check_crvn_cidr_prefix_length(const ScriptConfig& config, const Accounts& a
 void check_crvn_cidr_allowed(const ScriptConfig& config, const Accounts& accounts) {
   if (!several_cidrs(config) && !config.add_vpc_cidr) return;
   const std::vector<std::string> found = triples_where(accounts, [&](const VPCConfig& vpc) {
-    return vpc.crvn_cidr && !DC::isExpectedVpcPrefix(*vpc.crvn_cidr, config.allow_vpc_cidrs);
+    return vpc.crvn_cidr &&
+           !DiscoveryConfiguration::isExpectedVpcPrefix(*vpc.crvn_cidr, config.allow_vpc_cidrs);
   });
   if (found.empty()) return;
   throw ValueError("crvn_cidr is NOT in allow_vpc_cidrs list: " + join(found, "; "));
@@ -227,23 +226,23 @@ void check_spoke_advertisement_not_empty(const Accounts& accounts) {
 
 }  // namespace
 
-std::optional<CorvaneConfig> DC::check_field_for_none(std::optional<CorvaneConfig> val,
-                                                      const FieldInfo& field,
-                                                      const BuildContext& context) {
+std::optional<CorvaneConfig> DiscoveryConfiguration::check_field_for_none(
+    std::optional<CorvaneConfig> val, const FieldInfo& field, const BuildContext& context) {
   if (context.discovery_only) return val;
   if (val) return val;
   throw ValueError("missing " + std::string(field.name));
 }
 
-std::optional<TGWConfig> DC::check_tgw_for_none(std::optional<TGWConfig> val) {
+std::optional<TGWConfig> DiscoveryConfiguration::check_tgw_for_none(std::optional<TGWConfig> val) {
   if (!val) throw ValueError("missing tgw_account, tgw_role and tgw_by_region attributes");
   return val;
 }
 
-CleanupConfig DC::check_cleanup(CleanupConfig val, const Values<DC>& values,
-                                const BuildContext& context) {
+CleanupConfig DiscoveryConfiguration::check_cleanup(CleanupConfig val,
+                                                    const Values<DiscoveryConfiguration>& values,
+                                                    const BuildContext& context) {
   if (context.discovery_only) return val;
-  const ScriptConfig* config = values.get(&DC::config);
+  const ScriptConfig* config = values.get(&DiscoveryConfiguration::config);
   if (config == nullptr) return val;
   if (!config->configure_gw_name) {
     for (const std::string& resource : val.resources) {
@@ -256,14 +255,14 @@ CleanupConfig DC::check_cleanup(CleanupConfig val, const Values<DC>& values,
   return val;
 }
 
-bool DC::isExpectedVpcPrefix(const IPv4Network& ip, const CIDRList& prefixes) {
+bool DiscoveryConfiguration::isExpectedVpcPrefix(const IPv4Network& ip, const CIDRList& prefixes) {
   for (const IPv4Network& n : prefixes) {
     if (ip.subnet_of(n)) return true;
   }
   return false;
 }
 
-bool DC::isExpectedVpcPrefix(std::string_view ip, const CIDRList& prefixes) {
+bool DiscoveryConfiguration::isExpectedVpcPrefix(std::string_view ip, const CIDRList& prefixes) {
   IPv4Network::ParseResult parsed = IPv4Network::parse(ip);
   if (!parsed.network) {
     throw std::invalid_argument(
@@ -273,11 +272,12 @@ bool DC::isExpectedVpcPrefix(std::string_view ip, const CIDRList& prefixes) {
   return isExpectedVpcPrefix(*parsed.network, prefixes);
 }
 
-ScriptConfig DC::check_config(ScriptConfig val, const Values<DC>& values,
-                               const BuildContext& context) {
+ScriptConfig DiscoveryConfiguration::check_config(ScriptConfig val,
+                                                  const Values<DiscoveryConfiguration>& values,
+                                                  const BuildContext& context) {
   if (context.discovery_only) return val;
   static const Accounts kNoAccounts;
-  const Accounts* given = values.get(&DC::account_info);
+  const Accounts* given = values.get(&DiscoveryConfiguration::account_info);
   const Accounts& accounts = given != nullptr ? *given : kNoAccounts;
 
   check_egress_needs_gw_name(val);
