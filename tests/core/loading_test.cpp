@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "tarnwick/core/config_vpc_migration.hpp"
+#include "tarnwick/core/load.hpp"
 #include "tarnwick/yaml/reader.hpp"
 
 namespace tarnwick::core {
@@ -127,6 +128,42 @@ TEST(Loading, JsonAndYamlInputsGiveTheSameRecord) {
       {"vpc_id": "vpc-1", "crvn_cidr": "10.1.0.0/24", "spoke_gw_name": "s",
        "transit_gw_name": "t"}]}]}]})");
   EXPECT_EQ(load_from_dict(doc.root()), load_from_dict(json));
+}
+
+// Every kind of source goes down the same road: the same record, or the same faults (JSON: see
+// JsonAndYamlInputsGiveTheSameRecord).
+TEST(Loading, EverySourceGivesTheSameResult) {
+  for (const char* text : {kValid, kThreeFaults}) {
+    TempFile file(text);
+    yaml::Document doc = yaml::read_string(text);
+    const LoadResult from_text = load(Source::text(text, "t.yaml"));
+    for (const LoadResult& other :
+         {load(Source::file(file.path())), load(Source::tree(doc.root()))}) {
+      EXPECT_EQ(other.config, from_text.config);
+      EXPECT_EQ(other.error.has_value(), from_text.error.has_value());
+      if (other.error) {
+        EXPECT_EQ(other.error->json(), from_text.error->json());
+      }
+    }
+    EXPECT_EQ(from_text.name, "t.yaml");
+    EXPECT_EQ(from_text.text, text);
+  }
+}
+
+TEST(Loading, StrictDuplicatesAreFaultsAfterTheDocumentsOwn) {
+  const std::string text = std::string(kThreeFaults) + "alert: {}\nalert: {}\n";
+  const LoadResult lenient = load(Source::text(text));
+  ASSERT_EQ(lenient.duplicates.size(), 1u);
+  EXPECT_EQ(lenient.error->errors().size(), 3u);
+  const LoadResult strict = load(Source::text(text), {.strict_duplicates = true});
+  ASSERT_EQ(strict.error->errors().size(), 4u);
+  EXPECT_EQ(strict.error->errors()[3].to_json().dump(),
+            R"({"loc":["alert"],"msg":"duplicate key 'alert' (first at line 8); the later value )"
+            R"(overrides the earlier one","type":"value_error.duplicate_key","line":9,"column":1})");
+  // A valid document with a repeated key is not valid under strict duplicates.
+  const std::string valid = std::string(kValid) + "alert: {}\nalert: {}\n";
+  EXPECT_TRUE(load(Source::text(valid)).config);
+  EXPECT_FALSE(load(Source::text(valid), {.strict_duplicates = true}).config);
 }
 
 TEST(Dumping, EveryFieldInOrderWithTextForAddresses) {
