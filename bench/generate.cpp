@@ -224,18 +224,19 @@ std::string fmt(const char* format, auto... args) {
   return buf;
 }
 
-// One VPC. `g` numbers VPCs across the document; `v` within its region.
-Y vpc(std::size_t a, std::size_t r, std::size_t v, std::size_t g, const std::string& region,
-      bool account_ha) {
-  const std::string sr = short_region(region);
-  Y y = map();
-  y.comment = v % 10 == 0 ? fmt("VPCs %zu-%zu of %s", v + 1, v + 10, region.c_str())
-                          : fmt("VPC %zu: application app-%05zu, change ticket NET-%zu", v + 1,
-                                g % 100'000, 10'000 + g % 90'000);
-  const bool merged = v % 10 == 9;  // takes the region's first VPC as its base
-  if (v == 0) y.anchor = fmt("vpc_a%zu_r%zu", a, r);
-  if (merged) y.add("<<", alias(fmt("vpc_a%zu_r%zu", a, r)));
+// Where a VPC sits: `a` the account, `r` the region within it, `v` the VPC within the region and
+// `g` the VPC across the document.
+struct VpcPlace {
+  std::size_t a, r, v, g;
+  std::string region;
+  std::string sr;  // short_region(region)
+  bool account_ha;
+  bool merged;  // takes the region's first VPC as its base
+};
 
+// Id, CIDR, zones, HA and elastic IPs.
+void add_addresses(Y& y, const VpcPlace& p) {
+  const std::size_t g = p.g;
   y.add("vpc_id", scalar(fmt("vpc-%017zx", 0x0a11b22c33d00000ULL + g * 7919)));
   // Inside allow_vpc_cidrs; some narrower than /24.
   if (g % 7 == 3) {
@@ -244,54 +245,69 @@ Y vpc(std::size_t a, std::size_t r, std::size_t v, std::size_t g, const std::str
   } else {
     y.add("crvn_cidr", scalar(fmt("10.%zu.%zu.0/24", (g >> 8) & 255, g & 255)));
   }
-  if (!merged) y.add("gw_zones", g % 3 == 0 ? list({"a", "b", "c"}) : list({"a", "b"}));
+  if (!p.merged) y.add("gw_zones", g % 3 == 0 ? list({"a", "b", "c"}) : list({"a", "b"}));
 
   // HA: the VPC's own setting, else the account's; eips count follows it.
-  bool ha = account_ha;
-  if (merged || g % 9 == 7) {
-    ha = merged ? true : !account_ha;
+  bool ha = p.account_ha;
+  if (p.merged || g % 9 == 7) {
+    ha = p.merged ? true : !p.account_ha;
     y.add("spoke_ha", scalar(ha ? "true" : "false"));
   }
-  if (merged || g % 5 != 4) {
+  if (p.merged || g % 5 != 4) {
     Y eips = seq(true);
     eips.push(scalar(fmt("54.%zu.%zu.%zu", 20 + (g >> 16), (g >> 8) & 255, g & 255)));
     if (ha) eips.push(scalar(fmt("52.%zu.%zu.%zu", 20 + (g >> 16), (g >> 8) & 255, g & 255)));
     y.add("eips", std::move(eips));
   }
-  y.add("spoke_gw_name", scalar(fmt("acct%zu-%s-spoke-%zu", a, sr.c_str(), v)));
-  y.add("transit_gw_name", scalar(fmt("acct%zu-%s-transit", a, sr.c_str())));
+}
+
+// The account's base tags (anchored on its first VPC, merged into the others), plus extra ones
+// on every other VPC.
+Y spoke_gw_tags(const VpcPlace& p) {
+  const std::size_t a = p.a, g = p.g;
+  Y tags = seq();
+  if (p.r == 0 && p.v == 0) {
+    Y base = map(true);
+    base.anchor = fmt("tags_a%zu", a);
+    base.add("owner", scalar("netops"));
+    base.add("cost-center", quoted(fmt("%zu", 4100 + a)));
+    base.add("account", scalar(fmt("acct-%zu", a)));
+    tags.push(std::move(base));
+  } else {
+    Y t = map(true);
+    t.add("<<", alias(fmt("tags_a%zu", a)));
+    t.add("Name", scalar(fmt("acct%zu-%s-spoke-%zu", a, p.sr.c_str(), p.v)));
+    t.add("application", scalar(fmt("app-%05zu", g % 100'000)));
+    t.add("team", scalar(fmt("team-%zu", g % 37)));
+    tags.push(std::move(t));
+  }
+  if (g % 2 == 1) {
+    Y extra = map(true);
+    extra.add("environment", scalar(g % 8 == 1 ? "production" : "staging"));
+    extra.add("migrated-by", scalar("tarnwick"));
+    tags.push(std::move(extra));
+  }
+  return tags;
+}
+
+// Gateway names and tags, encryption.
+void add_gateways(Y& y, const VpcPlace& p) {
+  const std::size_t a = p.a, g = p.g;
+  y.add("spoke_gw_name", scalar(fmt("acct%zu-%s-spoke-%zu", a, p.sr.c_str(), p.v)));
+  y.add("transit_gw_name", scalar(fmt("acct%zu-%s-transit", a, p.sr.c_str())));
   if (g % 8 == 5) {
-    y.add("transit_gw_egress_name", scalar(fmt("acct%zu-%s-egress", a, sr.c_str())));
+    y.add("transit_gw_egress_name", scalar(fmt("acct%zu-%s-egress", a, p.sr.c_str())));
   }
-  if (!merged) {
-    Y tags = seq();
-    if (r == 0 && v == 0) {
-      Y base = map(true);
-      base.anchor = fmt("tags_a%zu", a);
-      base.add("owner", scalar("netops"));
-      base.add("cost-center", quoted(fmt("%zu", 4100 + a)));
-      base.add("account", scalar(fmt("acct-%zu", a)));
-      tags.push(std::move(base));
-    } else {
-      Y t = map(true);
-      t.add("<<", alias(fmt("tags_a%zu", a)));
-      t.add("Name", scalar(fmt("acct%zu-%s-spoke-%zu", a, sr.c_str(), v)));
-      t.add("application", scalar(fmt("app-%05zu", g % 100'000)));
-      t.add("team", scalar(fmt("team-%zu", g % 37)));
-      tags.push(std::move(t));
-    }
-    if (g % 2 == 1) {
-      Y extra = map(true);
-      extra.add("environment", scalar(g % 8 == 1 ? "production" : "staging"));
-      extra.add("migrated-by", scalar("tarnwick"));
-      tags.push(std::move(extra));
-    }
-    y.add("spoke_gw_tags", std::move(tags));
-  }
-  if (g % 3 == 0 && !merged) {
+  if (!p.merged) y.add("spoke_gw_tags", spoke_gw_tags(p));
+  if (g % 3 == 0 && !p.merged) {
     y.add("encrypt", scalar("true"));
     y.add("encrypt_key", scalar(fmt("alias/acct%zu-spoke", a)));
   }
+}
+
+// Peerings kept, routes and advertisements.
+void add_routing(Y& y, const VpcPlace& p) {
+  const std::size_t g = p.g;
   if (g % 2 == 0) {
     y.add("retain_peerings", list({fmt("pcx-%017zx", 0x0f00000000000000ULL + g),
                                    fmt("pcx-%017zx", 0x0e000000000ULL + g)}));
@@ -304,39 +320,36 @@ Y vpc(std::size_t a, std::size_t r, std::size_t v, std::size_t g, const std::str
   if (g % 5 == 2) {
     y.add("spoke_advertisement", list({fmt("10.%zu.%zu.0/24", 40 + (g >> 8) % 50, g & 255)}));
   }
-  y.add("spoke_gw_size", g % 2 == 0 ? alias(fmt("size_a%zu", a)) : scalar("c5.large"));
+}
+
+// Gateway size and the per-VPC switches.
+void add_switches(Y& y, const VpcPlace& p) {
+  const std::size_t g = p.g;
+  y.add("spoke_gw_size", g % 2 == 0 ? alias(fmt("size_a%zu", p.a)) : scalar("c5.large"));
   if (g % 5 == 0) y.add("max_hpe_performance", scalar("true"));
   if (g % 2 == 1) y.add("inspection", scalar(g % 4 == 1 ? "false" : "true"));
   if (g % 3 == 0) y.add("domain", scalar(g % 6 == 0 ? "prod" : "shared-services"));
   if (g % 4 == 2) y.add("hpe", scalar("false"));
   if (g % 13 == 0) y.add("az_affinity", scalar("true"));
   if (g % 4 == 3) y.add("enable_spoke_egress", scalar("false"));
+}
+
+Y vpc(const VpcPlace& p) {
+  Y y = map();
+  y.comment = p.v % 10 == 0 ? fmt("VPCs %zu-%zu of %s", p.v + 1, p.v + 10, p.region.c_str())
+                            : fmt("VPC %zu: application app-%05zu, change ticket NET-%zu", p.v + 1,
+                                  p.g % 100'000, 10'000 + p.g % 90'000);
+  if (p.v == 0) y.anchor = fmt("vpc_a%zu_r%zu", p.a, p.r);
+  if (p.merged) y.add("<<", alias(fmt("vpc_a%zu_r%zu", p.a, p.r)));
+  add_addresses(y, p);
+  add_gateways(y, p);
+  add_routing(y, p);
+  add_switches(y, p);
   return y;
 }
 
-}  // namespace
-
-bool standard_shape(std::string_view name, Shape& out) {
-  if (name == "small") {
-    out = Shape{1, 2, 3, out.flow};
-  } else if (name == "medium") {
-    out = Shape{20, 4, 25, out.flow};
-  } else if (name == "large") {
-    out = Shape{100, 5, 100, out.flow};
-  } else {
-    return false;
-  }
-  return true;
-}
-
-std::string generate(const Shape& shape) {
-  const std::size_t regions = shape.regions > kRegions.size() ? kRegions.size() : shape.regions;
-  Y root = map();
-  root.add("id", scalar("vpc_migration"));
-  root.add("label", quoted(fmt("benchmark wave: %zu accounts x %zu regions x %zu VPCs",
-                               shape.accounts, regions, shape.vpcs)));
-
-  Y& tf = root.add("terraform", map());
+Y terraform_section() {
+  Y tf = map();
   tf.comment = "Where the generated Terraform goes and how it is parametrised.";
   tf.add("terraform_output", scalar("/srv/tarnwick/bench/terraform"));
   tf.add("terraform_version", quoted(">= 1.5.0"));
@@ -349,8 +362,11 @@ std::string generate(const Shape& shape) {
   cloud.add("organization", scalar("example-retail"));
   cloud.add("tags", list({"tarnwick", "bench"}));
   tf.add("tmp_folder_id", scalar("VPC_ID"));
+  return tf;
+}
 
-  Y& cv = root.add("corvane", map());
+Y corvane_section() {
+  Y cv = map();
   cv.comment = "Onboarding onto the controller; credentials come from SSM Parameter Store.";
   cv.add("controller_ip", scalar("10.10.0.20"));
   cv.add("controller_account", quoted("210000000001"));
@@ -363,44 +379,57 @@ std::string generate(const Shape& shape) {
   access.add("password_store", scalar("corvane-admin-password"));
   access.add("ssm_role", scalar("corvane-role-app"));
   access.add("username", scalar("tarnwick"));
+  return cv;
+}
 
-  Y& accounts = root.add("account_info", seq());
-  accounts.comment = "The spoke accounts, their regions and the VPCs to migrate in each.";
-  std::size_t g = 0;
-  for (std::size_t a = 0; a < shape.accounts; ++a) {
-    const bool account_ha = a % 4 != 3;
-    Y& acc = accounts.push(map());
-    acc.comment = fmt("account %zu of %zu", a + 1, shape.accounts);
-    acc.add("account_id", quoted(fmt("3100%08zu", a + 1)));
-    acc.add("account_name", scalar(fmt("acct-%zu", a)));
-    Y size = scalar(a % 2 == 0 ? "c5.xlarge" : "t3.large");
-    size.anchor = fmt("size_a%zu", a);
-    acc.add("spoke_gw_size", std::move(size));
-    acc.add("filter_cidrs", list({"172.16.0.0/12", fmt("10.%zu.0.0/16", 100 + a % 100)}));
-    acc.add("onboard_account", scalar(a % 3 == 0 ? "true" : "false"));
-    acc.add("role_name", scalar("corvane-role-app"));
-    if (!account_ha) acc.add("spoke_ha", scalar("false"));
-    if (a % 5 == 1) acc.add("max_hpe_performance", scalar("true"));
-    if (a % 6 == 2) acc.add("managed_tgw", scalar("true"));
-    Y& regs = acc.add("regions", seq());
-    for (std::size_t r = 0; r < regions; ++r) {
-      const std::string region = kRegions[(a * 3 + r) % kRegions.size()];
-      Y& reg = regs.push(map());
-      reg.add("region", scalar(region));
-      Y& vpcs = reg.add("vpcs", seq());
-      for (std::size_t v = 0; v < shape.vpcs; ++v, ++g) {
-        vpcs.push(vpc(a, r, v, g, region, account_ha));
-      }
+// One account with its regions and their VPCs; `g` numbers the VPCs across the document.
+Y account(const Shape& shape, std::size_t regions, std::size_t a, std::size_t& g) {
+  const bool account_ha = a % 4 != 3;
+  Y acc = map();
+  acc.comment = fmt("account %zu of %zu", a + 1, shape.accounts);
+  acc.add("account_id", quoted(fmt("3100%08zu", a + 1)));
+  acc.add("account_name", scalar(fmt("acct-%zu", a)));
+  Y size = scalar(a % 2 == 0 ? "c5.xlarge" : "t3.large");
+  size.anchor = fmt("size_a%zu", a);
+  acc.add("spoke_gw_size", std::move(size));
+  acc.add("filter_cidrs", list({"172.16.0.0/12", fmt("10.%zu.0.0/16", 100 + a % 100)}));
+  acc.add("onboard_account", scalar(a % 3 == 0 ? "true" : "false"));
+  acc.add("role_name", scalar("corvane-role-app"));
+  if (!account_ha) acc.add("spoke_ha", scalar("false"));
+  if (a % 5 == 1) acc.add("max_hpe_performance", scalar("true"));
+  if (a % 6 == 2) acc.add("managed_tgw", scalar("true"));
+  Y& regs = acc.add("regions", seq());
+  for (std::size_t r = 0; r < regions; ++r) {
+    const std::string region = kRegions[(a * 3 + r) % kRegions.size()];
+    Y& reg = regs.push(map());
+    reg.add("region", scalar(region));
+    Y& vpcs = reg.add("vpcs", seq());
+    for (std::size_t v = 0; v < shape.vpcs; ++v, ++g) {
+      vpcs.push(vpc(VpcPlace{a, r, v, g, region, short_region(region), account_ha, v % 10 == 9}));
     }
   }
+  return acc;
+}
 
-  Y& alert = root.add("alert", map());
+Y accounts_section(const Shape& shape, std::size_t regions) {
+  Y accounts = seq();
+  accounts.comment = "The spoke accounts, their regions and the VPCs to migrate in each.";
+  std::size_t g = 0;
+  for (std::size_t a = 0; a < shape.accounts; ++a) accounts.push(account(shape, regions, a, g));
+  return accounts;
+}
+
+Y alert_section() {
+  Y alert = map();
   alert.comment = "Raise alerts for traffic outside these ranges.";
   alert.add("expect_dest_cidrs", list({"10.0.0.0/8", "100.64.0.0/10", "172.16.0.0/12"}));
   alert.add("expect_vpc_prefixes", list({"10.0.0.0/8"}));
   alert.add("check_gateway_existence", scalar("true"));
+  return alert;
+}
 
-  Y& cfg = root.add("config", map());
+Y config_section() {
+  Y cfg = map();
   cfg.comment = "Script switches; they apply to every VPC above.";
   cfg.add("add_vpc_cidr", scalar("true"));
   cfg.add("allow_vpc_cidrs", list({"10.0.0.0/8", "100.64.0.0/10"}));
@@ -429,7 +458,11 @@ std::string generate(const Shape& shape) {
     snat.push(std::move(p));
   }
   cfg.add("import_resources", scalar("false"));
+  return cfg;
+}
 
+// cleanup, switch_traffic, aws and tgw: the short sections after config.
+void add_closing_sections(Y& root) {
   Y& clean = root.add("cleanup", map());
   clean.add("vpc_cidrs", list({"100.64.99.0/24"}));
   clean.add("resources", list({"NAT", "VGW", "PEERING"}));
@@ -453,6 +486,35 @@ std::string generate(const Shape& shape) {
   for (std::size_t i = 0; i < kRegions.size(); ++i) {
     by_region.add(kRegions[i], scalar(fmt("tgw-%017zx", 0x0123456789a0000ULL + i)));
   }
+}
+
+}  // namespace
+
+bool standard_shape(std::string_view name, Shape& out) {
+  if (name == "small") {
+    out = Shape{1, 2, 3, out.flow};
+  } else if (name == "medium") {
+    out = Shape{20, 4, 25, out.flow};
+  } else if (name == "large") {
+    out = Shape{100, 5, 100, out.flow};
+  } else {
+    return false;
+  }
+  return true;
+}
+
+std::string generate(const Shape& shape) {
+  const std::size_t regions = shape.regions > kRegions.size() ? kRegions.size() : shape.regions;
+  Y root = map();
+  root.add("id", scalar("vpc_migration"));
+  root.add("label", quoted(fmt("benchmark wave: %zu accounts x %zu regions x %zu VPCs",
+                               shape.accounts, regions, shape.vpcs)));
+  root.add("terraform", terraform_section());
+  root.add("corvane", corvane_section());
+  root.add("account_info", accounts_section(shape, regions));
+  root.add("alert", alert_section());
+  root.add("config", config_section());
+  add_closing_sections(root);
 
   Writer w(shape.flow);
   w.document(root, {"A generated migration document for benchmarks.",

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 
 #include "utf8.hpp"
 
@@ -33,60 +34,62 @@ void append_hex(std::string& out, const char* prefix, unsigned value, int digits
   out += buf;
 }
 
-// The decimal digits of an integer written in any YAML 1.1 form, when it does not fit 64 bits.
-std::string big_int_decimal(std::string_view text) {
-  // Base 60 (1:30:00) is shown as written rather than converted.
-  if (text.find(':') != std::string_view::npos) return std::string(text);
-  std::string digits;
+// An integer's text taken apart: its sign, its base and the digits after the base's prefix
+// (underscores still in).
+struct IntText {
   bool negative = false;
-  std::size_t i = 0;
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
   unsigned base = 10;
+  std::string_view digits;
+};
+
+IntText split_int_text(std::string_view text) {
+  IntText t;
+  std::size_t i = 0;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) t.negative = text[i++] == '-';
   if (text.substr(i, 2) == "0x") {
-    base = 16;
+    t.base = 16;
     i += 2;
   } else if (text.substr(i, 2) == "0b") {
-    base = 2;
+    t.base = 2;
     i += 2;
   } else if (i + 1 < text.size() && text[i] == '0') {
-    base = 8;
+    t.base = 8;
     i += 1;
   }
-  if (base == 10) {
-    // Already decimal: the digits as they are, in linear time however many there are.
-    for (; i < text.size(); ++i) {
-      if (text[i] >= '0' && text[i] <= '9') digits += text[i];
-    }
-    std::size_t first = digits.find_first_not_of('0');
-    if (first == std::string::npos) return "0";
-    std::string out = negative ? "-" : "";
-    out.append(digits, first);
-    return out;
+  t.digits = text.substr(i);
+  return t;
+}
+
+// Already decimal: the digits as they are, in linear time however many there are.
+std::string plain_decimal(const IntText& t) {
+  std::string digits;
+  for (char c : t.digits) {
+    if (c >= '0' && c <= '9') digits += c;
   }
-  // Converting takes time quadratic in the length: a longer number is shown as written.
-  constexpr std::size_t kMaxConvertedDigits = 100;
-  if (static_cast<std::size_t>(std::count_if(text.begin() + static_cast<std::ptrdiff_t>(i),
-                                             text.end(), [](char c) { return c != '_'; })) >
-      kMaxConvertedDigits) {
-    return std::string(text);
-  }
-  // Little-endian decimal digits, multiplied up one input digit at a time.
+  std::size_t first = digits.find_first_not_of('0');
+  if (first == std::string::npos) return "0";
+  std::string out = t.negative ? "-" : "";
+  out.append(digits, first);
+  return out;
+}
+
+// The value of a digit of base 2, 8 or 16, or nullopt for an underscore.
+std::optional<unsigned> digit_value(char c) {
+  if (c >= '0' && c <= '9') return static_cast<unsigned>(c - '0');
+  if (c >= 'a' && c <= 'f') return static_cast<unsigned>(c - 'a' + 10);
+  if (c >= 'A' && c <= 'F') return static_cast<unsigned>(c - 'A' + 10);
+  return std::nullopt;
+}
+
+// Little-endian decimal digits, multiplied up one input digit at a time; no leading zeros.
+std::vector<unsigned> decimal_digits(const IntText& t) {
   std::vector<unsigned> acc{0};
-  for (; i < text.size(); ++i) {
-    char c = text[i];
-    unsigned d;
-    if (c >= '0' && c <= '9') {
-      d = static_cast<unsigned>(c - '0');
-    } else if (c >= 'a' && c <= 'f') {
-      d = static_cast<unsigned>(c - 'a' + 10);
-    } else if (c >= 'A' && c <= 'F') {
-      d = static_cast<unsigned>(c - 'A' + 10);
-    } else {
-      continue;  // underscores
-    }
-    unsigned carry = d;
+  for (char c : t.digits) {
+    std::optional<unsigned> d = digit_value(c);
+    if (!d) continue;
+    unsigned carry = *d;
     for (unsigned& x : acc) {
-      unsigned v = x * base + carry;
+      unsigned v = x * t.base + carry;
       x = v % 10;
       carry = v / 10;
     }
@@ -96,9 +99,25 @@ std::string big_int_decimal(std::string_view text) {
     }
   }
   while (acc.size() > 1 && acc.back() == 0) acc.pop_back();
-  if (negative && !(acc.size() == 1 && acc[0] == 0)) digits += '-';
-  for (auto it = acc.rbegin(); it != acc.rend(); ++it) digits += static_cast<char>('0' + *it);
-  return digits;
+  return acc;
+}
+
+// The decimal digits of an integer written in any YAML 1.1 form, when it does not fit 64 bits.
+std::string big_int_decimal(std::string_view text) {
+  // Base 60 (1:30:00) is shown as written rather than converted.
+  if (text.find(':') != std::string_view::npos) return std::string(text);
+  const IntText t = split_int_text(text);
+  if (t.base == 10) return plain_decimal(t);
+  // Converting takes time quadratic in the length: a longer number is shown as written.
+  constexpr std::size_t kMaxConvertedDigits = 100;
+  const auto written =
+      std::count_if(t.digits.begin(), t.digits.end(), [](char c) { return c != '_'; });
+  if (static_cast<std::size_t>(written) > kMaxConvertedDigits) return std::string(text);
+  const std::vector<unsigned> acc = decimal_digits(t);
+  std::string out;
+  if (t.negative && !(acc.size() == 1 && acc[0] == 0)) out += '-';
+  for (auto it = acc.rbegin(); it != acc.rend(); ++it) out += static_cast<char>('0' + *it);
+  return out;
 }
 
 std::string timestamp_repr(std::string_view text) {
