@@ -6,6 +6,7 @@
 // line on standard error.
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include <CLI/CLI.hpp>
@@ -94,12 +96,11 @@ void warn_duplicates(const Source& src, const std::vector<yaml::DuplicateKey>& d
 
 core::ErrorDetail duplicate_error(const yaml::DuplicateKey& d) {
   core::ErrorDetail e;
-  for (const std::string& part : d.path) {
-    // Sequence items are named "[i]" in duplicate paths; locations carry them as indices.
-    if (part.size() > 2 && part.front() == '[' && part.back() == ']') {
-      e.loc.emplace_back(static_cast<std::int64_t>(std::stoll(part.substr(1, part.size() - 2))));
+  for (const yaml::DuplicateKey::Step& step : d.path) {
+    if (const auto* index = std::get_if<std::size_t>(&step)) {
+      e.loc.emplace_back(static_cast<std::int64_t>(*index));
     } else {
-      e.loc.emplace_back(part);
+      e.loc.emplace_back(std::get<std::string>(step));
     }
   }
   e.loc.emplace_back(d.key);

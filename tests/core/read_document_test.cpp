@@ -23,7 +23,10 @@ std::vector<std::string> describe(const std::vector<yaml::DuplicateKey>& dups) {
   std::vector<std::string> out;
   for (const auto& d : dups) {
     std::string path;
-    for (const auto& p : d.path) path += p + "/";
+    for (const auto& p : d.path) {
+      const auto* index = std::get_if<std::size_t>(&p);
+      path += (index ? "[" + std::to_string(*index) + "]" : std::get<std::string>(p)) + "/";
+    }
     out.push_back(path + d.key + "@" + std::to_string(d.first.line) + ":" +
                   std::to_string(d.second.line));
   }

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <variant>
 #include <vector>
 
 namespace tarnwick::yaml {
@@ -121,10 +122,12 @@ class Node {
 // A key written twice in one mapping: the later value wins; both positions are kept so the
 // command line can warn about the overridden setting.
 struct DuplicateKey {
-  std::string key;                // the key's text
-  Mark first;                     // position of the first occurrence
-  Mark second;                    // position of the occurrence that won
-  std::vector<std::string> path;  // keys leading to the mapping that holds it (document order)
+  // One step of the path: a mapping key's text, or the index of a sequence item.
+  using Step = std::variant<std::string, std::size_t>;
+  std::string key;         // the key's text
+  Mark first;              // position of the first occurrence
+  Mark second;             // position of the occurrence that won
+  std::vector<Step> path;  // steps leading to the mapping that holds it (document order)
 };
 
 class Document {

@@ -56,7 +56,7 @@ class YamlError : public std::runtime_error {
 //   anchor is an error;
 // - merge keys (`<<`) applied: merged entries first, then the mapping's own, which win;
 // - for a key written twice in one mapping, one entry at the first key's position holding the
-//   later key and value, recorded in Document::duplicates() (paths name sequence items "[i]").
+//   later key and value, recorded in Document::duplicates() with its path.
 // Every fault throws YamlError, except file system faults (see read_file).
 
 // Parses text as one document. `name` is used in errors and kept as Document::name().

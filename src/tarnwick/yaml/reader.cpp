@@ -991,15 +991,14 @@ void Reader::finish_map(const Frame& f) {
   merges_.resize(f.merge_begin);
 }
 
-// Records a repeated key of the innermost open mapping with its path: the keys (and "[index]"
-// for sequence items) from the root down to that mapping.
+// Records a repeated key of the innermost open mapping with its path: the keys and sequence
+// indexes from the root down to that mapping.
 void Reader::record_duplicate(const std::string& key, Mark first, Mark second) {
   if (duplicate_bytes_ >= kMaxDuplicateRecordBytes) return;
-  constexpr std::size_t kIndexBytes = 24;  // "[index]" at most
   std::size_t cost = sizeof(DuplicateKey) + key.size();
   for (std::size_t i = 0; i + 1 < frames_.size(); ++i) {
     const Frame& f = frames_[i];
-    cost += sizeof(std::string) + (f.node->is_map() && f.key ? f.key->text().size() : kIndexBytes);
+    cost += sizeof(DuplicateKey::Step) + (f.node->is_map() && f.key ? f.key->text().size() : 0);
   }
   if (cost > kMaxDuplicateRecordBytes - std::min(duplicate_bytes_, kMaxDuplicateRecordBytes)) {
     duplicate_bytes_ = kMaxDuplicateRecordBytes;
@@ -1011,9 +1010,9 @@ void Reader::record_duplicate(const std::string& key, Mark first, Mark second) {
   for (std::size_t i = 0; i + 1 < frames_.size(); ++i) {
     const Frame& f = frames_[i];
     if (f.node->is_map()) {
-      d.path.push_back(f.key ? f.key->text() : std::string());
+      d.path.emplace_back(f.key ? f.key->text() : std::string());
     } else {
-      d.path.push_back('[' + std::to_string(f.count) + ']');
+      d.path.emplace_back(f.count);
     }
   }
   duplicates_.push_back(std::move(d));
