@@ -67,7 +67,7 @@ Document Reader::run() {
   return std::move(doc_);
 }
 
-void Reader::on_event(const yaml_event_t& e, int& documents, bool& done) {
+inline void Reader::on_event(const yaml_event_t& e, int& documents, bool& done) {
   switch (e.type) {
     case YAML_DOCUMENT_START_EVENT:
       if (documents++ > 0) {
@@ -172,7 +172,8 @@ Reader::Anchor* Reader::define_anchor(const yaml_char_t* name, const Node* node,
   return &it->second;
 }
 
-Node* Reader::make_scalar(const ResolvedScalar& r, std::string_view text, bool plain, Mark mark) {
+inline Node* Reader::make_scalar(const ResolvedScalar& r, std::string_view text, bool plain,
+                                 Mark mark) {
   if (r.kind == Kind::Int && r.big) return doc_.make_big_int(text, r.tag, plain, mark);
   Node* n = doc_.make_scalar(r.kind, r.tag, text, plain, mark);
   switch (r.kind) {
@@ -191,7 +192,7 @@ Node* Reader::make_scalar(const ResolvedScalar& r, std::string_view text, bool p
   return n;
 }
 
-void Reader::on_scalar(const yaml_event_t& e) {
+inline void Reader::on_scalar(const yaml_event_t& e) {
   const auto& s = e.data.scalar;
   Mark mark = mark_of(e.start_mark);
   if (s.length > kMaxScalarBytes) {
@@ -254,7 +255,7 @@ ResolvedScalar Reader::resolve_tagged_scalar(std::string_view tag, std::string_v
   return r;
 }
 
-void Reader::on_alias(const yaml_event_t& e) {
+inline void Reader::on_alias(const yaml_event_t& e) {
   Mark mark = mark_of(e.start_mark);
   std::string_view name = chars(e.data.alias.anchor);
   auto it = anchors_.find(name);
@@ -315,14 +316,16 @@ void Reader::on_start(const yaml_event_t& e, bool is_map) {
   f.node = n;
   f.anchor = anchor ? define_anchor(anchor, n, mark, false) : nullptr;
   if (f.anchor != nullptr) ++anchored_open_;
-  if (stream_ != nullptr) follow(f, is_map, t, merge_value);
+  if (stream_ != nullptr && (frames_.empty() || frames_.back().place != nullptr)) {
+    follow(f, is_map, t, merge_value);
+  }
   f.begin = is_map ? entries_.size() : items_.size();
   f.merge_begin = merges_.size();
   f.merge_seq = !is_map && merge_value;
   frames_.push_back(f);
 }
 
-void Reader::on_end() {
+inline void Reader::on_end() {
   const Frame& f = frames_.back();
   if (f.taken) end_of_items(f);
   if (f.node->is_map()) {
@@ -470,7 +473,6 @@ void Reader::follow(Frame& f, bool is_map, Tag tag, bool merge_value) {
     f.place = stream_->root_place();
   } else {
     const Frame& parent = frames_.back();
-    if (parent.place == nullptr) return;
     if (!parent.node->is_map()) {
       f.place = parent.item_place;
     } else if (!parent.key_is_merge && parent.key->kind() == Kind::Str) {

@@ -167,7 +167,7 @@ void MapBuilder::start(std::size_t total) {
   }
 }
 
-inline void MapBuilder::place(Entry e, Mark own_mark) {
+[[gnu::always_inline]] inline void MapBuilder::place(Entry e, Mark own_mark) {
   std::size_t found = SIZE_MAX;
   std::size_t slot = 0;
   if (indexed_) {
@@ -187,7 +187,7 @@ inline void MapBuilder::place(Entry e, Mark own_mark) {
   own_marks_.push_back(own_mark);
 }
 
-std::size_t MapBuilder::find_linear(const Node* key) const {
+inline std::size_t MapBuilder::find_linear(const Node* key) const {
   for (std::size_t j = 0; j < out_.size(); ++j) {
     if (key_equal(out_[j].key, key)) return j;
   }
@@ -195,7 +195,7 @@ std::size_t MapBuilder::find_linear(const Node* key) const {
 }
 
 // The entry of an equal key, or SIZE_MAX with `slot` at the free slot where the key goes.
-std::size_t MapBuilder::find_indexed(const Node* key, std::size_t& slot) const {
+inline std::size_t MapBuilder::find_indexed(const Node* key, std::size_t& slot) const {
   for (slot = key_hash(key) & mask_; index_[slot] != 0; slot = (slot + 1) & mask_) {
     const std::size_t j = index_[slot] - 1;
     if (key_equal(out_[j].key, key)) return j;
