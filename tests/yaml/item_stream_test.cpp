@@ -143,6 +143,29 @@ TEST(ItemStream, TakesItemsOfChosenSequencesOnly) {
   }
 }
 
+// The reader asks only below followed places, never under a merge key nor for a key that is not
+// a string, and only about collections.
+TEST(ItemStream, AsksOnlyWhereItMay) {
+  struct FollowAll final : ItemStream {
+    Place root_place() override { return this; }
+    Place key_place(Place map, std::string_view key) override {
+      asked.push_back(std::string(key));
+      return key == "skip" ? nullptr : map;
+    }
+    Place item_place(Place seq) override {
+      asked.push_back("*");
+      return seq;
+    }
+    bool takes_items(Place) override { return false; }
+    void take(const TakenItem&, ItemLease) override { ADD_FAILURE(); }
+    void end_of_items(const Node&, Place) override { ADD_FAILURE(); }
+    std::vector<std::string> asked;
+  } stream;
+  read_string("{<<: {a: [1]}, 1: [2], s: x, b: {c: [[3], y]}, skip: {d: [4]}, e: !!omap []}",
+              "<string>", &stream);
+  EXPECT_EQ(stream.asked, (std::vector<std::string>{"b", "c", "*", "*", "skip", "e", "*"}));
+}
+
 // Items read into reused memory: many large items with anchors, each later aliased, stay whole.
 TEST(ItemStream, KeptAnchorsSurviveTheReuseOfLaterItems) {
   std::string text = "a:\n";
