@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include "tarnwick/core/errors.hpp"
+#include "tarnwick/core/streamed_lists.hpp"
 #include "tarnwick/yaml/node.hpp"
 
 namespace tarnwick::core {
@@ -24,61 +25,20 @@ struct BuildContext {
 };
 
 // ---------------------------------------------------------------------------------------------
-// Lists of records built ahead: while a document is still being read, the items of its long
-// lists are built as each one is complete (see yaml::ItemSink), and the build of the whole
-// document then takes them instead of walking the list's node.
-
-// The items of one list as its own build would have left them.
-struct PrebuiltItems {
-  virtual ~PrebuiltItems() = default;
-  std::vector<ErrorDetail> errors;  // in the order found, with their full locations
-  bool ok = true;                   // no item failed
-};
-
-template <class V>
-struct PrebuiltList final : PrebuiltItems {
-  std::vector<V> values;  // every item, while ok
-};
-
-// The prebuilt lists of one document, by the sequence node they were built from.
-class Prebuilt {
- public:
-  template <class V>
-  PrebuiltList<V>& list(const yaml::Node* seq) {
-    auto& slot = lists_[seq];
-    if (!slot) slot = std::make_unique<PrebuiltList<V>>();
-    return dynamic_cast<PrebuiltList<V>&>(*slot);
-  }
-  // The list built from `seq`, handed over once; nullptr when there is none.
-  std::unique_ptr<PrebuiltItems> take(const yaml::Node* seq) {
-    auto it = lists_.find(seq);
-    if (it == lists_.end()) return nullptr;
-    auto out = std::move(it->second);
-    lists_.erase(it);
-    return out;
-  }
-  void erase(const yaml::Node* seq) { lists_.erase(seq); }
-  bool empty() const { return lists_.empty(); }
-
- private:
-  std::unordered_map<const yaml::Node*, std::unique_ptr<PrebuiltItems>> lists_;
-};
-
-// ---------------------------------------------------------------------------------------------
 // One build: where it is in the tree and what it has found wrong so far.
 
 class Builder {
  public:
   Builder() = default;
-  explicit Builder(BuildContext context, Prebuilt* prebuilt = nullptr)
-      : context_(context), prebuilt_(prebuilt) {}
+  explicit Builder(BuildContext context, StreamedLists* streamed = nullptr)
+      : context_(context), streamed_(streamed) {}
 
   // Ready for another build at the root, keeping its memory.
-  void reset(BuildContext context, Prebuilt* prebuilt) {
+  void reset(BuildContext context, StreamedLists* streamed) {
     depth_ = 0;
     errors_.clear();
     context_ = context;
-    prebuilt_ = prebuilt;
+    streamed_ = streamed;
   }
 
   const BuildContext& context() const { return context_; }
@@ -99,9 +59,10 @@ class Builder {
   std::size_t error_count() const { return errors_.size(); }
   std::vector<ErrorDetail> take_errors() { return std::move(errors_); }
 
-  // The list built ahead from `seq`, if any (handed over once).
-  std::unique_ptr<PrebuiltItems> take_prebuilt(const yaml::Node& seq) {
-    return prebuilt_ == nullptr || prebuilt_->empty() ? nullptr : prebuilt_->take(&seq);
+  // The list of V built while `seq` was read, if any (handed over once).
+  template <class V>
+  std::unique_ptr<StreamedItems<V>> take_streamed(const yaml::Node& seq) {
+    return streamed_ == nullptr || streamed_->empty() ? nullptr : streamed_->take<V>(seq);
   }
 
  private:
@@ -120,7 +81,7 @@ class Builder {
   std::size_t depth_ = 0;
   std::vector<ErrorDetail> errors_;
   BuildContext context_;
-  Prebuilt* prebuilt_ = nullptr;
+  StreamedLists* streamed_ = nullptr;
 };
 
 // Pushes one location step for the lifetime of a scope.

@@ -72,7 +72,7 @@ constexpr auto DiscoveryConfiguration::fields() {
       field("corvane", &R::corvane, t::optional(t::record<CorvaneConfig>()),
             check_always(&R::check_field_for_none),
             doc("Onboarding onto the Corvane controller; required unless discovery only.")),
-      field("account_info", &R::account_info, t::list(t::record<AccountInfo>()), required,
+      field("account_info", &R::account_info, t::list(t::record<AccountInfo>()), required, streamed,
             doc("The spoke accounts, their regions and the VPCs to migrate.")),
       field("alert", &R::alert, t::record<AlertConfig>(), doc("When to raise alerts.")),
       field("config", &R::config, t::record<ScriptConfig>(), check(&R::check_config),

@@ -46,6 +46,11 @@ struct FieldInfo {
 struct Required {};
 inline constexpr Required required{};
 
+// A list whose items are built as each one is read, while the rest of the document is still
+// being read, so that a long list of large items is never held as one node tree.
+struct Streamed {};
+inline constexpr Streamed streamed{};
+
 // A field's one-line description, shown by editors and in hovers.
 struct Doc {
   std::string_view text;
@@ -96,6 +101,7 @@ struct Row {
   T type;
   bool required;
   bool always;
+  bool streamed;
   std::string_view description;
   std::tuple<Checks...> checks;
 };
@@ -105,6 +111,10 @@ namespace table_detail {
 template <class O>
 constexpr bool is_required(const O&) {
   return std::is_same_v<O, Required>;
+}
+template <class O>
+constexpr bool is_streamed(const O&) {
+  return std::is_same_v<O, Streamed>;
 }
 template <class O>
 constexpr bool is_always(const O& o) {
@@ -133,21 +143,24 @@ constexpr auto checks_of(const O& o) {
 
 template <class B, class M, class T, class... Checks>
 constexpr Row<B, M, T, Checks...> make_row(std::string_view key, M B::*member, T type,
-                                           bool required, bool always, std::string_view description,
+                                           bool required, bool always, bool streamed,
+                                           std::string_view description,
                                            std::tuple<Checks...> checks) {
-  return {key, member, type, required, always, description, checks};
+  return {key, member, type, required, always, streamed, description, checks};
 }
 
 }  // namespace table_detail
 
-// One row of a table: key, member, type, then optionally `required`, `doc(...)` and checks.
+// One row of a table: key, member, type, then optionally `required`, `streamed`, `doc(...)` and
+// checks.
 template <class B, class M, class T, class... Opts>
 constexpr auto field(std::string_view key, M B::*member, T type, Opts... opts) {
   std::string_view description;
   ((description = table_detail::doc_of(opts).empty() ? description : table_detail::doc_of(opts)),
    ...);
   return table_detail::make_row(key, member, type, (table_detail::is_required(opts) || ...),
-                                (table_detail::is_always(opts) || ...), description,
+                                (table_detail::is_always(opts) || ...),
+                                (table_detail::is_streamed(opts) || ...), description,
                                 std::tuple_cat(table_detail::checks_of(opts)...));
 }
 

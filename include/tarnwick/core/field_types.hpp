@@ -256,12 +256,6 @@ bool List<T>::convert(const yaml::Node& node, Builder& b, value_type& out) const
     b.error(std::string(msg::kList), "type_error.list", node.mark());
     return false;
   }
-  if (auto pre = b.take_prebuilt(node)) {
-    auto& list = dynamic_cast<PrebuiltList<typename T::value_type>&>(*pre);
-    b.add_errors(std::move(list.errors));
-    if (list.ok) out = std::move(list.values);
-    return list.ok;
-  }
   out.clear();
   out.reserve(node.size());
   bool ok = true;

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -23,9 +24,9 @@ class Source {
  public:
   static Source file(std::filesystem::path path);
   static Source standard_input();
-  static Source text(std::string text, std::string name = "<string>");
-  // A tree read or made elsewhere, or a parsed JSON value; either must outlive the load (it is
-  // not copied: a hostile value may nest too deeply to copy safely).
+  // Text, a tree read or made elsewhere, or a parsed JSON value: each must outlive the load (none
+  // is copied: a document may be large, and a hostile value may nest too deeply to copy safely).
+  static Source text(std::string_view text, std::string name = "<string>");
   static Source tree(const yaml::Node& root, std::string name = "<dict>");
   static Source json(const nlohmann::ordered_json& value, std::string name = "<dict>");
 
@@ -33,7 +34,7 @@ class Source {
   const std::string& name() const { return name_; }
 
   struct Stdin {};
-  using Input = std::variant<std::filesystem::path, Stdin, std::string, const yaml::Node*,
+  using Input = std::variant<std::filesystem::path, Stdin, std::string_view, const yaml::Node*,
                              const nlohmann::ordered_json*>;
   const Input& input() const { return input_; }
 
@@ -58,7 +59,7 @@ struct LoadResult {
   std::optional<TypeError> not_mapping;          // the document is not a mapping (nothing built)
   std::vector<yaml::DuplicateKey> duplicates;    // keys written twice (the later value won)
   std::string name;                              // the source's name
-  std::string text;                              // the text read (empty for trees and JSON)
+  std::string text;  // the text read from a file or standard input (for quoting source lines)
 };
 
 // Loads a document; when it is a mapping, records its mode as the process-wide one

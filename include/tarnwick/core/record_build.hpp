@@ -52,6 +52,21 @@ nlohmann::ordered_json plain_json(const X& x) {
 
 }  // namespace build_detail
 
+// Converts a field's node: a streamed row takes the list built while the node was read, if any.
+template <class Row, class V>
+bool convert_field(const Row& row, const yaml::Node& node, Builder& b, V& out) {
+  if constexpr (requires { row.type.item; }) {  // a list
+    if (row.streamed && node.is_seq()) {
+      if (auto items = b.take_streamed<typename V::value_type>(node)) {
+        b.add_errors(std::move(items->errors));
+        if (items->ok) out = std::move(items->values);
+        return items->ok;
+      }
+    }
+  }
+  return types::convert_node(row.type, node, b, out);
+}
+
 // Builds one field of `rec` from its node (nullptr: absent, run the checks on the default); false
 // when the field failed (its errors are in the builder).
 template <class R, class Row>
@@ -65,13 +80,13 @@ bool build_field(const Row& row, R& rec, const yaml::Node* node, const yaml::Nod
     // Nothing to check: converted straight into the member. A failed conversion may leave the
     // member half-made, but a record with a failed field is never handed out.
     if (node == nullptr) return true;
-    return types::convert_node(row.type, *node, b, member);
+    return convert_field(row, *node, b, member);
   } else {
     V value{};
     yaml::Mark mark = holder.mark();
     if (node != nullptr) {
       mark = node->mark();
-      if (!types::convert_node(row.type, *node, b, value)) return false;
+      if (!convert_field(row, *node, b, value)) return false;
     } else if constexpr (std::is_same_v<M, V>) {
       value = member;
     } else {
@@ -161,8 +176,8 @@ bool build_into(const yaml::Node& node, Builder& b, R& rec) {
 
 // Builds a record of type R in the given context, or throws ValidationError listing every fault.
 template <class R>
-R build(const yaml::Node& node, BuildContext context, Prebuilt* prebuilt = nullptr) {
-  Builder b(context, prebuilt);
+R build(const yaml::Node& node, BuildContext context, StreamedLists* streamed = nullptr) {
+  Builder b(context, streamed);
   R rec{};
   if (!build_into(node, b, rec)) {
     throw ValidationError(std::string(table_of<R>.name), b.take_errors());

@@ -3,12 +3,12 @@
 
 #include <cstddef>
 #include <filesystem>
-#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "tarnwick/yaml/item_stream.hpp"
 #include "tarnwick/yaml/node.hpp"
 
 namespace tarnwick::yaml {
@@ -62,36 +62,9 @@ class YamlError : public std::runtime_error {
 // Parses text as one document. `name` is used in errors and kept as Document::name().
 Document read_string(std::string_view text, std::string name = "<string>");
 
-// One step of the path to a node: a mapping key, or the index of a sequence item.
-struct PathStep {
-  std::string_view key;  // the key's text (when !is_index)
-  std::size_t index = 0;
-  bool is_index = false;
-};
-
-// Takes the items of chosen sequences, each as soon as it is complete, while the rest of the
-// document is still being read; the reader then reuses the memory of a taken item, so a long
-// list of large items never has to be held as one tree.
-//
-// A sequence is chosen when its path matches one of paths(): mapping keys (string keys, as
-// written) from the root, "*" standing for any index of a sequence. It is not chosen (its items
-// stay in the tree) when it carries a tag other than !!seq, when it or any collection around it
-// has an anchor, or when it is the value of a merge key. In the tree that read_string returns, the
-// items of a chosen sequence read as null: whoever takes them must keep what it needs. An anchor
-// inside a taken item keeps working for later aliases (its nodes are kept).
-class ItemSink {
- public:
-  virtual ~ItemSink() = default;
-  // At most 8 paths.
-  virtual const std::vector<std::vector<std::string_view>>& paths() const = 0;
-  // `seq` is the chosen sequence, `path` the item's path from the root (its last step is the
-  // item's index). Nodes of the item are valid during the call only. Items come in document order;
-  // those of a sequence that no path goes below may come a few at a time, after later items of
-  // the same sequence have been read (always before the sequence's end has been handled).
-  virtual void take(const Node& seq, std::span<const PathStep> path, const Node& item) = 0;
-};
-
-Document read_string(std::string_view text, std::string name, ItemSink* sink);
+// Parses text as one document, handing the items of the sequences that `stream` takes over to it
+// as each completes (see item_stream.hpp); a null stream takes nothing.
+Document read_string(std::string_view text, std::string name, ItemStream* stream);
 // Reads a file; a missing or unreadable file throws std::filesystem::filesystem_error naming the
 // path and the system's reason.
 Document read_file(const std::filesystem::path& path);

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "record_stream.hpp"
 #include "tarnwick/yaml/reader.hpp"
 
 namespace tarnwick::core {
@@ -15,8 +16,8 @@ Source Source::standard_input() {
   return Source(Stdin{}, "<stdin>");
 }
 
-Source Source::text(std::string text, std::string name) {
-  return Source(std::move(text), std::move(name));
+Source Source::text(std::string_view text, std::string name) {
+  return Source(text, std::move(name));
 }
 
 Source Source::tree(const yaml::Node& root, std::string name) {
@@ -46,8 +47,9 @@ ErrorDetail duplicate_key_fault(const yaml::DuplicateKey& duplicate) {
 
 namespace {
 
-// A tree already whole: built as it is.
-void load_tree(const yaml::Node& root, const LoadOptions& options, LoadResult& out) {
+// Builds the document from its root, taking the lists streamed while it was read (if any).
+void build_root(const yaml::Node& root, const LoadOptions& options, StreamedLists* streamed,
+                LoadResult& out) {
   if (!root.is_map()) {
     out.not_mapping = TypeError("config_dict must be a mapping, not " +
                                 std::string(yaml::kind_name(root.kind())));
@@ -55,19 +57,21 @@ void load_tree(const yaml::Node& root, const LoadOptions& options, LoadResult& o
   }
   BaseModel::set_discovery_only(options.discovery_only);
   try {
-    out.config = build<DiscoveryConfiguration>(root, BuildContext{options.discovery_only});
+    out.config =
+        build<DiscoveryConfiguration>(root, BuildContext{options.discovery_only}, streamed);
   } catch (ValidationError& e) {
     out.error = std::move(e);
   }
 }
 
-// Text: read and built in one pass.
-void load_text(const LoadOptions& options, LoadResult& out) {
-  DocumentRead read = read_document(out.text, out.name, options.discovery_only);
-  out.duplicates = std::move(read.duplicates);
-  out.not_mapping = std::move(read.not_mapping);
-  out.config = std::move(read.config);
-  out.error = std::move(read.error);
+// Text: read and built in one pass, the rows marked streamed built item by item while the rest
+// is still being read.
+void load_text(std::string_view text, const LoadOptions& options, LoadResult& out) {
+  RecordStream stream =
+      RecordStream::of<DiscoveryConfiguration>(BuildContext{options.discovery_only});
+  const yaml::Document doc = yaml::read_string(text, out.name, &stream);
+  out.duplicates = doc.duplicates();
+  build_root(doc.root(), options, &stream.lists(), out);
 }
 
 // Under strict duplicates, every key written twice joins the faults (after the document's own).
@@ -152,18 +156,17 @@ LoadResult load(const Source& source, const LoadOptions& options) {
         using I = std::decay_t<decltype(input)>;
         if constexpr (std::is_same_v<I, std::filesystem::path>) {
           out.text = yaml::read_file_text(input);
-          load_text(options, out);
+          load_text(out.text, options, out);
         } else if constexpr (std::is_same_v<I, Source::Stdin>) {
           out.text = yaml::read_stdin_text();
-          load_text(options, out);
-        } else if constexpr (std::is_same_v<I, std::string>) {
-          out.text = input;
-          load_text(options, out);
+          load_text(out.text, options, out);
+        } else if constexpr (std::is_same_v<I, std::string_view>) {
+          load_text(input, options, out);
         } else if constexpr (std::is_same_v<I, const yaml::Node*>) {
-          load_tree(*input, options, out);
+          build_root(*input, options, nullptr, out);
         } else {
           const yaml::Document doc = document_from_json(*input);
-          load_tree(doc.root(), options, out);
+          build_root(doc.root(), options, nullptr, out);
         }
       },
       source.input());

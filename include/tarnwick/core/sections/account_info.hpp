@@ -135,7 +135,7 @@ constexpr auto Region::fields() {
   namespace t = types;
   return table<R>("Region", "One region of an account and its VPCs.",
                   field("region", &R::region, t::RegionName, required, doc("AWS region name.")),
-                  field("vpcs", &R::vpcs, t::list(t::record<VPCConfig>()), required,
+                  field("vpcs", &R::vpcs, t::list(t::record<VPCConfig>()), required, streamed,
                         doc("The VPCs to migrate in this region.")));
 }
 

@@ -1,0 +1,34 @@
+#include "budget.hpp"
+
+#include <algorithm>
+#include <string>
+
+namespace tarnwick::yaml::detail {
+
+void ExpansionBudget::charge_beyond_floor(Mark mark) {
+  std::size_t nodes = doc_.node_count();
+  std::size_t limit = std::max(kMinExpansionBudget, sat_mul(kExpansionFactor, nodes));
+  if (nodes_ > limit) {
+    throw YamlError("document expands through aliases to more than " + std::to_string(limit) +
+                        " nodes (limit: max(" + std::to_string(kMinExpansionBudget) + ", " +
+                        std::to_string(kExpansionFactor) + " x the " + std::to_string(nodes) +
+                        " nodes read so far))",
+                    doc_.name(), mark);
+  }
+}
+
+// Aliases share text, but whatever copies values (records, messages) copies it once per use, so
+// the text that aliases repeat is held to a multiple of the document's size too.
+void ExpansionBudget::charge_text(std::size_t bytes, Mark mark) {
+  aliased_text_ = sat_add(aliased_text_, bytes);
+  std::size_t limit = std::max(kMinAliasedTextBytes, sat_mul(kExpansionFactor, input_bytes_));
+  if (aliased_text_ > limit) {
+    throw YamlError("document expands through aliases to more than " + std::to_string(limit) +
+                        " bytes of text (limit: max(" + std::to_string(kMinAliasedTextBytes) +
+                        ", " + std::to_string(kExpansionFactor) + " x the " +
+                        std::to_string(input_bytes_) + " bytes of the document))",
+                    doc_.name(), mark);
+  }
+}
+
+}  // namespace tarnwick::yaml::detail
