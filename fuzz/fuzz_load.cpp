@@ -1,6 +1,6 @@
 // Arbitrary bytes through the whole non-printing load, in the mode picked by the first byte, both
-// ways: read_document (records built while reading) and read_string then build_document (the
-// whole tree first). The two must agree exactly: the same report, or the same records and dump.
+// ways: streamed (the text loaded, streamed rows built while reading) and whole (the tree read
+// first, then loaded). The two must agree exactly: the same report, or the same records and dump.
 // YamlError, ValidationError and TypeError are the only acceptable failures.
 #include <cstddef>
 #include <cstdint>
@@ -20,7 +20,7 @@ namespace {
 namespace core = tarnwick::core;
 
 // The outcome of one load as text: the dump, the error report, or what was thrown.
-std::string two_pass(const tarnwick::yaml::Document& doc, bool discovery_only) {
+std::string whole(const tarnwick::yaml::Document& doc, bool discovery_only) {
   try {
     const auto config = core::build_document(doc.root(), discovery_only);
     return core::dump_to_dict(config).dump();
@@ -32,7 +32,7 @@ std::string two_pass(const tarnwick::yaml::Document& doc, bool discovery_only) {
   }
 }
 
-std::string one_pass(std::string_view text, bool discovery_only) {
+std::string streamed(std::string_view text, bool discovery_only) {
   core::DocumentRead read = core::read_document(text, "<fuzz>", discovery_only);
   if (read.not_mapping) return std::string("TypeError: ") + read.not_mapping->what();
   if (read.error) return read.error->json();
@@ -40,10 +40,10 @@ std::string one_pass(std::string_view text, bool discovery_only) {
 }
 
 void compare(const tarnwick::yaml::Document& doc, std::string_view text, bool discovery_only) {
-  const std::string a = two_pass(doc, discovery_only);
-  const std::string b = one_pass(text, discovery_only);
+  const std::string a = whole(doc, discovery_only);
+  const std::string b = streamed(text, discovery_only);
   if (a != b) {
-    std::fprintf(stderr, "one-pass and two-pass loads differ:\n%s\n---\n%s\n", a.c_str(),
+    std::fprintf(stderr, "streamed and whole loads differ:\n%s\n---\n%s\n", a.c_str(),
                  b.c_str());
     std::abort();
   }

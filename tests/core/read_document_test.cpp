@@ -1,5 +1,5 @@
-// The one-pass load (records built while the text is read) against the two-pass one (the whole
-// tree first, then the build): for every document and both modes, the same records, the same
+// The streamed load (streamed rows built while the text is read) against the whole one (the
+// whole tree first, then the build): for every document and both modes, the same records, the same
 // errors in the same order with the same locations and positions, the same duplicates.
 #include <filesystem>
 #include <fstream>
@@ -33,7 +33,7 @@ std::vector<std::string> describe(const std::vector<yaml::DuplicateKey>& dups) {
   return out;
 }
 
-Outcome two_pass(const std::string& text, bool discovery_only) {
+Outcome whole(const std::string& text, bool discovery_only) {
   Outcome o;
   try {
     yaml::Document doc = yaml::read_string(text, "doc.yaml");
@@ -47,7 +47,7 @@ Outcome two_pass(const std::string& text, bool discovery_only) {
   return o;
 }
 
-Outcome one_pass(const std::string& text, bool discovery_only) {
+Outcome streamed(const std::string& text, bool discovery_only) {
   Outcome o;
   try {
     DocumentRead read = read_document(text, "doc.yaml", discovery_only);
@@ -67,8 +67,8 @@ Outcome one_pass(const std::string& text, bool discovery_only) {
 void expect_same(const std::string& text) {
   for (bool discovery_only : {false, true}) {
     SCOPED_TRACE(discovery_only ? "discovery only" : "migration");
-    const Outcome a = two_pass(text, discovery_only);
-    const Outcome b = one_pass(text, discovery_only);
+    const Outcome a = whole(text, discovery_only);
+    const Outcome b = streamed(text, discovery_only);
     EXPECT_EQ(a.errors, b.errors);
     EXPECT_EQ(a.duplicates, b.duplicates);
     ASSERT_EQ(a.config.has_value(), b.config.has_value());
@@ -89,7 +89,7 @@ struct Case {
   std::string body;  // follows kHead
 };
 
-// Documents whose items are taken while reading in every way that could make the one-pass load
+// Documents whose items are taken while reading in every way that could make the streamed load
 // differ: anchors and aliases across items, merges, repeated keys, tags, faults at every level.
 const Case kCases[] = {
     {"plain accounts and VPCs", R"(

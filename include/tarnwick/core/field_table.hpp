@@ -124,13 +124,16 @@ constexpr bool is_always(const O& o) {
     return false;
   }
 }
-template <class O>
-constexpr std::string_view doc_of(const O& o) {
-  if constexpr (std::is_same_v<O, Doc>) {
-    return o.text;
-  } else {
-    return {};
-  }
+// The text of the row's doc(...), if it has one.
+template <class... Opts>
+constexpr std::string_view doc_of(const Opts&... opts) {
+  std::string_view out;
+  (
+      [&] {
+        if constexpr (std::is_same_v<Opts, Doc>) out = opts.text;
+      }(),
+      ...);
+  return out;
 }
 template <class O>
 constexpr auto checks_of(const O& o) {
@@ -155,12 +158,10 @@ constexpr Row<B, M, T, Checks...> make_row(std::string_view key, M B::*member, T
 // checks.
 template <class B, class M, class T, class... Opts>
 constexpr auto field(std::string_view key, M B::*member, T type, Opts... opts) {
-  std::string_view description;
-  ((description = table_detail::doc_of(opts).empty() ? description : table_detail::doc_of(opts)),
-   ...);
   return table_detail::make_row(key, member, type, (table_detail::is_required(opts) || ...),
                                 (table_detail::is_always(opts) || ...),
-                                (table_detail::is_streamed(opts) || ...), description,
+                                (table_detail::is_streamed(opts) || ...),
+                                table_detail::doc_of(opts...),
                                 std::tuple_cat(table_detail::checks_of(opts)...));
 }
 
