@@ -134,13 +134,15 @@ J to_json(const yaml::Node& n) {
   }
 }
 
-TEST(ConcurrentLoads, EveryResultEqualsTheSameLoadDoneAlone) {
-  // The loads alone first: the mode matters exactly where the table says.
-  struct Reference {
-    Outcome node[2];  // by mode
-    Outcome json[2];
-    J dump[2];
-  };
+// Every document loaded alone, in both modes, from its node tree and from JSON.
+struct Reference {
+  Outcome node[2];  // by mode
+  Outcome json[2];
+  J dump[2];
+};
+
+// The loads alone: the mode matters exactly where the table says.
+std::vector<Reference> references() {
   std::vector<Reference> refs(docs().size());
   for (std::size_t d = 0; d < docs().size(); ++d) {
     const Doc& doc = docs()[d];
@@ -159,6 +161,11 @@ TEST(ConcurrentLoads, EveryResultEqualsTheSameLoadDoneAlone) {
       if (r.node[mode].config) r.dump[mode] = dump_to_dict(*r.node[mode].config);
     }
   }
+  return refs;
+}
+
+TEST(ConcurrentLoads, EveryResultEqualsTheSameLoadDoneAlone) {
+  const std::vector<Reference> refs = references();
   ASSERT_FALSE(HasFailure());
 
   std::atomic<int> mismatches{0};
