@@ -25,6 +25,15 @@ account_info:
       - {region: us-east-1, vpcs: [{vpc_id: vpc-1, crvn_cidr: 10.1.0.0/24, spoke_gw_name: s, transit_gw_name: t}]}
 )";
 
+// kValid as JSON.
+const char* kValidJson = R"({
+    "terraform": {"terraform_output": "/out", "terraform_version": "1", "corvane_provider": "2",
+                  "aws_provider": "3", "tf_cloud": {"organization": "org", "tags": ["abc", "dec"]}},
+    "corvane": {"controller_ip": "10.0.0.1", "controller_account": "111"},
+    "account_info": [{"account_id": "123", "regions": [{"region": "us-east-1", "vpcs": [
+      {"vpc_id": "vpc-1", "crvn_cidr": "10.1.0.0/24", "spoke_gw_name": "s",
+       "transit_gw_name": "t"}]}]}]})";
+
 // Three independent faults, in three sections.
 const char* kThreeFaults = R"(
 terraform: {terraform_output: /out, terraform_version: '1', corvane_provider: '2', aws_provider: '3',
@@ -120,14 +129,7 @@ TEST(Loading, FileAndYamlFaultsPassUnprinted) {
 
 TEST(Loading, JsonAndYamlInputsGiveTheSameRecord) {
   yaml::Document doc = yaml::read_string(kValid);
-  const J json = J::parse(R"({
-    "terraform": {"terraform_output": "/out", "terraform_version": "1", "corvane_provider": "2",
-                  "aws_provider": "3", "tf_cloud": {"organization": "org", "tags": ["abc", "dec"]}},
-    "corvane": {"controller_ip": "10.0.0.1", "controller_account": "111"},
-    "account_info": [{"account_id": "123", "regions": [{"region": "us-east-1", "vpcs": [
-      {"vpc_id": "vpc-1", "crvn_cidr": "10.1.0.0/24", "spoke_gw_name": "s",
-       "transit_gw_name": "t"}]}]}]})");
-  EXPECT_EQ(load_from_dict(doc.root()), load_from_dict(json));
+  EXPECT_EQ(load_from_dict(doc.root()), load_from_dict(J::parse(kValidJson)));
 }
 
 // Every kind of source goes down the same road: the same record, or the same faults (JSON: see
@@ -164,6 +166,68 @@ TEST(Loading, StrictDuplicatesAreFaultsAfterTheDocumentsOwn) {
   const std::string valid = std::string(kValid) + "alert: {}\nalert: {}\n";
   EXPECT_TRUE(load(Source::text(valid)).config);
   EXPECT_FALSE(load(Source::text(valid), {.strict_duplicates = true}).config);
+}
+
+// Each limit lowered through the options refuses a small valid document, naming the figure in
+// force; the same document loads under the defaults.
+TEST(Loading, LoweredLimitsRefuseWithTheFigureInForce) {
+  const char* text = R"(
+terraform: {terraform_output: /out, terraform_version: '1', corvane_provider: '2', aws_provider: '3'}
+corvane: {controller_ip: 10.0.0.1, controller_account: '111'}
+account_info:
+  - account_id: '123'
+    regions:
+      - {region: us-east-1, vpcs: [{vpc_id: vpc-1, crvn_cidr: 10.1.0.0/24, spoke_gw_name: &gw s,
+                                    transit_gw_name: *gw}]}
+alert: {}
+alert: {}
+)";
+  TempFile file(text);
+  const J json = J::parse(kValidJson);
+  enum class From { Text, File, Json };
+  auto run = [&](From from, const LoadOptions& options) {
+    switch (from) {
+      case From::Text:
+        return load(Source::text(text), options);
+      case From::File:
+        return load(Source::file(file.path()), options);
+      default:
+        return load(Source::json(json), options);
+    }
+  };
+  struct Case {
+    From from;
+    yaml::Limits limits;
+    const char* message;
+  };
+  const Case cases[] = {
+      {From::Text, {.max_depth = 3}, "collections are nested deeper than the limit of 3 levels"},
+      {From::Json, {.max_depth = 3}, "config_dict nests deeper than 3 levels"},
+      {From::Text, {.max_document_bytes = 100}, "bytes is larger than the limit of 100 bytes"},
+      {From::File, {.max_document_bytes = 100}, "bytes is larger than the limit of 100 bytes"},
+      {From::File, {.max_scalar_bytes = 5}, "bytes is longer than the limit of 5 bytes"},
+      {From::Text,
+       {.min_expansion_budget = 3, .expansion_factor = 0},
+       "more than 3 nodes (limit: max(3, 0 x the "},
+      {From::Text,
+       {.expansion_factor = 0, .min_aliased_text_bytes = 0},
+       "more than 0 bytes of text (limit: max(0, 0 x the "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
+    try {
+      run(c.from, {.limits = c.limits});
+      ADD_FAILURE() << "expected a refusal";
+    } catch (const std::exception& e) {
+      EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+    }
+    EXPECT_TRUE(run(c.from, {}).config);
+  }
+  // The record of repeated keys is only cut short, never refused.
+  EXPECT_EQ(run(From::Text, {}).duplicates.size(), 1u);
+  const LoadResult unrecorded = run(From::Text, {.limits = {.max_duplicate_record_bytes = 0}});
+  EXPECT_TRUE(unrecorded.config);
+  EXPECT_TRUE(unrecorded.duplicates.empty());
 }
 
 TEST(Dumping, EveryFieldInOrderWithTextForAddresses) {

@@ -20,6 +20,7 @@
 #include "tarnwick/core/sections/terraform.hpp"
 #include "tarnwick/core/sections/tf_cloud.hpp"
 #include "tarnwick/yaml/node.hpp"
+#include "tarnwick/yaml/reader.hpp"
 
 namespace tarnwick::core {
 
@@ -149,7 +150,9 @@ nlohmann::ordered_json dump_to_dict(const DiscoveryConfiguration& config);
 // Reserved: writes nothing and reads nothing.
 void dump_to_yaml(const DiscoveryConfiguration& config, const std::filesystem::path& dest);
 
-// A parsed JSON value as a node tree (no source positions).
-yaml::Document document_from_json(const nlohmann::ordered_json& value);
+// A parsed JSON value as a node tree (no source positions); nesting deeper than limits.max_depth
+// throws std::invalid_argument.
+yaml::Document document_from_json(const nlohmann::ordered_json& value,
+                                  const yaml::Limits& limits = {});
 
 }  // namespace tarnwick::core

@@ -14,6 +14,7 @@
 #include "tarnwick/core/config_vpc_migration.hpp"
 #include "tarnwick/core/errors.hpp"
 #include "tarnwick/yaml/node.hpp"
+#include "tarnwick/yaml/reader.hpp"
 
 namespace tarnwick::core {
 
@@ -51,6 +52,9 @@ struct LoadOptions {
   // A key written twice in one mapping is also a fault of the report (value_error.duplicate_key),
   // not only a duplicate listed in the result, so no setting is silently overridden.
   bool strict_duplicates = false;
+  // What reading the document may take (depth, sizes, alias expansion); a JSON value is held to
+  // its depth, a tree to nothing (it was read elsewhere).
+  yaml::Limits limits{};
 };
 
 struct LoadResult {

@@ -14,7 +14,7 @@
 namespace tarnwick::yaml {
 
 // Limits that keep hostile input from exhausting the stack, memory or time. Each refusal names
-// the limit and the position where it was crossed.
+// the limit in force and the position where it was crossed. These are the defaults of Limits.
 inline constexpr std::size_t kMaxDepth = 1000;                          // nested collections
 inline constexpr std::size_t kMaxDocumentBytes = std::size_t{1} << 30;  // 1 GiB of input
 inline constexpr std::size_t kMaxScalarBytes = std::size_t{256} << 20;  // 256 MiB per scalar
@@ -32,6 +32,18 @@ inline constexpr std::size_t kMinAliasedTextBytes = std::size_t{16} << 20;
 // still resolved, just not recorded. Deep nesting times many repeats would otherwise cost memory
 // far beyond the input's size.
 inline constexpr std::size_t kMaxDuplicateRecordBytes = std::size_t{16} << 20;
+
+// The limits a read applies, each defaulting to its constant above; a caller may tighten them
+// (a service reading small documents) or widen them.
+struct Limits {
+  std::size_t max_depth = kMaxDepth;
+  std::size_t max_document_bytes = kMaxDocumentBytes;
+  std::size_t max_scalar_bytes = kMaxScalarBytes;
+  std::size_t min_expansion_budget = kMinExpansionBudget;
+  std::size_t expansion_factor = kExpansionFactor;
+  std::size_t min_aliased_text_bytes = kMinAliasedTextBytes;
+  std::size_t max_duplicate_record_bytes = kMaxDuplicateRecordBytes;
+};
 
 // Every fault of reading: libyaml's own problem text, or one of ours (a refused tag, a second
 // document, a recursive alias, a limit), with where it happened.
@@ -60,20 +72,22 @@ class YamlError : public std::runtime_error {
 // Every fault throws YamlError, except file system faults (see read_file).
 
 // Parses text as one document. `name` is used in errors and kept as Document::name().
-Document read_string(std::string_view text, std::string name = "<string>");
+Document read_string(std::string_view text, std::string name = "<string>",
+                     const Limits& limits = {});
 
 // Parses text as one document, handing the items of the sequences that `stream` takes over to it
 // as each completes (see item_stream.hpp); a null stream takes nothing.
-Document read_string(std::string_view text, std::string name, ItemStream* stream);
+Document read_string(std::string_view text, std::string name, ItemStream* stream,
+                     const Limits& limits = {});
 // Reads a file; a missing or unreadable file throws std::filesystem::filesystem_error naming the
 // path and the system's reason.
-Document read_file(const std::filesystem::path& path);
+Document read_file(const std::filesystem::path& path, const Limits& limits = {});
 // Reads standard input to its end; a read fault throws std::system_error.
-Document read_stdin();
+Document read_stdin(const Limits& limits = {});
 
 // The raw text behind read_file and read_stdin, with the same errors and size limit, for callers
 // that also want to show source lines.
-std::string read_file_text(const std::filesystem::path& path);
-std::string read_stdin_text();
+std::string read_file_text(const std::filesystem::path& path, const Limits& limits = {});
+std::string read_stdin_text(const Limits& limits = {});
 
 }  // namespace tarnwick::yaml

@@ -69,7 +69,7 @@ void build_root(const yaml::Node& root, const LoadOptions& options, StreamedList
 void load_text(std::string_view text, const LoadOptions& options, LoadResult& out) {
   RecordStream stream =
       RecordStream::of<DiscoveryConfiguration>(BuildContext{options.discovery_only});
-  const yaml::Document doc = yaml::read_string(text, out.name, &stream);
+  const yaml::Document doc = yaml::read_string(text, out.name, &stream, options.limits);
   out.duplicates = doc.duplicates();
   build_root(doc.root(), options, &stream.lists(), out);
 }
@@ -115,7 +115,8 @@ yaml::Node* make_node(yaml::Document& doc, const J& v) {
 
 }  // namespace
 
-yaml::Document document_from_json(const nlohmann::ordered_json& value) {
+yaml::Document document_from_json(const nlohmann::ordered_json& value,
+                                  const yaml::Limits& limits) {
   yaml::Document doc;
   // Explicit stack: a deeply nested value must not exhaust the C++ stack.
   struct Frame {
@@ -129,9 +130,9 @@ yaml::Document document_from_json(const nlohmann::ordered_json& value) {
     const Frame f = stack.back();
     stack.pop_back();
     if (!f.json->is_structured()) continue;
-    if (f.depth > yaml::kMaxDepth) {
+    if (f.depth > limits.max_depth) {
       throw std::invalid_argument("config_dict nests deeper than " +
-                                  std::to_string(yaml::kMaxDepth) + " levels");
+                                  std::to_string(limits.max_depth) + " levels");
     }
     const bool is_object = f.json->is_object();
     for (const auto& [k, v] : f.json->items()) {
@@ -155,17 +156,17 @@ LoadResult load(const Source& source, const LoadOptions& options) {
       [&](const auto& input) {
         using I = std::decay_t<decltype(input)>;
         if constexpr (std::is_same_v<I, std::filesystem::path>) {
-          out.text = yaml::read_file_text(input);
+          out.text = yaml::read_file_text(input, options.limits);
           load_text(out.text, options, out);
         } else if constexpr (std::is_same_v<I, Source::Stdin>) {
-          out.text = yaml::read_stdin_text();
+          out.text = yaml::read_stdin_text(options.limits);
           load_text(out.text, options, out);
         } else if constexpr (std::is_same_v<I, std::string_view>) {
           load_text(input, options, out);
         } else if constexpr (std::is_same_v<I, const yaml::Node*>) {
           build_root(*input, options, nullptr, out);
         } else {
-          const yaml::Document doc = document_from_json(*input);
+          const yaml::Document doc = document_from_json(*input, options.limits);
           build_root(doc.root(), options, nullptr, out);
         }
       },

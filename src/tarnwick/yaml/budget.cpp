@@ -7,11 +7,11 @@ namespace tarnwick::yaml::detail {
 
 void ExpansionBudget::charge_beyond_floor(Mark mark) {
   std::size_t nodes = doc_.node_count();
-  std::size_t limit = std::max(kMinExpansionBudget, sat_mul(kExpansionFactor, nodes));
+  std::size_t limit = std::max(floor_, sat_mul(factor_, nodes));
   if (nodes_ > limit) {
     throw YamlError("document expands through aliases to more than " + std::to_string(limit) +
-                        " nodes (limit: max(" + std::to_string(kMinExpansionBudget) + ", " +
-                        std::to_string(kExpansionFactor) + " x the " + std::to_string(nodes) +
+                        " nodes (limit: max(" + std::to_string(floor_) + ", " +
+                        std::to_string(factor_) + " x the " + std::to_string(nodes) +
                         " nodes read so far))",
                     doc_.name(), mark);
   }
@@ -21,11 +21,11 @@ void ExpansionBudget::charge_beyond_floor(Mark mark) {
 // the text that aliases repeat is held to a multiple of the document's size too.
 void ExpansionBudget::charge_text(std::size_t bytes, Mark mark) {
   aliased_text_ = sat_add(aliased_text_, bytes);
-  std::size_t limit = std::max(kMinAliasedTextBytes, sat_mul(kExpansionFactor, input_bytes_));
+  std::size_t limit = std::max(text_floor_, sat_mul(factor_, input_bytes_));
   if (aliased_text_ > limit) {
     throw YamlError("document expands through aliases to more than " + std::to_string(limit) +
-                        " bytes of text (limit: max(" + std::to_string(kMinAliasedTextBytes) +
-                        ", " + std::to_string(kExpansionFactor) + " x the " +
+                        " bytes of text (limit: max(" + std::to_string(text_floor_) + ", " +
+                        std::to_string(factor_) + " x the " +
                         std::to_string(input_bytes_) + " bytes of the document))",
                     doc_.name(), mark);
   }

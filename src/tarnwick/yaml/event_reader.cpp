@@ -48,8 +48,14 @@ std::string_view chars(const yaml_char_t* s) {
 
 }  // namespace
 
-Reader::Reader(std::string_view input, std::string name, ItemStream* stream)
-    : input_(input), stream_(stream), budget_(doc_, input.size()), release_(doc_) {
+Reader::Reader(std::string_view input, std::string name, ItemStream* stream, const Limits& limits)
+    : input_(input),
+      stream_(stream),
+      max_depth_(limits.max_depth),
+      max_scalar_bytes_(limits.max_scalar_bytes),
+      budget_(doc_, input.size(), limits),
+      release_(doc_),
+      duplicates_(limits.max_duplicate_record_bytes) {
   doc_.set_name(std::move(name));
   if (stream_ != nullptr) taken_ = doc_.make_null();
 }
@@ -195,9 +201,9 @@ inline Node* Reader::make_scalar(const ResolvedScalar& r, std::string_view text,
 inline void Reader::on_scalar(const yaml_event_t& e) {
   const auto& s = e.data.scalar;
   Mark mark = mark_of(e.start_mark);
-  if (s.length > kMaxScalarBytes) {
+  if (s.length > max_scalar_bytes_) {
     fail("scalar of " + std::to_string(s.length) + " bytes is longer than the limit of " +
-             std::to_string(kMaxScalarBytes) + " bytes",
+             std::to_string(max_scalar_bytes_) + " bytes",
          mark);
   }
   std::string_view text(reinterpret_cast<const char*>(s.value), s.length);
@@ -291,8 +297,9 @@ Tag Reader::collection_tag(const yaml_char_t* tag, bool is_map, Mark mark) const
 
 void Reader::on_start(const yaml_event_t& e, bool is_map) {
   Mark mark = mark_of(e.start_mark);
-  if (frames_.size() >= kMaxDepth) {
-    fail("collections are nested deeper than the limit of " + std::to_string(kMaxDepth) + " levels",
+  if (frames_.size() >= max_depth_) {
+    fail("collections are nested deeper than the limit of " + std::to_string(max_depth_) +
+             " levels",
          mark);
   }
   if (expecting_key()) {

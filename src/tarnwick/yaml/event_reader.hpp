@@ -22,7 +22,7 @@ namespace tarnwick::yaml::detail {
 
 class Reader {
  public:
-  Reader(std::string_view input, std::string name, ItemStream* stream);
+  Reader(std::string_view input, std::string name, ItemStream* stream, const Limits& limits);
   Document run();
 
  private:
@@ -104,6 +104,8 @@ class Reader {
 
   std::string_view input_;
   ItemStream* stream_;
+  const std::size_t max_depth_;  // held by value: read on every event
+  const std::size_t max_scalar_bytes_;
   Document doc_;
   ExpansionBudget budget_;
   ItemRelease release_;

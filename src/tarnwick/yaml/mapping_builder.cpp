@@ -218,11 +218,11 @@ void MapBuilder::replace(std::size_t found, Entry e, Mark own_mark) {
 
 void DuplicateLog::record(const std::string& key, Mark first, Mark second,
                           std::span<const PathStep> path) {
-  if (bytes_ >= kMaxDuplicateRecordBytes) return;
+  if (bytes_ >= max_bytes_) return;
   std::size_t cost = sizeof(DuplicateKey) + key.size();
   for (const PathStep& step : path) cost += sizeof(DuplicateKey::Step) + step.key.size();
-  if (cost > kMaxDuplicateRecordBytes - bytes_) {
-    bytes_ = kMaxDuplicateRecordBytes;
+  if (cost > max_bytes_ - bytes_) {
+    bytes_ = max_bytes_;
     return;
   }
   bytes_ += cost;

@@ -54,9 +54,10 @@ class MapBuilder {
   std::vector<Repeat> repeats_;
 };
 
-// The record of keys written twice, with their paths, held to kMaxDuplicateRecordBytes.
+// The record of keys written twice, with their paths, held to Limits::max_duplicate_record_bytes.
 class DuplicateLog {
  public:
+  explicit DuplicateLog(std::size_t max_bytes) : max_bytes_(max_bytes) {}
   // `path` leads from the root to the mapping that holds the key.
   void record(const std::string& key, Mark first, Mark second, std::span<const PathStep> path);
   // Every record, in the order the repeated keys were written.
@@ -64,7 +65,8 @@ class DuplicateLog {
 
  private:
   std::vector<DuplicateKey> records_;
-  std::size_t bytes_ = 0;  // what records_ holds, against kMaxDuplicateRecordBytes
+  std::size_t max_bytes_;
+  std::size_t bytes_ = 0;  // what records_ holds, against max_bytes_
 };
 
 }  // namespace tarnwick::yaml::detail

@@ -26,26 +26,27 @@ YamlError::YamlError(std::string problem, std::string file, Mark mark)
       file_(std::move(file)),
       mark_(mark) {}
 
-Document read_string(std::string_view text, std::string name) {
-  return read_string(text, std::move(name), nullptr);
+Document read_string(std::string_view text, std::string name, const Limits& limits) {
+  return read_string(text, std::move(name), nullptr, limits);
 }
 
-Document read_string(std::string_view text, std::string name, ItemStream* stream) {
-  if (text.size() > kMaxDocumentBytes) {
+Document read_string(std::string_view text, std::string name, ItemStream* stream,
+                     const Limits& limits) {
+  if (text.size() > limits.max_document_bytes) {
     throw YamlError("document of " + std::to_string(text.size()) +
-                        " bytes is larger than the limit of " + std::to_string(kMaxDocumentBytes) +
-                        " bytes",
+                        " bytes is larger than the limit of " +
+                        std::to_string(limits.max_document_bytes) + " bytes",
                     std::move(name), Mark{});
   }
-  return detail::Reader(text, std::move(name), stream).run();
+  return detail::Reader(text, std::move(name), stream, limits).run();
 }
 
-Document read_file(const std::filesystem::path& path) {
-  return read_string(read_file_text(path), path.string());
+Document read_file(const std::filesystem::path& path, const Limits& limits) {
+  return read_string(read_file_text(path, limits), path.string(), limits);
 }
 
-Document read_stdin() {
-  return read_string(read_stdin_text(), "<stdin>");
+Document read_stdin(const Limits& limits) {
+  return read_string(read_stdin_text(limits), "<stdin>", limits);
 }
 
 }  // namespace tarnwick::yaml
