@@ -111,7 +111,7 @@ class Converter {
     if (!exact) throw py::error_already_set();
     auto digits = py::reinterpret_steal<py::object>(PyObject_Str(exact.ptr()));
     if (!digits) throw py::error_already_set();
-    return doc_.make_big_int(utf8_of(digits), yaml::Tag::Int, false, {});
+    return doc_.make_big_int(utf8_of(digits), yaml::StandardTag::Int, false, {});
   }
 
   void fill(const Pending& p) {

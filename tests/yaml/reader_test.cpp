@@ -78,24 +78,24 @@ TEST(Reader, KindsAndPlainFlag) {
   struct Case {
     std::string_view yaml;
     Kind kind;
-    Tag tag;
+    StandardTag tag;
     bool plain;
   };
   const Case cases[] = {
-      {"yes", Kind::Bool, Tag::Bool, true},
-      {"'yes'", Kind::Str, Tag::Str, false},
-      {"!!str yes", Kind::Str, Tag::Str, false},
-      {"! 12", Kind::Str, Tag::Str, false},
-      {"|\n  12\n", Kind::Str, Tag::Str, false},
-      {"!!int \"12\"", Kind::Int, Tag::Int, false},
-      {"!!float 1", Kind::Float, Tag::Float, false},
-      {"2001-12-14", Kind::Timestamp, Tag::Timestamp, true},
-      {"!!binary aGk=", Kind::Str, Tag::Binary, false},
-      {"!<tag:yaml.org,2002:bool> off", Kind::Bool, Tag::Bool, false},
-      {"~", Kind::Null, Tag::Null, true},
-      {"!!set {a}", Kind::Map, Tag::Set, false},
-      {"!!omap [{a: 1}]", Kind::Seq, Tag::Omap, false},
-      {"!!pairs [{a: 1}, {a: 2}]", Kind::Seq, Tag::Pairs, false},
+      {"yes", Kind::Bool, StandardTag::Bool, true},
+      {"'yes'", Kind::Str, StandardTag::Str, false},
+      {"!!str yes", Kind::Str, StandardTag::Str, false},
+      {"! 12", Kind::Str, StandardTag::Str, false},
+      {"|\n  12\n", Kind::Str, StandardTag::Str, false},
+      {"!!int \"12\"", Kind::Int, StandardTag::Int, false},
+      {"!!float 1", Kind::Float, StandardTag::Float, false},
+      {"2001-12-14", Kind::Timestamp, StandardTag::Timestamp, true},
+      {"!!binary aGk=", Kind::Str, StandardTag::Binary, false},
+      {"!<tag:yaml.org,2002:bool> off", Kind::Bool, StandardTag::Bool, false},
+      {"~", Kind::Null, StandardTag::Null, true},
+      {"!!set {a}", Kind::Map, StandardTag::Set, false},
+      {"!!omap [{a: 1}]", Kind::Seq, StandardTag::Omap, false},
+      {"!!pairs [{a: 1}, {a: 2}]", Kind::Seq, StandardTag::Pairs, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.yaml);

@@ -21,7 +21,7 @@ struct Case {
   std::string_view text;
   Kind kind;
   Value value = {};
-  std::optional<Tag> tag = std::nullopt;  // explicit tag; none: an untagged plain scalar
+  std::optional<StandardTag> tag = std::nullopt;  // explicit tag; none: an untagged plain scalar
 };
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
@@ -97,24 +97,24 @@ const Case kCases[] = {
     // merge and value markers are strings unless a mapping key merges
     {"<<", Kind::Str}, {"=", Kind::Str}, {"<", Kind::Str},
     // explicit tags: the tag decides, by its constructor's rules
-    {"yes", Kind::Str, {}, Tag::Str}, {"12", Kind::Str, {}, Tag::Str},
-    {"12", Kind::Int, I{12}, Tag::Int}, {"0x10", Kind::Int, I{16}, Tag::Int},
-    {"1e3", Kind::Int, Fails{}, Tag::Int}, {"abc", Kind::Int, Fails{}, Tag::Int},
-    {"", Kind::Int, Fails{}, Tag::Int}, {"0o17", Kind::Int, Fails{}, Tag::Int},
-    {"1", Kind::Float, 1.0, Tag::Float}, {"1e3", Kind::Float, 1000.0, Tag::Float},
-    {"-.5", Kind::Float, -0.5, Tag::Float}, {".INF", Kind::Float, kInf, Tag::Float},
-    {"-.Inf", Kind::Float, -kInf, Tag::Float}, {"1:30", Kind::Float, 90.0, Tag::Float},
-    {"012", Kind::Float, 12.0, Tag::Float}, {"0x10", Kind::Float, Fails{}, Tag::Float},
-    {"inf", Kind::Float, Fails{}, Tag::Float}, {"1e", Kind::Float, Fails{}, Tag::Float},
-    {"TRUE", Kind::Bool, true, Tag::Bool}, {"tRUE", Kind::Bool, true, Tag::Bool},
-    {"Off", Kind::Bool, false, Tag::Bool}, {"y", Kind::Bool, Fails{}, Tag::Bool},
-    {"", Kind::Null, {}, Tag::Null}, {"~", Kind::Null, {}, Tag::Null},
-    {"foo", Kind::Null, Fails{}, Tag::Null}, {"2001-1-1", Kind::Timestamp, {}, Tag::Timestamp},
-    {"hello", Kind::Timestamp, Fails{}, Tag::Timestamp},
-    {"2001-02-30", Kind::Timestamp, Fails{}, Tag::Timestamp},
-    {"aGVsbG8=", Kind::Str, {}, Tag::Binary}, {"aGVs\nbG8=", Kind::Str, {}, Tag::Binary},
-    {"aGVsbG8", Kind::Str, Fails{}, Tag::Binary}, {"a=b=", Kind::Str, Fails{}, Tag::Binary},
-    {"=", Kind::Str, {}, Tag::Value}, {"x", Kind::Str, Fails{}, Tag::Seq},
+    {"yes", Kind::Str, {}, StandardTag::Str}, {"12", Kind::Str, {}, StandardTag::Str},
+    {"12", Kind::Int, I{12}, StandardTag::Int}, {"0x10", Kind::Int, I{16}, StandardTag::Int},
+    {"1e3", Kind::Int, Fails{}, StandardTag::Int}, {"abc", Kind::Int, Fails{}, StandardTag::Int},
+    {"", Kind::Int, Fails{}, StandardTag::Int}, {"0o17", Kind::Int, Fails{}, StandardTag::Int},
+    {"1", Kind::Float, 1.0, StandardTag::Float}, {"1e3", Kind::Float, 1000.0, StandardTag::Float},
+    {"-.5", Kind::Float, -0.5, StandardTag::Float}, {".INF", Kind::Float, kInf, StandardTag::Float},
+    {"-.Inf", Kind::Float, -kInf, StandardTag::Float}, {"1:30", Kind::Float, 90.0, StandardTag::Float},
+    {"012", Kind::Float, 12.0, StandardTag::Float}, {"0x10", Kind::Float, Fails{}, StandardTag::Float},
+    {"inf", Kind::Float, Fails{}, StandardTag::Float}, {"1e", Kind::Float, Fails{}, StandardTag::Float},
+    {"TRUE", Kind::Bool, true, StandardTag::Bool}, {"tRUE", Kind::Bool, true, StandardTag::Bool},
+    {"Off", Kind::Bool, false, StandardTag::Bool}, {"y", Kind::Bool, Fails{}, StandardTag::Bool},
+    {"", Kind::Null, {}, StandardTag::Null}, {"~", Kind::Null, {}, StandardTag::Null},
+    {"foo", Kind::Null, Fails{}, StandardTag::Null}, {"2001-1-1", Kind::Timestamp, {}, StandardTag::Timestamp},
+    {"hello", Kind::Timestamp, Fails{}, StandardTag::Timestamp},
+    {"2001-02-30", Kind::Timestamp, Fails{}, StandardTag::Timestamp},
+    {"aGVsbG8=", Kind::Str, {}, StandardTag::Binary}, {"aGVs\nbG8=", Kind::Str, {}, StandardTag::Binary},
+    {"aGVsbG8", Kind::Str, Fails{}, StandardTag::Binary}, {"a=b=", Kind::Str, Fails{}, StandardTag::Binary},
+    {"=", Kind::Str, {}, StandardTag::Value}, {"x", Kind::Str, Fails{}, StandardTag::Seq},
 };
 // clang-format on
 
@@ -147,18 +147,18 @@ TEST(Resolver, Table) {
 }
 
 TEST(Resolver, TagsBesidesTheKindsOwn) {
-  EXPECT_EQ(resolve_plain("<<").tag, Tag::Merge);
-  EXPECT_EQ(resolve_plain("=").tag, Tag::Str);
-  EXPECT_EQ(resolve_tagged(Tag::Binary, "aGk=").tag, Tag::Binary);
-  EXPECT_EQ(resolve_tagged(Tag::Merge, "<<").tag, Tag::Merge);
+  EXPECT_EQ(resolve_plain("<<").tag, StandardTag::Merge);
+  EXPECT_EQ(resolve_plain("=").tag, StandardTag::Str);
+  EXPECT_EQ(resolve_tagged(StandardTag::Binary, "aGk=").tag, StandardTag::Binary);
+  EXPECT_EQ(resolve_tagged(StandardTag::Merge, "<<").tag, StandardTag::Merge);
   EXPECT_EQ(resolve_plain("-0.0").real, 0.0);
   EXPECT_TRUE(std::signbit(resolve_plain("-0.0").real));
 }
 
 TEST(Resolver, TagUris) {
-  EXPECT_EQ(tag_from_uri("tag:yaml.org,2002:int"), Tag::Int);
-  EXPECT_EQ(tag_from_uri("tag:yaml.org,2002:omap"), Tag::Omap);
-  EXPECT_EQ(tag_from_uri("tag:yaml.org,2002:value"), Tag::Value);
+  EXPECT_EQ(tag_from_uri("tag:yaml.org,2002:int"), StandardTag::Int);
+  EXPECT_EQ(tag_from_uri("tag:yaml.org,2002:omap"), StandardTag::Omap);
+  EXPECT_EQ(tag_from_uri("tag:yaml.org,2002:value"), StandardTag::Value);
   EXPECT_EQ(tag_from_uri("tag:yaml.org,2002:python/object:x"), std::nullopt);
   EXPECT_EQ(tag_from_uri("tag:yaml.org,2002:"), std::nullopt);
   EXPECT_EQ(tag_from_uri("!int"), std::nullopt);

@@ -31,7 +31,7 @@ enum class Kind : std::uint8_t { Null, Bool, Int, Float, Str, Timestamp, Seq, Ma
 std::string_view kind_name(Kind kind);  // "null", "boolean", "integer", ... for messages
 
 // The standard YAML 1.1 tags; nothing else is ever accepted by the reader.
-enum class Tag : std::uint8_t {
+enum class StandardTag : std::uint8_t {
   Null,
   Bool,
   Int,
@@ -48,7 +48,7 @@ enum class Tag : std::uint8_t {
   Value,
 };
 
-std::string_view tag_uri(Tag tag);  // "tag:yaml.org,2002:str", ...
+std::string_view tag_uri(StandardTag tag);  // "tag:yaml.org,2002:str", ...
 
 class Node;
 
@@ -60,7 +60,7 @@ struct Entry {
 class Node {
  public:
   Kind kind() const { return kind_; }
-  Tag tag() const { return tag_; }
+  StandardTag tag() const { return tag_; }
   Mark mark() const { return mark_; }
 
   bool is_null() const { return kind_ == Kind::Null; }
@@ -113,7 +113,7 @@ class Node {
   std::uint32_t size_ = 0;      // children held
   std::uint32_t capacity_ = 0;  // children the arena block holds
   Kind kind_ = Kind::Null;
-  Tag tag_ = Tag::Null;
+  StandardTag tag_ = StandardTag::Null;
   bool plain_ = false;
   bool int_fits_ = true;
   bool transient_ = false;
@@ -154,12 +154,13 @@ class Document {
   Node* make_map(Mark mark = {});
   // A scalar with all its attributes given; `int_value` is used for Kind::Int, `float_value` for
   // Kind::Float, `bool_value` for Kind::Bool.
-  Node* make_scalar(Kind kind, Tag tag, std::string_view text, bool plain, Mark mark);
-  Node* make_big_int(std::string_view text, Tag tag, bool plain, Mark mark);  // beyond 64 bits
+  Node* make_scalar(Kind kind, StandardTag tag, std::string_view text, bool plain, Mark mark);
+  Node* make_big_int(std::string_view text, StandardTag tag, bool plain,
+                     Mark mark);  // beyond 64 bits
   void set_int(Node* node, std::int64_t value);
   void set_float(Node* node, double value);
   void set_bool(Node* node, bool value);
-  void set_tag(Node* node, Tag tag);
+  void set_tag(Node* node, StandardTag tag);
 
   void append(Node* seq, const Node* item);
   // Appends an entry as written; no duplicate handling (the reader does that itself).
@@ -198,9 +199,9 @@ class Document {
   // (and the text capacity of its nodes) instead of asking the system again.
   struct Pool {
     std::vector<std::unique_ptr<Node[]>> blocks;
-    std::vector<std::size_t> sizes;  // nodes per block
-    std::size_t block = 0;           // block in use (blocks.size() when none yet)
-    std::size_t used = 0;            // nodes used in it
+    std::vector<std::size_t> sizes;                   // nodes per block
+    std::size_t block = 0;                            // block in use (blocks.size() when none yet)
+    std::size_t used = 0;                             // nodes used in it
     std::vector<std::unique_ptr<std::byte[]>> arena;  // child arrays, kBlock bytes each
     std::size_t arena_block = 0;
     std::size_t arena_used = 0;
@@ -214,7 +215,7 @@ class Document {
     void* allocate(std::size_t bytes);
   };
 
-  Node* add(Kind kind, Tag tag, Mark mark);
+  Node* add(Kind kind, StandardTag tag, Mark mark);
   void* allocate(std::size_t bytes) { return current().allocate(bytes); }
   void grow(Node* node, std::size_t capacity);
   Pool& current() { return transient_depth_ > 0 && !keeping_ ? transient_ : lasting_; }

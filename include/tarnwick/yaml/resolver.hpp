@@ -15,9 +15,10 @@ namespace tarnwick::yaml {
 
 struct ResolvedScalar {
   Kind kind = Kind::Str;
-  // The resolved tag. Besides the one matching `kind`, plain `<<` gives Tag::Merge (a merge key
-  // when it is a mapping key) and an explicit !!binary gives Tag::Binary (kind Str, base64 text).
-  Tag tag = Tag::Str;
+  // The resolved tag. Besides the one matching `kind`, plain `<<` gives StandardTag::Merge (a merge
+  // key when it is a mapping key) and an explicit !!binary gives StandardTag::Binary (kind Str,
+  // base64 text).
+  StandardTag tag = StandardTag::Str;
   bool big = false;  // Kind::Int beyond 64 bits: `integer` is unset and the text is the value
   bool boolean = false;
   std::int64_t integer = 0;
@@ -36,12 +37,12 @@ ResolvedScalar resolve_plain(std::string_view text);
 // the tag's own value constructor, which accepts a little more than the implicit patterns:
 // `!!float 1`, `!!float 1e3`, `!!bool TRUE` in any case, `!!timestamp 2001-1-1`. Collection tags
 // (!!seq, !!map, !!omap, !!pairs, !!set) give an error.
-ResolvedScalar resolve_tagged(Tag tag, std::string_view text);
+ResolvedScalar resolve_tagged(StandardTag tag, std::string_view text);
 
 // The standard tag named by a full tag URI ("tag:yaml.org,2002:int"), or nullopt.
-std::optional<Tag> tag_from_uri(std::string_view uri);
+std::optional<StandardTag> tag_from_uri(std::string_view uri);
 
 // The short form of a standard tag for messages: "!!int".
-std::string_view tag_short(Tag tag);
+std::string_view tag_short(StandardTag tag);
 
 }  // namespace tarnwick::yaml

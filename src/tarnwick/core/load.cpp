@@ -102,7 +102,7 @@ yaml::Node* make_node(yaml::Document& doc, const J& v) {
       if (u <= static_cast<std::uint64_t>(INT64_MAX)) {
         return doc.make_int(static_cast<std::int64_t>(u));
       }
-      return doc.make_big_int(std::to_string(u), yaml::Tag::Int, false, {});
+      return doc.make_big_int(std::to_string(u), yaml::StandardTag::Int, false, {});
     }
     case J::value_t::number_float:
       return doc.make_float(v.get<double>());
@@ -115,8 +115,7 @@ yaml::Node* make_node(yaml::Document& doc, const J& v) {
 
 }  // namespace
 
-yaml::Document document_from_json(const nlohmann::ordered_json& value,
-                                  const yaml::Limits& limits) {
+yaml::Document document_from_json(const nlohmann::ordered_json& value, const yaml::Limits& limits) {
   yaml::Document doc;
   // Explicit stack: a deeply nested value must not exhaust the C++ stack.
   struct Frame {

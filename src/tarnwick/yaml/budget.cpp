@@ -25,8 +25,8 @@ void ExpansionBudget::charge_text(std::size_t bytes, Mark mark) {
   if (aliased_text_ > limit) {
     throw YamlError("document expands through aliases to more than " + std::to_string(limit) +
                         " bytes of text (limit: max(" + std::to_string(text_floor_) + ", " +
-                        std::to_string(factor_) + " x the " +
-                        std::to_string(input_bytes_) + " bytes of the document))",
+                        std::to_string(factor_) + " x the " + std::to_string(input_bytes_) +
+                        " bytes of the document))",
                     doc_.name(), mark);
   }
 }

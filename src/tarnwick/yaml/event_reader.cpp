@@ -57,7 +57,7 @@ Reader::Reader(std::string_view input, std::string name, ItemStream* stream, con
       release_(doc_),
       duplicates_(limits.max_duplicate_record_bytes) {
   doc_.set_name(std::move(name));
-  if (stream_ != nullptr) taken_ = doc_.make_null();
+  if (stream_ != nullptr) taken_placeholder_ = doc_.make_null();
 }
 
 Document Reader::run() {
@@ -216,7 +216,7 @@ inline void Reader::on_scalar(const yaml_event_t& e) {
       r = resolve_plain(text);
       plain = true;
       // `<<` merges only as a key; elsewhere it is just text.
-      if (r.tag == Tag::Merge && !key) r.tag = Tag::Str;
+      if (r.tag == StandardTag::Merge && !key) r.tag = StandardTag::Str;
       if (!r.ok()) {
         fail("cannot read " + quoted(text) + " as " + std::string(article_kind(r.kind)) + ": " +
                  std::string(r.error),
@@ -235,18 +235,18 @@ inline void Reader::on_scalar(const yaml_event_t& e) {
 
 ResolvedScalar Reader::resolve_tagged_scalar(std::string_view tag, std::string_view text, bool key,
                                              Mark mark) const {
-  std::optional<Tag> t = tag_from_uri(tag);
+  std::optional<StandardTag> t = tag_from_uri(tag);
   if (!t) {
     fail("tag " + written_tag(tag) + " is not allowed: only standard YAML tags are accepted", mark);
   }
   switch (*t) {
-    case Tag::Seq:
-    case Tag::Map:
-    case Tag::Omap:
-    case Tag::Pairs:
-    case Tag::Set:
+    case StandardTag::Seq:
+    case StandardTag::Map:
+    case StandardTag::Omap:
+    case StandardTag::Pairs:
+    case StandardTag::Set:
       fail("tag " + std::string(tag_short(*t)) + " cannot be used on a scalar", mark);
-    case Tag::Merge:
+    case StandardTag::Merge:
       if (!key) fail("tag !!merge can only be used on a mapping key", mark);
       break;
     default:
@@ -277,16 +277,17 @@ inline void Reader::on_alias(const yaml_event_t& e) {
   add_child(a.node, a.expanded, mark, true);
 }
 
-Tag Reader::collection_tag(const yaml_char_t* tag, bool is_map, Mark mark) const {
-  Tag def = is_map ? Tag::Map : Tag::Seq;
+StandardTag Reader::collection_tag(const yaml_char_t* tag, bool is_map, Mark mark) const {
+  StandardTag def = is_map ? StandardTag::Map : StandardTag::Seq;
   std::string_view uri = chars(tag);
   if (tag == nullptr || uri == "!") return def;
-  std::optional<Tag> t = tag_from_uri(uri);
+  std::optional<StandardTag> t = tag_from_uri(uri);
   if (!t) {
     fail("tag " + written_tag(uri) + " is not allowed: only standard YAML tags are accepted", mark);
   }
-  bool fits = is_map ? (*t == Tag::Map || *t == Tag::Set)
-                     : (*t == Tag::Seq || *t == Tag::Omap || *t == Tag::Pairs);
+  bool fits = is_map
+                  ? (*t == StandardTag::Map || *t == StandardTag::Set)
+                  : (*t == StandardTag::Seq || *t == StandardTag::Omap || *t == StandardTag::Pairs);
   if (!fits) {
     fail("tag " + std::string(tag_short(*t)) + " cannot be used on " +
              (is_map ? "a mapping" : "a sequence"),
@@ -298,9 +299,9 @@ Tag Reader::collection_tag(const yaml_char_t* tag, bool is_map, Mark mark) const
 void Reader::on_start(const yaml_event_t& e, bool is_map) {
   Mark mark = mark_of(e.start_mark);
   if (frames_.size() >= max_depth_) {
-    fail("collections are nested deeper than the limit of " + std::to_string(max_depth_) +
-             " levels",
-         mark);
+    fail(
+        "collections are nested deeper than the limit of " + std::to_string(max_depth_) + " levels",
+        mark);
   }
   if (expecting_key()) {
     fail(std::string("found unhashable key: ") + (is_map ? "a mapping" : "a sequence") +
@@ -309,7 +310,7 @@ void Reader::on_start(const yaml_event_t& e, bool is_map) {
   }
   const yaml_char_t* tag = is_map ? e.data.mapping_start.tag : e.data.sequence_start.tag;
   const yaml_char_t* anchor = is_map ? e.data.mapping_start.anchor : e.data.sequence_start.anchor;
-  Tag t = collection_tag(tag, is_map, mark);
+  StandardTag t = collection_tag(tag, is_map, mark);
   bool merge_value = in_merge_value();
   if (merge_value && !frames_.back().node->is_map() && !is_map) {
     fail("expected a mapping for merging, but found a sequence", mark);
@@ -317,7 +318,7 @@ void Reader::on_start(const yaml_event_t& e, bool is_map) {
   // An item of a taken sequence is read into that sequence's region.
   if (!frames_.empty() && frames_.back().taken) release_.begin_item(frames_.size() - 1);
   Node* n = is_map ? doc_.make_map(mark) : doc_.make_seq(mark);
-  if (t != (is_map ? Tag::Map : Tag::Seq)) doc_.set_tag(n, t);
+  if (t != (is_map ? StandardTag::Map : StandardTag::Seq)) doc_.set_tag(n, t);
   budget_.charge(1, mark);
   Frame f{};
   f.node = n;
@@ -375,7 +376,7 @@ void Reader::add_child(const Node* n, std::size_t expanded, Mark mark, bool alia
     }
     f.key = n;
     f.key_mark = mark;
-    f.key_is_merge = n->tag() == Tag::Merge;
+    f.key_is_merge = n->tag() == StandardTag::Merge;
     if (!f.key_is_merge) {
       if (alias) budget_.charge(expanded, mark);
       f.expanded = sat_add(f.expanded, expanded);
@@ -441,7 +442,7 @@ void Reader::add_merge(Frame& f, const Node* n, std::size_t expanded, Mark mark,
 
 void Reader::finish_seq(const Frame& f) {
   std::span<const Node* const> items(items_.data() + f.begin, items_.size() - f.begin);
-  if (f.node->tag() == Tag::Omap || f.node->tag() == Tag::Pairs) {
+  if (f.node->tag() == StandardTag::Omap || f.node->tag() == StandardTag::Pairs) {
     for (const Node* item : items) {
       if (!item->is_map() || item->size() != 1) {
         fail("expected a mapping of one key in " + std::string(tag_short(f.node->tag())) +
@@ -475,7 +476,7 @@ void Reader::finish_map(const Frame& f) {
 // Where the stream follows a new collection, asked only below followed places, never under a
 // merge key nor for a key that is not a string; and whether it takes a sequence's items: only a
 // plain !!seq that no alias can reach (neither it nor a collection around it anchored).
-void Reader::follow(Frame& f, bool is_map, Tag tag, bool merge_value) {
+void Reader::follow(Frame& f, bool is_map, StandardTag tag, bool merge_value) {
   if (frames_.empty()) {
     f.place = stream_->root_place();
   } else {
@@ -488,7 +489,7 @@ void Reader::follow(Frame& f, bool is_map, Tag tag, bool merge_value) {
   }
   if (f.place == nullptr || is_map || merge_value) return;
   f.item_place = stream_->item_place(f.place);
-  f.taken = tag == Tag::Seq && anchored_open_ == 0 && stream_->takes_items(f.place);
+  f.taken = tag == StandardTag::Seq && anchored_open_ == 0 && stream_->takes_items(f.place);
 }
 
 // Hands a complete item of the taken sequence `f` (the top frame) to the stream and leaves a null
@@ -501,7 +502,7 @@ void Reader::take_item(Frame& f, const Node* item) {
   ItemLease lease = release_.lease(depth);
   const std::size_t region_nodes = release_.region_nodes(depth);
   stream_->take(TakenItem{*f.node, f.place, index, path_, *item, region_nodes}, std::move(lease));
-  items_.back() = taken_;
+  items_.back() = taken_placeholder_;
   release_.settle();
 }
 

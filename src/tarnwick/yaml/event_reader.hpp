@@ -87,7 +87,7 @@ class Reader {
   void on_alias(const yaml_event_t& e);
   void on_start(const yaml_event_t& e, bool is_map);
   void on_end();
-  Tag collection_tag(const yaml_char_t* tag, bool is_map, Mark mark) const;
+  StandardTag collection_tag(const yaml_char_t* tag, bool is_map, Mark mark) const;
   Node* make_scalar(const ResolvedScalar& r, std::string_view text, bool plain, Mark mark);
   Anchor* define_anchor(const yaml_char_t* name, const Node* node, Mark mark, bool complete);
   void add_child(const Node* n, std::size_t expanded, Mark mark, bool alias);
@@ -97,7 +97,7 @@ class Reader {
   void finish_map(const Frame& f);
 
   // The item stream's side: places, taken items, the end of a taken sequence.
-  void follow(Frame& f, bool is_map, Tag tag, bool merge_value);
+  void follow(Frame& f, bool is_map, StandardTag tag, bool merge_value);
   void take_item(Frame& f, const Node* item);
   void end_of_items(const Frame& f);
   std::span<const PathStep> path_steps(std::size_t frames);
@@ -111,8 +111,8 @@ class Reader {
   ItemRelease release_;
   MapBuilder map_builder_;
   DuplicateLog duplicates_;
-  const Node* taken_ = nullptr;    // what a taken item leaves in the tree
-  std::size_t anchored_open_ = 0;  // open collections that carry an anchor
+  const Node* taken_placeholder_ = nullptr;  // what a taken item leaves in the tree
+  std::size_t anchored_open_ = 0;            // open collections that carry an anchor
   std::vector<PathStep> path_;
   const Node* root_ = nullptr;
   std::vector<Frame> frames_;

@@ -11,8 +11,8 @@
 namespace tarnwick::yaml::detail {
 namespace {
 
-bool is_str_like(Tag t) {
-  return t != Tag::Binary;
+bool is_str_like(StandardTag t) {
+  return t != StandardTag::Binary;
 }
 
 // Big integers compare by their digits: sign '+' and '_' separators do not change the value.

@@ -30,35 +30,35 @@ std::string_view kind_name(Kind kind) {
   return "unknown";
 }
 
-std::string_view tag_uri(Tag tag) {
+std::string_view tag_uri(StandardTag tag) {
   switch (tag) {
-    case Tag::Null:
+    case StandardTag::Null:
       return "tag:yaml.org,2002:null";
-    case Tag::Bool:
+    case StandardTag::Bool:
       return "tag:yaml.org,2002:bool";
-    case Tag::Int:
+    case StandardTag::Int:
       return "tag:yaml.org,2002:int";
-    case Tag::Float:
+    case StandardTag::Float:
       return "tag:yaml.org,2002:float";
-    case Tag::Str:
+    case StandardTag::Str:
       return "tag:yaml.org,2002:str";
-    case Tag::Timestamp:
+    case StandardTag::Timestamp:
       return "tag:yaml.org,2002:timestamp";
-    case Tag::Binary:
+    case StandardTag::Binary:
       return "tag:yaml.org,2002:binary";
-    case Tag::Seq:
+    case StandardTag::Seq:
       return "tag:yaml.org,2002:seq";
-    case Tag::Map:
+    case StandardTag::Map:
       return "tag:yaml.org,2002:map";
-    case Tag::Omap:
+    case StandardTag::Omap:
       return "tag:yaml.org,2002:omap";
-    case Tag::Pairs:
+    case StandardTag::Pairs:
       return "tag:yaml.org,2002:pairs";
-    case Tag::Set:
+    case StandardTag::Set:
       return "tag:yaml.org,2002:set";
-    case Tag::Merge:
+    case StandardTag::Merge:
       return "tag:yaml.org,2002:merge";
-    case Tag::Value:
+    case StandardTag::Value:
       return "tag:yaml.org,2002:value";
   }
   return "";
@@ -140,7 +140,7 @@ void* Document::Pool::allocate(std::size_t bytes) {
   return p;
 }
 
-[[gnu::always_inline]] inline Node* Document::add(Kind kind, Tag tag, Mark mark) {
+[[gnu::always_inline]] inline Node* Document::add(Kind kind, StandardTag tag, Mark mark) {
   Pool& pool = current();
   Node& n = *pool.next_node();
   ++node_count_;
@@ -236,27 +236,27 @@ const Node* Document::keep(const Node* node, std::unordered_map<const Node*, con
 }
 
 Node* Document::make_null(Mark mark) {
-  Node* n = add(Kind::Null, Tag::Null, mark);
+  Node* n = add(Kind::Null, StandardTag::Null, mark);
   n->text_ = "null";
   return n;
 }
 
 Node* Document::make_bool(bool value, Mark mark) {
-  Node* n = add(Kind::Bool, Tag::Bool, mark);
+  Node* n = add(Kind::Bool, StandardTag::Bool, mark);
   n->value_.b = value;
   n->text_ = value ? "true" : "false";
   return n;
 }
 
 Node* Document::make_int(std::int64_t value, Mark mark) {
-  Node* n = add(Kind::Int, Tag::Int, mark);
+  Node* n = add(Kind::Int, StandardTag::Int, mark);
   n->value_.i = value;
   n->text_ = std::to_string(value);
   return n;
 }
 
 Node* Document::make_float(double value, Mark mark) {
-  Node* n = add(Kind::Float, Tag::Float, mark);
+  Node* n = add(Kind::Float, StandardTag::Float, mark);
   n->value_.f = value;
   if (std::isnan(value)) {
     n->text_ = "nan";
@@ -273,26 +273,27 @@ Node* Document::make_float(double value, Mark mark) {
 }
 
 Node* Document::make_str(std::string text, Mark mark) {
-  Node* n = add(Kind::Str, Tag::Str, mark);
+  Node* n = add(Kind::Str, StandardTag::Str, mark);
   n->text_ = std::move(text);
   return n;
 }
 
 Node* Document::make_seq(Mark mark) {
-  return add(Kind::Seq, Tag::Seq, mark);
+  return add(Kind::Seq, StandardTag::Seq, mark);
 }
 Node* Document::make_map(Mark mark) {
-  return add(Kind::Map, Tag::Map, mark);
+  return add(Kind::Map, StandardTag::Map, mark);
 }
 
-Node* Document::make_scalar(Kind kind, Tag tag, std::string_view text, bool plain, Mark mark) {
+Node* Document::make_scalar(Kind kind, StandardTag tag, std::string_view text, bool plain,
+                            Mark mark) {
   Node* n = add(kind, tag, mark);
   n->text_.assign(text);  // into a reused node's capacity when it has enough
   n->plain_ = plain;
   return n;
 }
 
-Node* Document::make_big_int(std::string_view text, Tag tag, bool plain, Mark mark) {
+Node* Document::make_big_int(std::string_view text, StandardTag tag, bool plain, Mark mark) {
   Node* n = make_scalar(Kind::Int, tag, text, plain, mark);
   n->int_fits_ = false;
   return n;
@@ -308,7 +309,7 @@ void Document::set_float(Node* node, double value) {
 void Document::set_bool(Node* node, bool value) {
   node->value_.b = value;
 }
-void Document::set_tag(Node* node, Tag tag) {
+void Document::set_tag(Node* node, StandardTag tag) {
   node->tag_ = tag;
 }
 

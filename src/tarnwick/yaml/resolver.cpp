@@ -89,14 +89,14 @@ bool valid_base64(std::string_view s) {
   return pad <= 2 && (data + pad) % 4 == 0;
 }
 
-ResolvedScalar of_kind(Kind kind, Tag tag) {
+ResolvedScalar of_kind(Kind kind, StandardTag tag) {
   ResolvedScalar r;
   r.kind = kind;
   r.tag = tag;
   return r;
 }
 
-ResolvedScalar failed(Kind kind, Tag tag, std::string_view why) {
+ResolvedScalar failed(Kind kind, StandardTag tag, std::string_view why) {
   ResolvedScalar r = of_kind(kind, tag);
   r.error = why;
   return r;
@@ -105,7 +105,7 @@ ResolvedScalar failed(Kind kind, Tag tag, std::string_view why) {
 }  // namespace
 
 ResolvedScalar resolve_plain(std::string_view text) {
-  if (text.empty()) return of_kind(Kind::Null, Tag::Null);
+  if (text.empty()) return of_kind(Kind::Null, StandardTag::Null);
   // Each pattern only applies to texts starting with one of its first characters.
   switch (text[0]) {
     case 'y':
@@ -119,17 +119,18 @@ ResolvedScalar resolve_plain(std::string_view text) {
     case 'o':
     case 'O': {
       if (auto b = match_bool(text)) {
-        ResolvedScalar r = of_kind(Kind::Bool, Tag::Bool);
+        ResolvedScalar r = of_kind(Kind::Bool, StandardTag::Bool);
         r.boolean = *b;
         return r;
       }
-      if (match_null(text)) return of_kind(Kind::Null, Tag::Null);
-      return of_kind(Kind::Str, Tag::Str);
+      if (match_null(text)) return of_kind(Kind::Null, StandardTag::Null);
+      return of_kind(Kind::Str, StandardTag::Str);
     }
     case '~':
-      return match_null(text) ? of_kind(Kind::Null, Tag::Null) : of_kind(Kind::Str, Tag::Str);
+      return match_null(text) ? of_kind(Kind::Null, StandardTag::Null)
+                              : of_kind(Kind::Str, StandardTag::Str);
     case '<':
-      return of_kind(Kind::Str, text == "<<" ? Tag::Merge : Tag::Str);
+      return of_kind(Kind::Str, text == "<<" ? StandardTag::Merge : StandardTag::Str);
     case '-':
     case '+':
     case '.':
@@ -145,100 +146,105 @@ ResolvedScalar resolve_plain(std::string_view text) {
     case '9': {
       if (match_float(text)) return construct_float(text);
       if (IntForm form = match_int(text); form != IntForm::None) return construct_int(text, form);
-      ResolvedScalar r = of_kind(Kind::Timestamp, Tag::Timestamp);
+      ResolvedScalar r = of_kind(Kind::Timestamp, StandardTag::Timestamp);
       if (is_digit(text[0]) && match_timestamp(text, true, r)) return r;
-      return of_kind(Kind::Str, Tag::Str);
+      return of_kind(Kind::Str, StandardTag::Str);
     }
     default:
-      return of_kind(Kind::Str, Tag::Str);
+      return of_kind(Kind::Str, StandardTag::Str);
   }
 }
 
-ResolvedScalar resolve_tagged(Tag tag, std::string_view text) {
+ResolvedScalar resolve_tagged(StandardTag tag, std::string_view text) {
   switch (tag) {
-    case Tag::Str:
-    case Tag::Value:
-      return of_kind(Kind::Str, Tag::Str);
-    case Tag::Merge:
-      return of_kind(Kind::Str, Tag::Merge);
-    case Tag::Binary:
-      if (!valid_base64(text)) return failed(Kind::Str, Tag::Binary, "it is not valid base64");
-      return of_kind(Kind::Str, Tag::Binary);
-    case Tag::Null:
-      if (!match_null(text)) return failed(Kind::Null, Tag::Null, "expected ~, null or nothing");
-      return of_kind(Kind::Null, Tag::Null);
-    case Tag::Bool: {
+    case StandardTag::Str:
+    case StandardTag::Value:
+      return of_kind(Kind::Str, StandardTag::Str);
+    case StandardTag::Merge:
+      return of_kind(Kind::Str, StandardTag::Merge);
+    case StandardTag::Binary:
+      if (!valid_base64(text))
+        return failed(Kind::Str, StandardTag::Binary, "it is not valid base64");
+      return of_kind(Kind::Str, StandardTag::Binary);
+    case StandardTag::Null:
+      if (!match_null(text))
+        return failed(Kind::Null, StandardTag::Null, "expected ~, null or nothing");
+      return of_kind(Kind::Null, StandardTag::Null);
+    case StandardTag::Bool: {
       auto b = match_bool_any_case(text);
-      if (!b) return failed(Kind::Bool, Tag::Bool, "expected yes/no, true/false or on/off");
-      ResolvedScalar r = of_kind(Kind::Bool, Tag::Bool);
+      if (!b) return failed(Kind::Bool, StandardTag::Bool, "expected yes/no, true/false or on/off");
+      ResolvedScalar r = of_kind(Kind::Bool, StandardTag::Bool);
       r.boolean = *b;
       return r;
     }
-    case Tag::Int: {
+    case StandardTag::Int: {
       IntForm form = match_int(text);
-      if (form == IntForm::None) return failed(Kind::Int, Tag::Int, "it is not an integer");
+      if (form == IntForm::None) return failed(Kind::Int, StandardTag::Int, "it is not an integer");
       return construct_int(text, form);
     }
-    case Tag::Float:
-      if (!match_float_tagged(text)) return failed(Kind::Float, Tag::Float, "it is not a number");
+    case StandardTag::Float:
+      if (!match_float_tagged(text))
+        return failed(Kind::Float, StandardTag::Float, "it is not a number");
       return construct_float(text);
-    case Tag::Timestamp: {
-      ResolvedScalar r = of_kind(Kind::Timestamp, Tag::Timestamp);
+    case StandardTag::Timestamp: {
+      ResolvedScalar r = of_kind(Kind::Timestamp, StandardTag::Timestamp);
       if (!match_timestamp(text, false, r)) r.error = "expected YYYY-MM-DD with an optional time";
       return r;
     }
-    case Tag::Seq:
-    case Tag::Map:
-    case Tag::Omap:
-    case Tag::Pairs:
-    case Tag::Set:
+    case StandardTag::Seq:
+    case StandardTag::Map:
+    case StandardTag::Omap:
+    case StandardTag::Pairs:
+    case StandardTag::Set:
       break;
   }
   return failed(Kind::Str, tag, "the tag is for collections, not scalars");
 }
 
-std::optional<Tag> tag_from_uri(std::string_view uri) {
+std::optional<StandardTag> tag_from_uri(std::string_view uri) {
   static constexpr std::string_view kPrefix = "tag:yaml.org,2002:";
   if (uri.substr(0, kPrefix.size()) != kPrefix) return std::nullopt;
   std::string_view name = uri.substr(kPrefix.size());
-  static constexpr std::array<Tag, 14> kAll{
-      Tag::Null, Tag::Bool, Tag::Int,  Tag::Float, Tag::Str, Tag::Timestamp, Tag::Binary,
-      Tag::Seq,  Tag::Map,  Tag::Omap, Tag::Pairs, Tag::Set, Tag::Merge,     Tag::Value};
-  for (Tag t : kAll) {
+  static constexpr std::array<StandardTag, 14> kAll{
+      StandardTag::Null,  StandardTag::Bool,      StandardTag::Int,    StandardTag::Float,
+      StandardTag::Str,   StandardTag::Timestamp, StandardTag::Binary, StandardTag::Seq,
+      StandardTag::Map,   StandardTag::Omap,      StandardTag::Pairs,  StandardTag::Set,
+      StandardTag::Merge, StandardTag::Value};
+  for (StandardTag t : kAll) {
     if (tag_uri(t).substr(kPrefix.size()) == name) return t;
   }
   return std::nullopt;
 }
 
-std::string_view tag_short(Tag tag) {
+std::string_view tag_short(StandardTag tag) {
   switch (tag) {
-    case Tag::Null:
+    case StandardTag::Null:
       return "!!null";
-    case Tag::Bool:
+    case StandardTag::Bool:
       return "!!bool";
-    case Tag::Int:
+    case StandardTag::Int:
       return "!!int";
-    case Tag::Float:
+    case StandardTag::Float:
       return "!!float";
-    case Tag::Str:
+    case StandardTag::Str:
       return "!!str";
-    case Tag::Timestamp:
+    case StandardTag::Timestamp:
       return "!!timestamp";
-    case Tag::Binary:
+    case StandardTag::Binary:
       return "!!binary";
-    case Tag::Seq:
+    case StandardTag::Seq:
       return "!!seq";
-    case Tag::Map:
+    case StandardTag::Map:
       return "!!map";
-    case Tag::Omap:
+    case StandardTag::Omap:
       return "!!omap";
-    case Tag::Pairs:
+    case StandardTag::Pairs:
       return "!!pairs";
-    case Tag::Set:
+    case StandardTag::Set:
       return "!!set";
-    case Tag::Merge:
+    case StandardTag::Merge:
       return "!!merge";
-    case Tag::Value:
+    case StandardTag::Value:
       return "!!value";
   }
   return "!!?";

@@ -148,7 +148,7 @@ IntForm match_int(std::string_view s) {
 ResolvedScalar construct_int(std::string_view s, IntForm form) {
   ResolvedScalar r;
   r.kind = Kind::Int;
-  r.tag = Tag::Int;
+  r.tag = StandardTag::Int;
   bool negative = s[0] == '-';
   std::string_view body = is_sign(s[0]) ? s.substr(1) : s;
   std::uint64_t mag = 0;
@@ -244,7 +244,7 @@ bool match_float_tagged(std::string_view s) {
 ResolvedScalar construct_float(std::string_view s) {
   ResolvedScalar r;
   r.kind = Kind::Float;
-  r.tag = Tag::Float;
+  r.tag = StandardTag::Float;
   std::string clean;
   clean.reserve(s.size());
   for (char c : s) {
