@@ -96,7 +96,7 @@ TEST(JsonSchema, EveryRecordIsAClosedObject) {
 
 // The properties of R's definition against R's table: same keys in the same order, the
 // required ones listed and without default, every other one with the default-constructed
-// record's value as dumped, every one described.
+// record's value as dumped (unless null: an absent key reads as null), every one described.
 template <class R>
 void expect_follows_table(const J& def) {
   constexpr const auto& table = table_of<R>;
@@ -117,7 +117,10 @@ void expect_follows_table(const J& def) {
     if (row.required) {
       required.push_back(key);
       EXPECT_FALSE(value.contains("default")) << key;
+    } else if (dumped.at(key).is_null()) {
+      EXPECT_FALSE(value.contains("default")) << key;
     } else if (key != "tgw") {
+      ASSERT_TRUE(value.contains("default")) << key << " " << dumped.at(key);
       EXPECT_EQ(value.at("default"), dumped.at(key)) << key;
     }
   });
@@ -175,21 +178,29 @@ TEST(JsonSchema, Defaults) {
   EXPECT_FALSE(doc_schema().at("properties").at("tgw").contains("default"));
 }
 
+// The JSON types each branch of an anyOf takes.
+J branch_types(const J& s) {
+  J types = J::array();
+  for (const J& branch : s.at("anyOf")) types.push_back(branch.at("type"));
+  return types;
+}
+
 TEST(JsonSchema, ScalarShapes) {
   const J& account = property("AccountInfo", "account_id");
-  EXPECT_EQ(account.at("type"), strings({"string", "integer"}));
-  EXPECT_EQ(account.at("pattern"), "^[0-9]+$");
-  EXPECT_EQ(property("VPCConfig", "spoke_gw_name").at("maxLength"), 50);
-  EXPECT_EQ(property("VPCConfig", "spoke_gw_name").at("type"),
+  EXPECT_EQ(branch_types(account), strings({"string", "integer"}));
+  EXPECT_EQ(account.at("anyOf")[1].at("minimum"), 0);
+  EXPECT_EQ(branch_types(property("VPCConfig", "spoke_gw_name")),
             strings({"string", "number", "boolean", "null"}));
   EXPECT_EQ(property("CorvaneConfig", "controller_ip").at("format"), "ipv4");
   EXPECT_EQ(property("VPCConfig", "eips").at("items").at("format"), "ipv4");
-  EXPECT_EQ(property("VPCConfig", "encrypt").at("type"), strings({"boolean", "null"}));
-  EXPECT_EQ(property("ScriptConfig", "add_vpc_cidr").at("type"), "boolean");
+  EXPECT_EQ(branch_types(property("VPCConfig", "encrypt")),
+            strings({"boolean", "integer", "string", "null"}));
+  EXPECT_EQ(branch_types(property("ScriptConfig", "add_vpc_cidr")),
+            strings({"boolean", "integer", "string"}));
   // tf_cloud.tags is stored as text, but written as a list.
   const J& tags = property("TfCloudConfig", "tags");
-  EXPECT_EQ(tags.at("type"), strings({"array", "null"}));
-  EXPECT_TRUE(tags.at("items").at("type").is_array());
+  EXPECT_EQ(tags.at("type"), strings({"array", "null"})) << tags;
+  EXPECT_EQ(branch_types(tags.at("items")), strings({"string", "number", "boolean"}));
   // Tags: a list of mappings from text to text.
   EXPECT_EQ(property("VPCConfig", "spoke_gw_tags").at("items").at("type"), "object");
 }
@@ -202,6 +213,25 @@ TEST(JsonSchema, OptionalRecordsAndOptionalEnumsTakeNull) {
   EXPECT_EQ(s.at("enum").back(), nullptr);  // an enum lists every allowed value
   // Nesting optional in optional adds null once.
   EXPECT_EQ(t::nullable(s), s);
+}
+
+// What strict validators and the YAML language server need: no type list but [T, "null"], and no
+// null default (it stops the server's key completion).
+TEST(JsonSchema, StrictAndEditorFriendly) {
+  std::size_t checked = 0;
+  walk(doc_schema(), [&](const J& node) {
+    if (node.contains("type") && node.at("type").is_array()) {
+      ++checked;
+      EXPECT_EQ(node.at("type").size(), 2u) << node.dump();
+      EXPECT_EQ(node.at("type")[1], "null") << node.dump();
+    }
+    if (node.contains("properties")) {
+      for (const auto& [key, prop] : node.at("properties").items()) {
+        EXPECT_FALSE(prop.contains("default") && prop.at("default").is_null()) << key;
+      }
+    }
+  });
+  EXPECT_GT(checked, 0u);
 }
 
 // The network pattern must never refuse a text the parser accepts; it may accept texts whose

@@ -1,15 +1,18 @@
 """The exported JSON Schema against real documents, with a second validator.
 
-Usage: validate_examples.py TOOL EXAMPLES_DIR
+Usage: validate_examples.py TOOL EXAMPLES_DIR [CONFORMANCE_DIR]
 
 Every example except invalid.yaml must be valid; invalid.yaml and a set of faulty variants of
 full.yaml must be refused. Where the schema can judge a fault, the loader (`TOOL check`) must
-judge it the same way, so the schema stays truthful to what the loader accepts.
+judge it the same way, so the schema stays truthful to what the loader accepts. Every document
+the checker accepts (the examples, and the conformance cases expected to pass) must be valid as
+an editor reads it, in YAML 1.1 and in YAML 1.2.
 """
 
 import copy
 import json
 import pathlib
+import re
 import subprocess
 import sys
 import tempfile
@@ -23,6 +26,20 @@ except ImportError as e:  # Debian: python3-jsonschema, python3-yaml (scripts/de
 
 TOOL = ""
 EXAMPLES = pathlib.Path()
+CONFORMANCE = None
+
+
+class Yaml12Loader(yaml.SafeLoader):
+    """YAML 1.2 as editors set to it read plain scalars: only true/false are booleans, no dates."""
+
+
+Yaml12Loader.yaml_implicit_resolvers = {
+    first: [(tag, rx) for tag, rx in resolvers if not tag.endswith((":bool", ":timestamp"))]
+    for first, resolvers in yaml.SafeLoader.yaml_implicit_resolvers.items()
+}
+Yaml12Loader.add_implicit_resolver(
+    "tag:yaml.org,2002:bool", re.compile(r"^(?:true|True|TRUE|false|False|FALSE)$"), list("tTfF")
+)
 
 
 def format_checker():
@@ -31,9 +48,21 @@ def format_checker():
     return checker if checker is not None else jsonschema.draft7_format_checker
 
 
-def load_yaml(path):
+def load_yaml(path, loader=yaml.SafeLoader):
     with open(path, encoding="utf-8") as f:
-        return yaml.safe_load(f)
+        return yaml.load(f, Loader=loader)
+
+
+def accepted_documents():
+    """(name, path, check arguments or None for either mode) of every document to accept."""
+    docs = [(p.name, p, None) for p in sorted(EXAMPLES.glob("*.yaml")) if p.name != "invalid.yaml"]
+    if CONFORMANCE is not None:
+        for case in json.loads((CONFORMANCE / "index.json").read_text(encoding="utf-8")):
+            expected = json.loads((CONFORMANCE / "expected" / f"{case['name']}.json").read_text())
+            if expected["check"]["exit"] == 0:
+                args = ["--discovery-only"] if case["discovery_only"] else []
+                docs.append((case["name"], CONFORMANCE / case["file"], args))
+    return docs
 
 
 class SchemaTest(unittest.TestCase):
@@ -67,6 +96,10 @@ class SchemaTest(unittest.TestCase):
         paths = self.error_paths(document)
         self.assertTrue(any(p[: len(path)] == path for p in paths), f"errors at {paths}")
 
+    def check_status(self, path, args):
+        r = subprocess.run([TOOL, "check", *args, str(path)], capture_output=True, text=True)
+        return r.returncode
+
     def loader_accepts(self, document):
         with tempfile.NamedTemporaryFile("w", suffix=".yaml", delete=False) as f:
             json.dump(document, f)  # JSON is YAML
@@ -93,6 +126,17 @@ class SchemaTest(unittest.TestCase):
         for path in examples:
             with self.subTest(example=path.name):
                 self.assert_valid(load_yaml(path))
+
+    def test_every_accepted_document_is_valid_in_both_yaml_versions(self):
+        docs = accepted_documents()
+        self.assertGreaterEqual(len(docs), 2 if CONFORMANCE is None else 50)
+        for name, path, args in docs:
+            modes = [args] if args is not None else [[], ["--discovery-only"]]
+            statuses = [self.check_status(path, mode) for mode in modes]
+            self.assertIn(0, statuses, f"{name}: the checker refuses it")
+            for loader in (yaml.SafeLoader, Yaml12Loader):
+                with self.subTest(document=name, loader=loader.__name__):
+                    self.assert_valid(load_yaml(path, loader))
 
     def test_invalid_example_is_refused_where_the_loader_refuses_it(self):
         document = load_yaml(EXAMPLES / "invalid.yaml")
@@ -171,6 +215,10 @@ class SchemaTest(unittest.TestCase):
             (vpc + ["crvn_cidr"], at_vpc("crvn_cidr", "10.220.1")),
             (vpc + ["eips", 0], at_vpc("eips", ["54.20.1.300"])),
             (vpc + ["encrypt"], at_vpc("encrypt", "perhaps")),
+            (vpc + ["encrypt"], at_vpc("encrypt", 2)),
+            (vpc + ["encrypt"], at_vpc("encrypt", "yess")),
+            (vpc + ["spoke_gw_name"], at_vpc("spoke_gw_name", " " + "g" * 25 + " " + "g" * 25)),
+            (["account_info", 0, "account_id"], lambda d: d["account_info"][0].update(account_id="3 1")),
             (vpc + ["gw_zones"], at_vpc("gw_zones", "a")),
             (vpc + ["vpc_id"], at_vpc("vpc_id", None)),
             (["corvane", "tf_controller_access", "mode"],
@@ -202,6 +250,12 @@ class SchemaTest(unittest.TestCase):
             lambda d: d.pop("tgw"),
             lambda d: d["tgw"].update(tgw_by_region={}),
             lambda d: d["config"].update(snat_policies=None),
+            # Trimmed texts may carry padding; booleans come as words and 0/1 too.
+            lambda d: vpc(d).update(spoke_gw_name=" \t" + "g" * 50 + "\u3000 "),
+            lambda d: d["account_info"][0].update(account_id=" 310000000001\n"),
+            lambda d: vpc(d).update(inspection="yes", az_affinity="Y", spoke_ha=1),
+            lambda d: vpc(d).update(inspection="On", az_affinity="true", spoke_ha="1"),
+            lambda d: vpc(d).update(inspection="f", az_affinity="NO", spoke_ha="TRUE"),
         ]
         for i, change in enumerate(cases):
             with self.subTest(case=i):
@@ -211,10 +265,12 @@ class SchemaTest(unittest.TestCase):
 
 
 def main():
-    global TOOL, EXAMPLES
-    if len(sys.argv) != 3:
+    global TOOL, EXAMPLES, CONFORMANCE
+    if len(sys.argv) not in (3, 4):
         sys.exit(__doc__)
     TOOL, EXAMPLES = sys.argv[1], pathlib.Path(sys.argv[2])
+    if len(sys.argv) == 4 and pathlib.Path(sys.argv[3], "index.json").is_file():
+        CONFORMANCE = pathlib.Path(sys.argv[3])  # the shared cases, when beside this checkout
     result = unittest.main(argv=sys.argv[:1], exit=False, verbosity=2).result
     sys.exit(0 if result.wasSuccessful() and result.testsRun > 0 else 1)
 

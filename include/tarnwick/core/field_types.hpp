@@ -57,6 +57,9 @@ namespace types {
 // The schema of a value that may also be null.
 nlohmann::ordered_json nullable(nlohmann::ordered_json schema);
 
+// A mapping key's schema as the "propertyNames" of its object: what it asks of the text.
+nlohmann::ordered_json property_names(nlohmann::ordered_json key_schema);
+
 // Takes a scalar's text as a string: a plain scalar that YAML resolved to a number, boolean or
 // date keeps the text the author wrote ("0123456701" stays that, not an octal number).
 bool string_of(const yaml::Node& node, Builder& b, std::string& out);
@@ -181,9 +184,7 @@ struct Mapping {
   }
   nlohmann::ordered_json schema(nlohmann::ordered_json* definitions = nullptr) const {
     nlohmann::ordered_json s{{"type", "object"}};
-    // Keys are always text in the schema's data model: only the key's constraints matter.
-    nlohmann::ordered_json names = key.schema(definitions);
-    names.erase("type");
+    nlohmann::ordered_json names = property_names(key.schema(definitions));
     if (!names.empty()) s["propertyNames"] = std::move(names);
     s["additionalProperties"] = value.schema(definitions);
     return s;

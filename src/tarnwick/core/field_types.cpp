@@ -244,21 +244,73 @@ std::string dotted_quad() {
   return octet + "(\\." + octet + "){3}";
 }
 
+// The characters is_space() trims, as a regex class body (the same set in Python and ECMAScript
+// regexes, unlike \s).
+constexpr std::string_view kSpaceClass =
+    "\\t-\\r\\x1c-\\x20\\x85\\xa0\\u1680\\u2000-\\u200a\\u2028\\u2029\\u202f\\u205f\\u3000";
+
+// Text of at most n characters once trimmed, with any padding around it.
+std::string trimmed_length_pattern(std::size_t n) {
+  const std::string space = "[" + std::string(kSpaceClass) + "]";
+  const std::string solid = "[^" + std::string(kSpaceClass) + "]";
+  const std::string middle =
+      n < 2 ? "" : "(?:[\\s\\S]{0," + std::to_string(n - 2) + "}" + solid + ")?";
+  return "^" + space + "*(?:" + solid + middle + ")?" + space + "*$";
+}
+
+// An anchored pattern that also takes padding around what it matches.
+std::string padded_pattern(std::string_view anchored) {
+  const std::string space = "[" + std::string(kSpaceClass) + "]*";
+  if (anchored.size() >= 2 && anchored.front() == '^' && anchored.back() == '$') {
+    anchored = anchored.substr(1, anchored.size() - 2);
+  }
+  return "^" + space + "(?:" + std::string(anchored) + ")" + space + "$";
+}
+
+// One branch per JSON type: strict validators refuse "type" arrays, and editors list the
+// branches' keys alike.
+J any_of_types(std::initializer_list<const char*> names) {
+  J branches = J::array();
+  for (const char* name : names) branches.push_back({{"type", name}});
+  return {{"anyOf", std::move(branches)}};
+}
+
 }  // namespace
 
 J nullable(J schema) {
-  if (schema.contains("type")) {
-    J& type = schema["type"];
-    if (!type.is_array()) type = J::array({type});
-    if (std::find(type.begin(), type.end(), "null") == type.end()) type.push_back("null");
-    // An enum lists every value allowed, so null must join it too.
-    if (schema.contains("enum") &&
-        std::find(schema["enum"].begin(), schema["enum"].end(), nullptr) == schema["enum"].end()) {
-      schema["enum"].push_back(nullptr);
+  const J null_type{{"type", "null"}};
+  if (schema.contains("type") && schema["type"].is_string()) {
+    if (schema["type"] == "null") return schema;
+    // [T, "null"] is the one type list strict validators take.
+    schema["type"] = J::array({schema["type"], "null"});
+  } else if (schema.contains("type")) {
+    return schema;  // already nullable
+  } else if (schema.contains("anyOf") && schema.size() == 1) {
+    J& branches = schema["anyOf"];
+    if (std::find(branches.begin(), branches.end(), null_type) == branches.end()) {
+      branches.push_back(null_type);
     }
     return schema;
+  } else {
+    return {{"anyOf", J::array({std::move(schema), null_type})}};
   }
-  return {{"anyOf", J::array({std::move(schema), {{"type", "null"}}})}};
+  // An enum lists every value allowed, so null must join it too.
+  if (schema.contains("enum") &&
+      std::find(schema["enum"].begin(), schema["enum"].end(), nullptr) == schema["enum"].end()) {
+    schema["enum"].push_back(nullptr);
+  }
+  return schema;
+}
+
+J property_names(J key_schema) {
+  // Keys are always text in the schema's data model: only the key's constraints on text matter.
+  if (key_schema.contains("anyOf")) {
+    for (const J& branch : key_schema["anyOf"]) {
+      if (branch == J{{"type", "string"}}) return J::object();  // any text
+    }
+  }
+  key_schema.erase("type");
+  return key_schema;
 }
 
 J property_schema(J type_schema, std::string_view description, const J* default_value) {
@@ -271,31 +323,57 @@ J property_schema(J type_schema, std::string_view description, const J* default_
   } else {
     for (auto& [key, value] : type_schema.items()) s[key] = std::move(value);
   }
-  if (default_value != nullptr) s["default"] = *default_value;
+  // An absent key reads as null already, and a null default stops the YAML language server's
+  // key completion at that key.
+  if (default_value != nullptr && !default_value->is_null()) s["default"] = *default_value;
   return s;
 }
 
 // A plain scalar that YAML resolves to a number or a boolean is taken as the text written.
 J Str::schema(J* /*definitions*/) const {
-  return {{"type", {"string", "number", "boolean"}}};
+  return any_of_types({"string", "number", "boolean"});
 }
 
+// Trimmed types check length and pattern after trimming, so the text may carry padding.
 J ConStr::schema(J* /*definitions*/) const {
-  J s;
+  J text{{"type", "string"}};
+  J patterns = J::array();
+  if (max_length != 0 && strip) {
+    patterns.push_back(trimmed_length_pattern(max_length));
+  } else if (max_length != 0) {
+    text["maxLength"] = max_length;
+  }
+  if (pattern != nullptr) {
+    patterns.push_back(strip ? padded_pattern(pattern->text) : std::string(pattern->text));
+  }
+  if (patterns.size() == 1) {
+    text["pattern"] = patterns[0];
+  } else if (patterns.size() > 1) {
+    text["allOf"] = J::array();
+    for (J& p : patterns) text["allOf"].push_back({{"pattern", std::move(p)}});
+  }
+  J branches = J::array({std::move(text)});
   if (pattern != nullptr) {
     // Only a plain integer's text can match a pattern of digits; "True" or "1.5" cannot.
-    s["type"] = {"string", "integer"};
-    s["pattern"] = std::string(pattern->text);
-    if (pattern == &kDigits) s["minimum"] = 0;
+    J integer{{"type", "integer"}};
+    if (pattern == &kDigits) integer["minimum"] = 0;
+    branches.push_back(std::move(integer));
   } else {
-    s["type"] = {"string", "number", "boolean"};
+    branches.push_back({{"type", "number"}});
+    branches.push_back({{"type", "boolean"}});
   }
-  if (max_length != 0) s["maxLength"] = max_length;
-  return s;
+  return {{"anyOf", std::move(branches)}};
 }
 
+// true/false, 0/1, and the words the loader takes in any case (plain ones in YAML 1.1 are
+// booleans already; quoted ones and YAML 1.2 documents give text).
 J Bool::schema(J* /*definitions*/) const {
-  return {{"type", "boolean"}};
+  return {{"anyOf", J::array({{{"type", "boolean"}},
+                              {{"type", "integer"}, {"enum", {0, 1}}},
+                              {{"type", "string"},
+                               {"pattern",
+                                "^(?:[01]|[tT](?:[rR][uU][eE])?|[yY](?:[eE][sS])?|"
+                                "[oO](?:[nN]|[fF][fF])|[fF](?:[aA][lL][sS][eE])?|[nN][oO]?)$"}}})}};
 }
 
 J IPv4AddressType::schema(J* /*definitions*/) const {
