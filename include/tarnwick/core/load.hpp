@@ -51,6 +51,8 @@ struct LoadOptions {
   // A key written twice in one mapping is also a fault of the report (value_error.duplicate_key),
   // not only a duplicate listed in the result, so no setting is silently overridden.
   bool strict_duplicates = false;
+  // The host's own migration-mode ids, when it has them; nullptr: the built-in ones.
+  const std::vector<std::string>* mode_ids = nullptr;
 };
 
 struct LoadResult {
