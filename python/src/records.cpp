@@ -321,9 +321,10 @@ void bind_records(py::module_& m) {
         "_ValidationFailure.");
   m.def(
       "_is_expected_vpc_prefix",
-      [](std::string_view ip, const std::vector<std::string>& prefixes) {
+      [](std::string_view ip, py::iterable prefixes) {
         core::CIDRList networks;
-        for (const std::string& p : prefixes) {
+        for (py::handle prefix : prefixes) {
+          const auto p = py::str(prefix).cast<std::string>();
           auto parsed = core::IPv4Network::parse(p);
           if (!parsed.network) throw py::value_error("'" + p + "' is no IPv4 network");
           networks.push_back(*parsed.network);
