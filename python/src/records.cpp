@@ -2,10 +2,12 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -62,11 +64,29 @@ py::object to_py(bool v) {
 py::object to_py(const std::string& v) {
   return text(v);
 }
+// ipaddress values are immutable, and making one runs Python code: within one conversion each
+// distinct value is made once and shared (most documents repeat 0.0.0.0/0 in every VPC).
+struct IpCache {
+  std::unordered_map<std::uint64_t, py::object> values;
+};
+IpCache* g_ip_cache = nullptr;  // set while a conversion runs (under the GIL)
+
+template <class Make>
+py::object cached_ip(std::uint64_t key, Make&& make) {
+  if (g_ip_cache == nullptr) return make();
+  auto [it, added] = g_ip_cache->values.try_emplace(key);
+  if (added) it->second = make();
+  return it->second;
+}
+
 py::object to_py(const core::IPv4Address& v) {
-  return g_ip.address(v.bits());
+  return cached_ip(std::uint64_t{v.bits()} | (std::uint64_t{1} << 40),
+                   [&] { return g_ip.address(v.bits()); });
 }
 py::object to_py(const core::IPv4Network& v) {
-  return g_ip.network(py::make_tuple(v.network_address().bits(), v.prefix_length()));
+  const std::uint32_t bits = v.network_address().bits();
+  return cached_ip(std::uint64_t{bits} | (static_cast<std::uint64_t>(v.prefix_length()) << 32),
+                   [&] { return g_ip.network(py::make_tuple(bits, v.prefix_length())); });
 }
 template <class T>
 py::object to_py(const std::optional<T>& v);
@@ -199,6 +219,30 @@ py::dict table_data() {
 // ---------------------------------------------------------------------------------------------
 // Building.
 
+// One conversion: a fresh cache of ipaddress values, and the cyclic collector paused (a
+// conversion makes only acyclic objects, and the collector would scan the growing tree again and
+// again).
+class ConversionScope {
+ public:
+  ConversionScope() : collecting_(PyGC_Disable() != 0) { g_ip_cache = &cache_; }
+  ~ConversionScope() {
+    g_ip_cache = nullptr;
+    if (collecting_) PyGC_Enable();
+  }
+  ConversionScope(const ConversionScope&) = delete;
+  ConversionScope& operator=(const ConversionScope&) = delete;
+
+ private:
+  IpCache cache_;
+  bool collecting_;
+};
+
+template <class R>
+py::object converted(const R& rec) {
+  ConversionScope scope;
+  return to_py(rec);
+}
+
 template <class R>
 py::object build_record(const PythonTree& tree, const core::BuildContext& context) {
   std::optional<R> rec;
@@ -215,7 +259,7 @@ py::object build_record(const PythonTree& tree, const core::BuildContext& contex
   if (!tree.unreadable.empty()) {
     throw core::ValidationError(std::string(core::table_of<R>.name), tree.unreadable);
   }
-  return to_py(*rec);
+  return converted(*rec);
 }
 
 py::object build(std::string_view name, py::handle values, bool discovery_only,
@@ -262,7 +306,7 @@ core::ValidationError with_unreadable(std::string model, std::vector<core::Error
 }
 
 py::object document_to_python(const core::DiscoveryConfiguration& config) {
-  return to_py(config);
+  return converted(config);
 }
 
 void bind_records(py::module_& m) {
