@@ -91,25 +91,17 @@ class Converter {
       if (depth > 0) steps_.push_back({place.step, place.key, place.index});
       pending_.push_back(
           {py::reinterpret_borrow<py::object>(obj), node, depth + 1, depth > 0 ? step : 0});
-    } else if (!place.is_key && (node = as_text(obj)) != nullptr) {
-    } else if (!place.is_key && g_classes.record && PyObject_IsInstance(o, g_classes.record) == 1) {
+    } else if (place.is_key) {
+      throw py::type_error(where(place) + " has a key of type " + Py_TYPE(o)->tp_name +
+                           "; expected str, int, float, bool or None");
+    } else if (g_classes.record != nullptr && PyObject_IsInstance(o, g_classes.record) == 1) {
       // A built record stands for the mapping of its fields.
       auto fields = py::reinterpret_steal<py::object>(PyObject_GenericGetDict(o, nullptr));
       if (!fields) throw py::error_already_set();
       return node_for(fields, place, depth);
-    } else if (place.is_key) {
-      throw py::type_error(where(place) + " has a key of type " + Py_TYPE(o)->tp_name +
-                           "; expected str, int, float, bool or None");
     } else {
-      // Not a value a document holds: a fault at its place, and null in the tree meanwhile.
-      node = doc().make_null();
-      tree_.unreadable.push_back({loc_of(place),
-                                  std::string("value of type ") + Py_TYPE(o)->tp_name +
-                                      " cannot be read: expected str, int, "
-                                      "float, bool, None, list or dict",
-                                  "type_error",
-                                  nullptr,
-                                  {}});
+      node = as_text(obj);
+      if (node == nullptr) node = unreadable(o, place);
     }
     const std::size_t budget = std::max(yaml::kMinExpansionBudget, yaml::kExpansionFactor * read_);
     if (++made_ > budget) {
@@ -187,6 +179,14 @@ class Converter {
     std::string s = utf8_of(py::str(obj));
     if (!date) return doc().make_str(std::move(s));
     return doc().make_scalar(yaml::Kind::Timestamp, yaml::Tag::Timestamp, s, true, {});
+  }
+
+  // Not a value a document holds: a fault at its place, and null in the tree meanwhile.
+  yaml::Node* unreadable(PyObject* o, const Place& place) {
+    std::string msg = std::string("value of type ") + Py_TYPE(o)->tp_name +
+                      " cannot be read: expected str, int, float, bool, None, list or dict";
+    tree_.unreadable.push_back({loc_of(place), std::move(msg), "type_error", nullptr, {}});
+    return doc().make_null();
   }
 
   core::Loc loc_of(const Place& place) const {
