@@ -12,6 +12,8 @@
 
 namespace tarnwick::python {
 
+namespace core = tarnwick::core;
+
 py::str text(std::string_view utf8) {
   PyObject* s =
       PyUnicode_DecodeUTF8(utf8.data(), static_cast<Py_ssize_t>(utf8.size()), "surrogateescape");
@@ -32,19 +34,20 @@ std::string utf8_of(py::handle s) {
 // builds the same tree the YAML reader would, under the reader's depth and expansion limits.
 class Converter {
  public:
-  yaml::Document run(py::handle root) {
+  PythonTree run(py::handle root, const char* argument) {
     if (!PyDict_Check(root.ptr())) {
-      throw py::type_error(std::string("config_dict must be a dict, not ") +
+      throw py::type_error(std::string(argument) + " must be a dict, not " +
                            Py_TYPE(root.ptr())->tp_name);
     }
-    steps_.push_back({0, py::none()});
-    doc_.set_root(node_for(root, Place{0, py::none(), false}, 0));
+    argument_ = argument;
+    steps_.push_back({0, py::none(), false});
+    tree_.doc.set_root(node_for(root, Place{0, py::none(), false, false}, 0));
     while (!pending_.empty()) {
       Pending p = std::move(pending_.back());
       pending_.pop_back();
       fill(p);
     }
-    return std::move(doc_);
+    return std::move(tree_);
   }
 
  private:
@@ -52,12 +55,14 @@ class Converter {
   struct Step {
     std::size_t parent;
     py::object key;
+    bool index;  // a list index, not a mapping key
   };
   // Where a value sits, for messages: in the container of `step`, under `key` (or as that key).
   struct Place {
     std::size_t step;
     py::object key;
     bool is_key;
+    bool index;
   };
   // A container whose node is made but not yet filled.
   struct Pending {
@@ -71,29 +76,37 @@ class Converter {
     PyObject* o = obj.ptr();
     yaml::Node* node = nullptr;
     if (o == Py_None) {
-      node = doc_.make_null();
+      node = doc().make_null();
     } else if (PyBool_Check(o)) {  // before int: bool is an int subclass
-      node = doc_.make_bool(o == Py_True);
+      node = doc().make_bool(o == Py_True);
     } else if (PyLong_Check(o)) {
       node = integer(obj);
     } else if (PyFloat_Check(o)) {
-      node = doc_.make_float(PyFloat_AS_DOUBLE(o));
+      node = doc().make_float(PyFloat_AS_DOUBLE(o));
     } else if (PyUnicode_Check(o)) {
-      node = doc_.make_str(utf8_of(obj));
+      node = doc().make_str(utf8_of(obj));
     } else if (PyDict_Check(o) || PyList_Check(o) || PyTuple_Check(o)) {
-      node = PyDict_Check(o) ? doc_.make_map() : doc_.make_seq();
+      node = PyDict_Check(o) ? doc().make_map() : doc().make_seq();
       std::size_t step = steps_.size();
-      if (depth > 0) steps_.push_back({place.step, place.key});
+      if (depth > 0) steps_.push_back({place.step, place.key, place.index});
       pending_.push_back(
           {py::reinterpret_borrow<py::object>(obj), node, depth + 1, depth > 0 ? step : 0});
+    } else if (place.is_key) {
+      throw py::type_error(where(place) + " has a key of type " + Py_TYPE(o)->tp_name +
+                           "; expected str, int, float, bool or None");
+    } else if (g_classes.record != nullptr && PyObject_IsInstance(o, g_classes.record) == 1) {
+      // A built record stands for the mapping of its fields.
+      auto fields = py::reinterpret_steal<py::object>(PyObject_GenericGetDict(o, nullptr));
+      if (!fields) throw py::error_already_set();
+      return node_for(fields, place, depth);
     } else {
-      throw py::type_error(where(place) + (place.is_key ? " has a key of type " : " is of type ") +
-                           Py_TYPE(o)->tp_name +
-                           "; expected str, int, float, bool, None, list or dict");
+      node = as_text(obj);
+      if (node == nullptr) node = unreadable(o, place);
     }
     const std::size_t budget = std::max(yaml::kMinExpansionBudget, yaml::kExpansionFactor * read_);
     if (++made_ > budget) {
-      throw py::value_error("config_dict stands for more than " + std::to_string(budget) +
+      throw py::value_error(std::string(argument_) + " stands for more than " +
+                            std::to_string(budget) +
                             " values: shared containers repeat beyond the expansion limit");
     }
     return node;
@@ -104,20 +117,20 @@ class Converter {
     long long v = PyLong_AsLongLongAndOverflow(obj.ptr(), &overflow);
     if (overflow == 0) {
       if (v == -1 && PyErr_Occurred()) throw py::error_already_set();
-      return doc_.make_int(static_cast<std::int64_t>(v));
+      return doc().make_int(static_cast<std::int64_t>(v));
     }
     // The exact int, so that a subclass's own __str__ (an IntEnum's name) is not what is read.
     auto exact = py::reinterpret_steal<py::object>(PyNumber_Index(obj.ptr()));
     if (!exact) throw py::error_already_set();
     auto digits = py::reinterpret_steal<py::object>(PyObject_Str(exact.ptr()));
     if (!digits) throw py::error_already_set();
-    return doc_.make_big_int(utf8_of(digits), yaml::StandardTag::Int, false, {});
+    return doc().make_big_int(utf8_of(digits), yaml::StandardTag::Int, false, {});
   }
 
   void fill(const Pending& p) {
     if (p.depth > yaml::kMaxDepth) {
-      throw py::value_error("config_dict nests deeper than " + std::to_string(yaml::kMaxDepth) +
-                            " levels");
+      throw py::value_error(std::string(argument_) + " nests deeper than " +
+                            std::to_string(yaml::kMaxDepth) + " levels");
     }
     PyObject* o = p.obj.ptr();
     const bool first = seen_.insert(o).second;
@@ -128,9 +141,9 @@ class Converter {
       PyObject* v = nullptr;
       while (PyDict_Next(o, &pos, &k, &v)) {
         auto key = py::reinterpret_borrow<py::object>(k);
-        yaml::Node* key_node = node_for(key, Place{p.step, key, true}, p.depth);
-        yaml::Node* value_node = node_for(v, Place{p.step, key, false}, p.depth);
-        doc_.append_entry(p.node, key_node, value_node);
+        yaml::Node* key_node = node_for(key, Place{p.step, key, true, false}, p.depth);
+        yaml::Node* value_node = node_for(v, Place{p.step, key, false, false}, p.depth);
+        doc().append_entry(p.node, key_node, value_node);
       }
       return;
     }
@@ -139,7 +152,7 @@ class Converter {
     if (first) read_ += 1 + static_cast<std::size_t>(size());
     for (Py_ssize_t i = 0; i < size(); ++i) {
       PyObject* item = is_list ? PyList_GET_ITEM(o, i) : PyTuple_GET_ITEM(o, i);
-      doc_.append(p.node, node_for(item, Place{p.step, py::int_(i), false}, p.depth));
+      doc().append(p.node, node_for(item, Place{p.step, py::int_(i), false, true}, p.depth));
     }
   }
 
@@ -148,14 +161,49 @@ class Converter {
     std::vector<const py::object*> keys;
     if (!place.is_key) keys.push_back(&place.key);
     for (std::size_t s = place.step; s != 0; s = steps_[s].parent) keys.push_back(&steps_[s].key);
-    std::string out = "config_dict";
+    std::string out = argument_;
     for (auto it = keys.rbegin(); it != keys.rend(); ++it) {
       out += "[" + py::repr(**it).cast<std::string>() + "]";
     }
     return out;
   }
 
-  yaml::Document doc_;
+  yaml::Document& doc() { return tree_.doc; }
+
+  // A date as the text YAML would have given (a plain scalar), an address or network as its
+  // text; nullptr for anything else.
+  yaml::Node* as_text(py::handle obj) {
+    PyObject* o = obj.ptr();
+    const bool date = PyObject_IsInstance(o, g_classes.date) == 1;
+    if (!date && PyObject_IsInstance(o, g_classes.ip) != 1) return nullptr;
+    std::string s = utf8_of(py::str(obj));
+    if (!date) return doc().make_str(std::move(s));
+    return doc().make_scalar(yaml::Kind::Timestamp, yaml::StandardTag::Timestamp, s, true, {});
+  }
+
+  // Not a value a document holds: a fault at its place, and null in the tree meanwhile.
+  yaml::Node* unreadable(PyObject* o, const Place& place) {
+    std::string msg = std::string("value of type ") + Py_TYPE(o)->tp_name +
+                      " cannot be read: expected str, int, float, bool, None, list or dict";
+    tree_.unreadable.push_back({loc_of(place), std::move(msg), "type_error", nullptr, {}});
+    return doc().make_null();
+  }
+
+  core::Loc loc_of(const Place& place) const {
+    core::Loc loc;
+    auto part = [](const py::object& key, bool index) -> core::LocPart {
+      if (index) return static_cast<std::int64_t>(key.cast<long long>());
+      return py::str(key).cast<std::string>();
+    };
+    loc.push_back(part(place.key, place.index));
+    for (std::size_t s = place.step; s != 0; s = steps_[s].parent) {
+      loc.push_back(part(steps_[s].key, steps_[s].index));
+    }
+    return core::Loc(loc.rbegin(), loc.rend());
+  }
+
+  PythonTree tree_;
+  const char* argument_ = "config_dict";
   std::vector<Step> steps_;  // steps_[0] is the root
   std::vector<Pending> pending_;
   std::unordered_set<PyObject*> seen_;
@@ -165,8 +213,10 @@ class Converter {
 
 }  // namespace
 
-yaml::Document document_from_python(py::handle value) {
-  return Converter().run(value);
+PythonClasses g_classes;
+
+PythonTree tree_from_python(py::handle value, const char* argument) {
+  return Converter().run(value, argument);
 }
 
 py::object from_json(const nlohmann::ordered_json& value) {

@@ -1,13 +1,16 @@
-// tarnwick.core._config_vpc_migration: the compiled half of tarnwick.core.config_vpc_migration.
-// It builds and dumps documents; the Python half prints the report of a failed load and raises
-// SystemExit, so that the report goes through sys.stdout like any Python output.
+// tarnwick_config._core: the compiled half of tarnwick_config.config_vpc_migration. It loads and
+// builds records and hands them over as instances of the Python layer's classes; the Python half
+// prints the report of a failed load and raises SystemExit, so that the report goes through
+// sys.stdout like any Python output.
 #include <pybind11/pybind11.h>
 #include <pybind11/stl/filesystem.h>
 
 #include <exception>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "convert.hpp"
 #include "records.hpp"
@@ -19,11 +22,13 @@ namespace py = pybind11;
 namespace core = tarnwick::core;
 namespace yaml = tarnwick::yaml;
 using tarnwick::python::from_json;
+using tarnwick::python::mode_ids_of;
 using tarnwick::python::text;
 
 namespace {
 
-// Created while the module initialises; kept for the life of the process.
+// Created while the module initialises, or registered by the Python layer; kept for the life of
+// the process.
 PyObject* g_validation_failure = nullptr;
 PyObject* g_yaml_error = nullptr;
 
@@ -45,7 +50,7 @@ void raise_yaml_error(const yaml::YamlError& e) {
   error.attr("file") = text(e.file());
   error.attr("line") = e.mark().known() ? py::object(py::int_(e.mark().line)) : py::none();
   error.attr("column") = e.mark().known() ? py::object(py::int_(e.mark().column)) : py::none();
-  PyErr_SetObject(g_yaml_error, error.ptr());
+  PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(error.ptr())), error.ptr());
 }
 
 // OSError picks its subclass from the errno: FileNotFoundError, IsADirectoryError,
@@ -69,68 +74,80 @@ void translate(std::exception_ptr p) {
     raise_os_error(e);
   } catch (const core::TypeError& e) {
     PyErr_SetString(PyExc_TypeError, e.what());
+  } catch (const core::ValueError& e) {
+    PyErr_SetString(PyExc_ValueError, e.what());
   }
 }
 
-// The document, or the ValidationError thrown (the Python half prints it).
-core::DiscoveryConfiguration document_or_throw(core::LoadResult loaded) {
+// The document as a Python record, or the ValidationError thrown (the Python half prints it).
+py::object document_or_throw(core::LoadResult loaded) {
   if (loaded.not_mapping) throw *loaded.not_mapping;
   if (loaded.error) throw std::move(*loaded.error);
-  return std::move(*loaded.config);
+  return tarnwick::python::document_to_python(*loaded.config);
 }
 
-core::DiscoveryConfiguration build_from_yaml(const std::filesystem::path& yml_path,
-                                             bool discovery_only) {
-  py::gil_scoped_release nogil;  // reading and building touch no Python object
-  return document_or_throw(
-      core::load(core::Source::file(yml_path), {.discovery_only = discovery_only}));
+py::object load_yaml(const std::filesystem::path& yml_path, bool discovery_only,
+                     py::handle mode_ids) {
+  const auto ids = mode_ids_of(mode_ids);
+  core::LoadResult loaded;
+  {
+    py::gil_scoped_release nogil;  // reading and building touch no Python object
+    loaded = core::load(core::Source::file(yml_path),
+                        {.discovery_only = discovery_only, .mode_ids = ids ? &*ids : nullptr});
+  }
+  return document_or_throw(std::move(loaded));
 }
 
-core::DiscoveryConfiguration build_from_dict(py::handle config_dict, bool discovery_only) {
-  yaml::Document doc = tarnwick::python::document_from_python(config_dict);
-  py::gil_scoped_release nogil;
-  return document_or_throw(
-      core::load(core::Source::tree(doc.root()), {.discovery_only = discovery_only}));
+py::object load_dict(py::handle config_dict, bool discovery_only, py::handle mode_ids) {
+  const auto ids = mode_ids_of(mode_ids);
+  tarnwick::python::PythonTree tree =
+      tarnwick::python::tree_from_python(config_dict, "config_dict");
+  core::LoadResult loaded;
+  {
+    py::gil_scoped_release nogil;
+    loaded = core::load(core::Source::tree(tree.doc.root()),
+                        {.discovery_only = discovery_only, .mode_ids = ids ? &*ids : nullptr});
+  }
+  if (!tree.unreadable.empty()) {
+    std::vector<core::ErrorDetail> errors;
+    if (loaded.error) errors = loaded.error->errors();
+    throw tarnwick::python::with_unreadable("DiscoveryConfiguration", std::move(errors),
+                                            std::move(tree.unreadable));
+  }
+  return document_or_throw(std::move(loaded));
 }
 
 }  // namespace
 
-PYBIND11_MODULE(_config_vpc_migration, m) {
-  m.doc() = "The compiled records and loaders of tarnwick.core.config_vpc_migration.";
+PYBIND11_MODULE(_core, m) {
+  m.doc() = "The compiled records and loaders of tarnwick_config.config_vpc_migration.";
 
   g_validation_failure = PyErr_NewExceptionWithDoc(
-      "tarnwick.core._config_vpc_migration._ValidationFailure",
+      "tarnwick_config._core._ValidationFailure",
       "A build that failed validation; args: (model, summary, json, errors).", PyExc_Exception,
       nullptr);
-  g_yaml_error = PyErr_NewExceptionWithDoc(
-      "tarnwick.core.config_vpc_migration.YamlError",
-      "Malformed YAML, or YAML beyond the reader's limits. The message carries the file, line "
-      "and column; problem, file, line and column hold them apart (line and column are None "
-      "when unknown).",
-      PyExc_ValueError, nullptr);
-  if (g_validation_failure == nullptr || g_yaml_error == nullptr) throw py::error_already_set();
+  if (g_validation_failure == nullptr) throw py::error_already_set();
   m.attr("_ValidationFailure") = py::handle(g_validation_failure);
-  m.attr("YamlError") = py::handle(g_yaml_error);
   py::register_local_exception_translator(translate);
 
+  tarnwick::python::g_classes.date =
+      py::object(py::module_::import("datetime").attr("date")).release().ptr();
+  tarnwick::python::g_classes.ip =
+      py::object(py::module_::import("ipaddress").attr("_IPAddressBase")).release().ptr();
   tarnwick::python::bind_records(m);
 
-  m.def("_build_from_yaml", &build_from_yaml, py::arg("yml_path"), py::arg("discovery_only"),
+  m.def(
+      "_register_errors",
+      [](py::object record_base, py::object yaml_error) {
+        tarnwick::python::g_classes.record = record_base.release().ptr();
+        g_yaml_error = yaml_error.release().ptr();
+      },
+      py::arg("record_base"), py::arg("yaml_error"),
+      "Registers the records' base class and the class of YAML errors.");
+  m.def("_load_yaml", &load_yaml, py::arg("yml_path"), py::arg("discovery_only"),
+        py::arg("mode_ids"),
         "Reads and builds a document; raises _ValidationFailure instead of printing.");
-  m.def("_build_from_dict", &build_from_dict, py::arg("config_dict"), py::arg("discovery_only"),
+  m.def("_load_dict", &load_dict, py::arg("config_dict"), py::arg("discovery_only"),
+        py::arg("mode_ids"),
         "Builds a document from a dict; raises _ValidationFailure instead of printing.");
-  m.def(
-      "dump_to_dict",
-      [](const core::DiscoveryConfiguration& config) {
-        return from_json(core::dump_to_dict(config));
-      },
-      py::arg("config"),
-      "Every field of every record in field order as a plain dict: addresses and networks as "
-      "text, an absent tgw as {}, tf_cloud.tags as its text.");
-  m.def(
-      "dump_to_yaml",
-      [](const core::DiscoveryConfiguration& config, const std::filesystem::path& dest) {
-        core::dump_to_yaml(config, dest);
-      },
-      py::arg("config"), py::arg("dest"), "Reserved: writes nothing and reads nothing.");
 }

@@ -1,14 +1,14 @@
 #include "records.hpp"
 
+#include <array>
 #include <cstddef>
-#include <functional>
-#include <map>
-#include <memory>
+#include <cstdint>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "convert.hpp"
@@ -20,133 +20,258 @@ namespace {
 
 namespace core = tarnwick::core;
 
-// ipaddress.IPv4Address and IPv4Network, looked up while the module initialises (a lazy lookup
-// from a getter could deadlock on the import lock) and kept for the life of the process.
+// ipaddress.IPv4Address and IPv4Network, looked up while the module initialises and kept for the
+// life of the process.
 struct IpClasses {
   py::handle address;
   py::handle network;
 };
 IpClasses g_ip;
 
-// ---------------------------------------------------------------------------------------------
-// Member values as Python values. Nested records are returned by reference, kept alive by the
-// record they belong to: records never change once built, so a reference is as good as a copy.
+// The Python class of each record type, registered by the Python layer once it has made them.
+template <class R>
+PyObject*& class_of() {
+  static PyObject* cls = nullptr;
+  return cls;
+}
 
-py::object to_py(bool v, py::handle) {
+// Calls f.template operator()<R>() for every record type the document reaches, and its base.
+template <class F>
+void each_record_type(F&& f) {
+  f.template operator()<core::ModeIdConfig>();
+  core::for_each_record_type<core::DiscoveryConfiguration>(f);
+}
+
+// Calls f.template operator()<R>() for the record type named `name`; false when none is.
+template <class F>
+bool with_record_type(std::string_view name, F&& f) {
+  bool found = false;
+  each_record_type([&]<class R>() {
+    if (!found && core::table_of<R>.name == name) {
+      found = true;
+      f.template operator()<R>();
+    }
+  });
+  return found;
+}
+
+// ---------------------------------------------------------------------------------------------
+// C++ values as Python values: converted once, so that reading an attribute is a dict lookup.
+
+py::object to_py(bool v) {
   return py::bool_(v);
 }
-py::object to_py(const std::string& v, py::handle) {
+py::object to_py(const std::string& v) {
   return text(v);
 }
-py::object to_py(const core::IPv4Address& v, py::handle) {
-  return g_ip.address(v.bits());
-}
-py::object to_py(const core::IPv4Network& v, py::handle) {
-  return g_ip.network(py::make_tuple(v.network_address().bits(), v.prefix_length()));
+// ipaddress values are immutable, and making one runs Python code: within one conversion each
+// distinct value is made once and shared (most documents repeat 0.0.0.0/0 in every VPC).
+struct IpCache {
+  std::unordered_map<std::uint64_t, py::object> values;
+};
+IpCache* g_ip_cache = nullptr;  // set while a conversion runs (under the GIL)
+
+template <class Make>
+py::object cached_ip(std::uint64_t key, Make&& make) {
+  if (g_ip_cache == nullptr) return make();
+  auto [it, added] = g_ip_cache->values.try_emplace(key);
+  if (added) it->second = make();
+  return it->second;
 }
 
+py::object to_py(const core::IPv4Address& v) {
+  return cached_ip(std::uint64_t{v.bits()} | (std::uint64_t{1} << 40),
+                   [&] { return g_ip.address(v.bits()); });
+}
+py::object to_py(const core::IPv4Network& v) {
+  const std::uint32_t bits = v.network_address().bits();
+  return cached_ip(std::uint64_t{bits} | (static_cast<std::uint64_t>(v.prefix_length()) << 32),
+                   [&] { return g_ip.network(py::make_tuple(bits, v.prefix_length())); });
+}
 template <class T>
-py::object to_py(const std::optional<T>& v, py::handle owner);
+py::object to_py(const std::optional<T>& v);
 template <class T>
-py::object to_py(const std::vector<T>& v, py::handle owner);
+py::object to_py(const std::vector<T>& v);
 template <class V>
-py::object to_py(const core::OrderedMap<std::string, V>& v, py::handle owner);
-
+py::object to_py(const core::OrderedMap<std::string, V>& v);
 template <class R>
-requires std::is_base_of_v<core::BaseModel, R> py::object to_py(const R& rec, py::handle owner) {
-  return py::cast(&rec, py::return_value_policy::reference_internal, owner);
+requires std::is_base_of_v<core::BaseModel, R> py::object to_py(const R& rec);
+
+template <class T>
+py::object to_py(const std::optional<T>& v) {
+  return v ? to_py(*v) : py::none();
 }
 
 template <class T>
-py::object to_py(const std::optional<T>& v, py::handle owner) {
-  return v ? to_py(*v, owner) : py::none();
-}
-
-template <class T>
-py::object to_py(const std::vector<T>& v, py::handle owner) {
+py::object to_py(const std::vector<T>& v) {
   py::list out(v.size());
-  for (std::size_t i = 0; i < v.size(); ++i) out[i] = to_py(v[i], owner);
+  for (std::size_t i = 0; i < v.size(); ++i) out[i] = to_py(v[i]);
   return out;
 }
 
 template <class V>
-py::object to_py(const core::OrderedMap<std::string, V>& v, py::handle owner) {
+py::object to_py(const core::OrderedMap<std::string, V>& v) {
   py::dict out;
-  for (const auto& [key, value] : v) out[text(key)] = to_py(value, owner);
+  for (const auto& [key, value] : v) out[text(key)] = to_py(value);
   return out;
+}
+
+// The value a row's member reads as: an absent section reads as empty, as it dumps.
+template <class Row, class R>
+py::object row_value(const Row& row, const R& rec) {
+  const auto& value = rec.*row.member;
+  if constexpr (core::types::is_or_empty_v<typename Row::field_type>) {
+    if (!value) return py::dict();
+  }
+  return to_py(value);
+}
+
+// The row keys of R as interned strings, made once.
+template <class R>
+const std::array<PyObject*, core::table_of<R>.size>& keys_of() {
+  static const auto keys = [] {
+    std::array<PyObject*, core::table_of<R>.size> out{};
+    std::size_t i = 0;
+    core::table_of<R>.each([&](const auto& row) {
+      out[i++] = PyUnicode_InternFromString(std::string(row.key).c_str());
+    });
+    return out;
+  }();
+  return keys;
+}
+
+// An instance of R's Python class, its fields set straight into its __dict__ (no constructor
+// runs). __fields_set__ holds the required fields and those that differ from their default: the
+// C++ record does not keep which keys its input had.
+template <class R>
+requires std::is_base_of_v<core::BaseModel, R> py::object to_py(const R& rec) {
+  PyObject* cls = class_of<R>();
+  if (cls == nullptr) throw py::type_error("record classes are not registered");
+  auto obj = py::reinterpret_steal<py::object>(
+      PyBaseObject_Type.tp_new(reinterpret_cast<PyTypeObject*>(cls), py::tuple().ptr(), nullptr));
+  if (!obj) throw py::error_already_set();
+  auto dict = py::reinterpret_steal<py::object>(PyObject_GenericGetDict(obj.ptr(), nullptr));
+  if (!dict) throw py::error_already_set();
+  static const R defaults{};
+  const auto& keys = keys_of<R>();
+  py::set fields_set;
+  core::table_of<R>.each_indexed([&](auto i, const auto& row) {
+    py::object value = row_value(row, rec);
+    if (PyDict_SetItem(dict.ptr(), keys[i], value.ptr()) != 0) throw py::error_already_set();
+    if (row.required || !(rec.*row.member == defaults.*row.member)) {
+      fields_set.add(py::handle(keys[i]));
+    }
+  });
+  if (PyObject_GenericSetAttr(obj.ptr(), py::str("__fields_set__").ptr(), fields_set.ptr()) != 0) {
+    throw py::error_already_set();
+  }
+  return obj;
 }
 
 // ---------------------------------------------------------------------------------------------
-// A record class, made by visiting the record's field table: one read-only attribute per row,
-// named by its key, documented by its description.
+// The tables as Python data, for the Python layer to make its classes from.
 
-// The value a row's member reads as in Python.
-template <class R, class Row>
-py::object row_value(const Row& row, const R& rec, py::handle self) {
-  using T = typename Row::field_type;
-  const auto& value = rec.*row.member;
-  if constexpr (core::types::is_or_empty_v<T>) {
-    // An absent section reads as empty, as it dumps.
-    if (!value) return py::dict();
+// What a value of a field type is: ("str",), ("bool",), ("address",), ("network",),
+// ("record", name), ("optional", shape), ("or_empty", shape), ("list", shape),
+// ("map", key shape, value shape).
+template <class T>
+py::tuple shape_of(const T& type) {
+  namespace t = core::types;
+  if constexpr (std::is_same_v<T, t::Bool>) {
+    return py::make_tuple("bool");
+  } else if constexpr (std::is_same_v<T, t::IPv4AddressType>) {
+    return py::make_tuple("address");
+  } else if constexpr (std::is_same_v<T, t::IPv4NetworkType>) {
+    return py::make_tuple("network");
+  } else if constexpr (requires { typename T::record_type; }) {
+    return py::make_tuple("record", text(core::table_of<typename T::record_type>.name));
+  } else if constexpr (t::is_or_empty_v<T>) {
+    return py::make_tuple("or_empty", shape_of(type.inner));
+  } else if constexpr (t::is_optional_v<T>) {
+    return py::make_tuple("optional", shape_of(type.inner));
+  } else if constexpr (requires { type.item; }) {
+    return py::make_tuple("list", shape_of(type.item));
+  } else if constexpr (requires { type.key; }) {
+    return py::make_tuple("map", shape_of(type.key), shape_of(type.value));
+  } else {
+    return py::make_tuple("str");
   }
-  return to_py(value, self);
 }
 
-// The classes made so far, by record name ("BackupConfig.S3Config" is S3Config inside
-// BackupConfig).
-using Classes = std::map<std::string, py::object, std::less<>>;
+template <class R>
+py::dict table_data() {
+  constexpr const auto& table = core::table_of<R>;
+  py::list rows;
+  table.each([&](const auto& row) {
+    rows.append(py::dict(py::arg("key") = text(row.key), py::arg("required") = row.required,
+                         py::arg("description") = text(row.description),
+                         py::arg("shape") = shape_of(row.type)));
+  });
+  const char* base =
+      std::is_base_of_v<core::ModeIdConfig, R> && !std::is_same_v<R, core::ModeIdConfig>
+          ? "ModeIdConfig"
+          : "_BaseModel";
+  return py::dict(py::arg("name") = text(table.name),
+                  py::arg("description") = text(table.description), py::arg("base") = base,
+                  py::arg("fields") = rows);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Building.
+
+// One conversion: a fresh cache of ipaddress values, and the cyclic collector paused (a
+// conversion makes only acyclic objects, and the collector would scan the growing tree again and
+// again).
+class ConversionScope {
+ public:
+  ConversionScope() : collecting_(PyGC_Disable() != 0) { g_ip_cache = &cache_; }
+  ~ConversionScope() {
+    g_ip_cache = nullptr;
+    if (collecting_) PyGC_Enable();
+  }
+  ConversionScope(const ConversionScope&) = delete;
+  ConversionScope& operator=(const ConversionScope&) = delete;
+
+ private:
+  IpCache cache_;
+  bool collecting_;
+};
 
 template <class R>
-void bind_record(py::module_& m, Classes& classes) {
-  constexpr const auto& table = core::table_of<R>;
-  const std::string full_name(table.name);
-  if (classes.count(full_name) != 0) return;
-  const std::size_t dot = full_name.rfind('.');
-  py::handle scope = dot == std::string::npos ? py::handle(m) : classes.at(full_name.substr(0, dot));
-  const std::string name = dot == std::string::npos ? full_name : full_name.substr(dot + 1);
-  using Base = std::conditional_t<std::is_base_of_v<core::ModeIdConfig, R> &&
-                                      !std::is_same_v<R, core::ModeIdConfig>,
-                                  core::ModeIdConfig, core::BaseModel>;
-  py::class_<R, Base> cls(scope, name.c_str(), std::string(table.description).c_str());
+py::object converted(const R& rec) {
+  ConversionScope scope;
+  return to_py(rec);
+}
 
-  py::tuple keys(table.size);
-  std::size_t i = 0;
-  table.each([&](const auto& row) {
-    keys[i++] = text(row.key);
-    cls.def_property_readonly(
-        std::string(row.key).c_str(),
-        [row](py::object self) { return row_value(row, self.cast<const R&>(), self); },
-        std::string(row.description).c_str());
-  });
-  cls.attr("_fields") = keys;
+template <class R>
+py::object build_record(const PythonTree& tree, const core::BuildContext& context) {
+  std::optional<R> rec;
+  {
+    py::gil_scoped_release nogil;  // building touches no Python object
+    try {
+      rec = core::build<R>(tree.doc.root(), context);
+    } catch (core::ValidationError& e) {
+      if (tree.unreadable.empty()) throw;
+      std::vector<core::ErrorDetail> errors = e.errors();
+      throw with_unreadable(e.model(), std::move(errors), tree.unreadable);
+    }
+  }
+  if (!tree.unreadable.empty()) {
+    throw core::ValidationError(std::string(core::table_of<R>.name), tree.unreadable);
+  }
+  return converted(*rec);
+}
 
-  cls.def("__repr__", [](py::object self) {
-    const R& rec = self.cast<const R&>();
-    std::string out = py::str(py::type::handle_of(self).attr("__qualname__"));
-    out += '(';
-    bool first = true;
-    table.each([&](const auto& row) {
-      if (!first) out += ", ";
-      first = false;
-      out += std::string(row.key) + "=" +
-             py::repr(row_value(row, rec, self)).template cast<std::string>();
-    });
-    return out + ')';
-  });
-  cls.def("__eq__", [](const R& a, py::object b) -> py::object {
-    if (!py::isinstance<R>(b)) return py::reinterpret_borrow<py::object>(Py_NotImplemented);
-    return py::bool_(a == b.cast<const R&>());
-  });
-  // Equal records dump alike, so the dump's text is a valid hash.
-  cls.def("__hash__", [](const R& rec) {
-    return std::hash<std::string>{}(
-        core::dump(rec).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
-  });
-  // Immutable: a copy is the record itself.
-  cls.def("__copy__", [](py::object self) { return self; });
-  cls.def(
-      "__deepcopy__", [](py::object self, py::handle) { return self; }, py::arg("memo"));
-  classes.emplace(full_name, cls);
+py::object build(std::string_view name, py::handle values, bool discovery_only,
+                 py::handle mode_ids) {
+  const PythonTree tree = tree_from_python(values, "values");
+  const auto ids = mode_ids_of(mode_ids);
+  const core::BuildContext context(discovery_only, ids ? &*ids : nullptr);
+  py::object out;
+  if (!with_record_type(name, [&]<class R>() { out = build_record<R>(tree, context); })) {
+    throw py::key_error(std::string(name));
+  }
+  return out;
 }
 
 template <std::size_t N>
@@ -158,31 +283,107 @@ py::tuple texts(const std::array<std::string_view, N>& list) {
 
 }  // namespace
 
+// The mode ids a build checks `id` against: the host's, when the Python layer found them.
+std::optional<std::vector<std::string>> mode_ids_of(py::handle ids) {
+  if (ids.is_none()) return std::nullopt;
+  std::vector<std::string> out;
+  for (py::handle id : ids) out.push_back(py::str(id).cast<std::string>());
+  return out;
+}
+
+// The values the converter could not read become faults at their places. The placeholder null
+// may have drawn a fault of its own there, which the fault of the value replaces.
+core::ValidationError with_unreadable(std::string model, std::vector<core::ErrorDetail> built,
+                                      std::vector<core::ErrorDetail> unreadable) {
+  std::vector<core::ErrorDetail> out;
+  for (core::ErrorDetail& e : built) {
+    bool replaced = false;
+    for (const core::ErrorDetail& u : unreadable) replaced = replaced || u.loc == e.loc;
+    if (!replaced) out.push_back(std::move(e));
+  }
+  for (core::ErrorDetail& u : unreadable) out.push_back(std::move(u));
+  return core::ValidationError(std::move(model), std::move(out));
+}
+
+py::object document_to_python(const core::DiscoveryConfiguration& config) {
+  return converted(config);
+}
+
 void bind_records(py::module_& m) {
   py::module_ ipaddress = py::module_::import("ipaddress");
   g_ip.address = py::object(ipaddress.attr("IPv4Address")).release();
   g_ip.network = py::object(ipaddress.attr("IPv4Network")).release();
 
-  using core::BaseModel;
-  py::class_<BaseModel>(m, "_BaseModel",
-                        "The base of every record. discovery_only is the mode of the most recent "
-                        "load (True when it only discovered).")
-      .def_property_readonly_static(
-          "discovery_only", [](py::handle) { return BaseModel::discovery_only(); },
-          "Whether the most recent load ran in discovery-only mode.");
-
-  // The base of identified records first, then every record the document reaches.
-  Classes classes;
-  bind_record<core::ModeIdConfig>(m, classes);
-  core::for_each_record_type<core::DiscoveryConfiguration>(
-      [&]<class R>() { bind_record<R>(m, classes); });
-  auto terraform = classes.at("TerraformConfig");
-  terraform.attr("DEFAULT_MODULE_SOURCE") = text(core::TerraformConfig::DEFAULT_MODULE_SOURCE);
-  terraform.attr("DEFAULT_MODULE_NAME") = text(core::TerraformConfig::DEFAULT_MODULE_NAME);
-
   m.attr("REGION_NAMES") = texts(core::REGION_NAMES);
   m.attr("CLEANUP_RESOURCES") = texts(core::CLEANUP_RESOURCES);
   m.attr("GW_NAME_KEYS") = texts(core::GW_NAME_KEYS);
+  m.attr("DEFAULT_MODULE_SOURCE") = text(core::TerraformConfig::DEFAULT_MODULE_SOURCE);
+  m.attr("DEFAULT_MODULE_NAME") = text(core::TerraformConfig::DEFAULT_MODULE_NAME);
+
+  m.def(
+      "_tables",
+      [] {
+        py::list out;
+        each_record_type([&]<class R>() { out.append(table_data<R>()); });
+        return out;
+      },
+      "Every record's table, bases first: name, description, base and fields (key, required, "
+      "description, shape).");
+  m.def(
+      "_register",
+      [](std::string_view name, py::object cls) {
+        if (!with_record_type(name, [&]<class R>() {
+              Py_XDECREF(class_of<R>());
+              class_of<R>() = cls.release().ptr();
+            })) {
+          throw py::key_error(std::string(name));
+        }
+      },
+      py::arg("name"), py::arg("cls"), "Makes cls the Python class of the record named name.");
+  m.def(
+      "_default",
+      [](std::string_view name) {
+        py::object out;
+        with_record_type(name, [&]<class R>() { out = to_py(R{}); });
+        return out;
+      },
+      py::arg("name"), "A record with every field at its default (required fields left empty).");
+  m.def(
+      "_schema",
+      [](std::string_view name) {
+        nlohmann::ordered_json definitions = nlohmann::ordered_json::object();
+        with_record_type(name, [&]<class R>() { core::types::Record<R>{}.schema(&definitions); });
+        nlohmann::ordered_json out = definitions[std::string(name)];
+        definitions.erase(std::string(name));
+        if (!definitions.empty()) out["definitions"] = std::move(definitions);
+        return from_json(out);
+      },
+      py::arg("name"), "The JSON Schema of the record named name, with the records it reaches.");
+  m.def("_build", &build, py::arg("name"), py::arg("values"), py::arg("discovery_only"),
+        py::arg("mode_ids"),
+        "Builds the record named name from a dict of values as a load would; raises "
+        "_ValidationFailure.");
+  m.def(
+      "_is_expected_vpc_prefix",
+      [](std::string_view ip, py::iterable prefixes) {
+        core::CIDRList networks;
+        for (py::handle prefix : prefixes) {
+          const auto p = py::str(prefix).cast<std::string>();
+          auto parsed = core::IPv4Network::parse(p);
+          if (!parsed.network) throw py::value_error("'" + p + "' is no IPv4 network");
+          networks.push_back(*parsed.network);
+        }
+        return core::DiscoveryConfiguration::isExpectedVpcPrefix(ip, networks);
+      },
+      py::arg("ip"), py::arg("prefixes"));
+  m.def(
+      "_valid_str_attribute",
+      [](py::handle value, std::string_view what) {
+        const PythonTree tree = tree_from_python(py::dict(py::arg("value") = value), "val");
+        if (!tree.unreadable.empty()) throw py::value_error(tree.unreadable.front().msg);
+        return core::TfCloudConfig::valid_str_attribute(*tree.doc.root().find("value"), what);
+      },
+      py::arg("val"), py::arg("what"));
 }
 
 }  // namespace tarnwick::python

@@ -4,7 +4,7 @@ import json
 
 import pytest
 
-from tarnwick.core.config_vpc_migration import dump_to_dict, dump_to_yaml, load_from_yaml
+from tarnwick_config.config_vpc_migration import dump_to_dict, dump_to_yaml, load_from_yaml
 
 
 @pytest.mark.parametrize("name, flags", [("full.yaml", []),

@@ -9,7 +9,7 @@ import json
 
 import pytest
 
-from tarnwick.core.config_vpc_migration import (
+from tarnwick_config.config_vpc_migration import (
     ValidationError,
     VPCConfig,
     YamlError,
@@ -127,11 +127,16 @@ def test_non_string_keys_are_validation_errors_at_the_key(minimal_dict):
     assert locs == [("5",), ("null",), ("<sequence>",)]
 
 
-def test_unsupported_values_are_type_errors_naming_the_place(minimal_dict):
-    minimal_dict["account_info"][0]["regions"][0]["vpcs"][0]["gw_zones"] = {"a"}
-    with pytest.raises(TypeError, match=r"config_dict\['account_info'\]\[0\]\['regions'\]\[0\]"
-                                        r"\['vpcs'\]\[0\]\['gw_zones'\] is of type set"):
-        load_from_dict(minimal_dict)
+@pytest.mark.parametrize("value", [{"a"}, object(), b"a", 1j])
+def test_unreadable_values_are_validation_errors_at_their_place(minimal_dict, value):
+    vpc = minimal_dict["account_info"][0]["regions"][0]["vpcs"][0]
+    vpc.update(gw_zones=value, domain=value)  # a list and an optional text
+    _, exit_ = failed_load(load_from_dict, minimal_dict)
+    errors = exit_.__cause__.errors()
+    place = ("account_info", 0, "regions", 0, "vpcs", 0)
+    assert [e["loc"] for e in errors] == [place + ("gw_zones",), place + ("domain",)]
+    assert all(f"value of type {type(value).__name__} cannot be read" in e["msg"]
+               for e in errors)
 
 
 def nested(levels):

@@ -20,8 +20,14 @@ namespace tarnwick::core {
 // What a build knows beyond its input. A check that depends on it declares a
 // `const BuildContext&` parameter; nothing reads it from global state.
 struct BuildContext {
+  BuildContext() = default;
+  explicit BuildContext(bool discovery_only, const std::vector<std::string>* mode_ids = nullptr)
+      : discovery_only(discovery_only), mode_ids(mode_ids) {}
+
   // Relaxes the rules that only matter for a migration.
   bool discovery_only = false;
+  // The valid migration-mode ids when the host supplies its own; nullptr: the built-in ones.
+  const std::vector<std::string>* mode_ids = nullptr;
 };
 
 // ---------------------------------------------------------------------------------------------

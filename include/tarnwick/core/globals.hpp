@@ -4,6 +4,7 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tarnwick::core::Globals {
 
@@ -14,5 +15,7 @@ inline constexpr std::array<std::string_view, 2> VPC_MIGRATION_ModeIds{"vpc_migr
 bool is_mode_id(std::string_view id);
 // The collection as the host tool prints it: ['vpc_migration', 'vpc_discovery'].
 std::string mode_ids_text();
+// Another collection (the host's own) in the same form.
+std::string mode_ids_text(const std::vector<std::string>& ids);
 
 }  // namespace tarnwick::core::Globals

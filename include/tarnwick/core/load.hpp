@@ -55,6 +55,8 @@ struct LoadOptions {
   // What reading the document may take (depth, sizes, alias expansion); a JSON value is held to
   // its depth, a tree to nothing (it was read elsewhere).
   yaml::Limits limits{};
+  // The host's own migration-mode ids, when it has them; nullptr: the built-in ones.
+  const std::vector<std::string>* mode_ids = nullptr;
 };
 
 struct LoadResult {

@@ -47,7 +47,8 @@ struct ModeIdConfig : BaseModel {
   std::optional<std::string> id;
   std::optional<std::string> label;
 
-  static std::optional<std::string> validate_id(std::optional<std::string> value);
+  static std::optional<std::string> validate_id(std::optional<std::string> value,
+                                                const BuildContext& context);
 
   // The two rows, first in the table of every record that derives from this one.
   static constexpr auto inherited_fields();

@@ -57,8 +57,8 @@ void build_root(const yaml::Node& root, const LoadOptions& options, StreamedList
   }
   BaseModel::set_discovery_only(options.discovery_only);
   try {
-    out.config =
-        build<DiscoveryConfiguration>(root, BuildContext{options.discovery_only}, streamed);
+    out.config = build<DiscoveryConfiguration>(
+        root, BuildContext{options.discovery_only, options.mode_ids}, streamed);
   } catch (ValidationError& e) {
     out.error = std::move(e);
   }
@@ -67,8 +67,8 @@ void build_root(const yaml::Node& root, const LoadOptions& options, StreamedList
 // Text: read and built in one pass, the rows marked streamed built item by item while the rest
 // is still being read.
 void load_text(std::string_view text, const LoadOptions& options, LoadResult& out) {
-  RecordStream stream =
-      RecordStream::of<DiscoveryConfiguration>(BuildContext{options.discovery_only});
+  RecordStream stream = RecordStream::of<DiscoveryConfiguration>(
+      BuildContext{options.discovery_only, options.mode_ids});
   const yaml::Document doc = yaml::read_string(text, out.name, &stream, options.limits);
   out.duplicates = doc.duplicates();
   build_root(doc.root(), options, &stream.lists(), out);

@@ -1,5 +1,6 @@
 #include "tarnwick/core/record_frame.hpp"
 
+#include <algorithm>
 #include <atomic>
 
 #include "tarnwick/core/globals.hpp"  // validate_id
@@ -20,9 +21,15 @@ void BaseModel::set_discovery_only(bool value) {
   g_discovery_only.store(value, std::memory_order_relaxed);
 }
 
-std::optional<std::string> ModeIdConfig::validate_id(std::optional<std::string> value) {
-  if (value && Globals::is_mode_id(*value)) return value;
-  throw ValueError("id must be one of " + Globals::mode_ids_text());
+std::optional<std::string> ModeIdConfig::validate_id(std::optional<std::string> value,
+                                                     const BuildContext& context) {
+  if (context.mode_ids == nullptr) {
+    if (value && Globals::is_mode_id(*value)) return value;
+    throw ValueError("id must be one of " + Globals::mode_ids_text());
+  }
+  const std::vector<std::string>& ids = *context.mode_ids;
+  if (value && std::find(ids.begin(), ids.end(), *value) != ids.end()) return value;
+  throw ValueError("id must be one of " + Globals::mode_ids_text(ids));
 }
 
 }  // namespace tarnwick::core

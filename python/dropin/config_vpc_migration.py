@@ -1,0 +1,12 @@
+"""Configuration options for discovery migration.
+
+Placed in the host's tarnwick/core/ in place of the pure-Python module: importing
+tarnwick.core.config_vpc_migration then gives the compiled module of the tarnwick_config package,
+private names included, as the one module object under both names.
+"""
+
+import sys
+
+import tarnwick_config.config_vpc_migration as _module
+
+sys.modules[__name__] = _module

@@ -1,1 +1,0 @@
-"""tarnwick: discovery and migration of AWS spoke VPCs."""

@@ -1,1 +1,0 @@
-"""tarnwick.core: the configuration layer (config_vpc_migration)."""

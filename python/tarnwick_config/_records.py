@@ -1,0 +1,268 @@
+"""The record classes, made from the compiled field tables, with the model API of pydantic 1.
+
+A record is a plain object: its fields live in its __dict__, set once when the compiled side
+converts a built record, so reading one costs what reading any attribute does. Building from
+keyword values goes through the compiled frame, exactly as a load does.
+"""
+
+import copy as _copy
+import ipaddress
+import json
+import sys
+import typing
+
+from . import _core, _errors
+
+
+def _mode_ids():
+    """The host's migration-mode ids as they are now, or None for the built-in ones."""
+    globals_module = sys.modules.get("tarnwick.core.Globals")
+    if globals_module is None:
+        try:
+            from tarnwick.core import Globals as globals_module  # the host's shared constants
+        except ImportError:
+            return None
+    ids = getattr(globals_module, "VPC_MIGRATION_ModeIds", None)
+    return None if ids is None else [str(i) for i in ids]
+
+
+class ModelField:
+    """What the model API tells about one field."""
+
+    __slots__ = ("name", "required", "default", "outer_type_", "type_", "description", "shape")
+
+    def __init__(self, name, required, default, outer_type, type_, description, shape):
+        self.name, self.required, self.default = name, required, default
+        self.outer_type_, self.type_, self.description, self.shape = (
+            outer_type, type_, description, shape)
+
+    @property
+    def allow_none(self):
+        return self.shape[0] in ("optional", "or_empty")
+
+    def get_default(self):
+        return _copy.deepcopy(self.default)
+
+    def __repr__(self):
+        default = "" if self.required else f" default={self.default!r}"
+        return f"ModelField(name='{self.name}', type={self.outer_type_!r}, " \
+               f"required={self.required}{default})"
+
+
+def _sub(spec, key):
+    """The part of an include/exclude spec that applies inside `key` (None: all of it)."""
+    if not isinstance(spec, dict):
+        return None
+    inner = spec.get(key, spec.get("__all__"))
+    return None if inner is True or inner is ... else inner
+
+
+def _wanted(key, include, exclude):
+    if include is not None and key not in include and "__all__" not in include:
+        return False
+    if exclude is None or (key not in exclude and "__all__" not in exclude):
+        return True
+    inner = exclude.get(key, exclude.get("__all__")) if isinstance(exclude, dict) else True
+    return not (inner is True or inner is ...)
+
+
+def _plain(value, include, exclude, flags):
+    if isinstance(value, _BaseModel):
+        return value.dict(include=include, exclude=exclude, **flags)
+    if isinstance(value, dict):
+        return {k: _plain(v, _sub(include, k), _sub(exclude, k), flags)
+                for k, v in value.items() if _wanted(k, include, exclude)}
+    if isinstance(value, (list, tuple)):
+        return type(value)(_plain(v, _sub(include, i), _sub(exclude, i), flags)
+                           for i, v in enumerate(value) if _wanted(i, include, exclude))
+    return value
+
+
+def _encode(value):
+    if isinstance(value, (ipaddress.IPv4Address, ipaddress.IPv4Network)):
+        return str(value)
+    if isinstance(value, _BaseModel):
+        return value.dict()
+    raise TypeError(f"Object of type '{type(value).__name__}' is not JSON serializable")
+
+
+class _BaseModel:
+    """The base of every record. discovery_only is the mode in which records are built: every load
+    sets it to its own mode, and a keyword constructor builds in the mode it holds."""
+
+    __slots__ = ("__dict__", "__fields_set__", "__weakref__")
+    __fields__ = {}
+    _record_name = None
+    discovery_only = False
+
+    def __init__(__tarnwick_self__, **data):  # named so that no field name is taken
+        cls = type(__tarnwick_self__)
+        built = _errors.validated(_core._build, cls._record_name, data,
+                                  bool(_BaseModel.discovery_only), _mode_ids())
+        object.__setattr__(__tarnwick_self__, "__dict__", built.__dict__)
+        object.__setattr__(__tarnwick_self__, "__fields_set__", set(data) & set(cls.__fields__))
+
+    # Assignment stores without validating, as pydantic 1 does by default.
+    def __setattr__(self, name, value):
+        if name == "__fields_set__":
+            object.__setattr__(self, name, value)
+            return
+        if name not in self.__fields__:
+            raise ValueError(f'"{type(self).__name__}" object has no field "{name}"')
+        self.__dict__[name] = value
+        self.__fields_set__.add(name)
+
+    def __getstate__(self):
+        return {"__dict__": self.__dict__, "__fields_set__": self.__fields_set__}
+
+    def __setstate__(self, state):
+        object.__setattr__(self, "__dict__", dict(state["__dict__"]))
+        object.__setattr__(self, "__fields_set__", set(state["__fields_set__"]))
+
+    def __iter__(self):
+        yield from self.__dict__.items()
+
+    def __eq__(self, other):
+        if isinstance(other, _BaseModel):
+            return self.dict() == other.dict()
+        return self.dict() == other
+
+    __hash__ = None  # mutable, as pydantic 1's models
+
+    def __repr_args__(self):
+        return list(self.__dict__.items())
+
+    def __str__(self):
+        return " ".join(f"{k}={v!r}" for k, v in self.__dict__.items())
+
+    def __repr__(self):
+        args = ", ".join(f"{k}={v!r}" for k, v in self.__dict__.items())
+        return f"{type(self).__qualname__}({args})"
+
+    def _iter(self, include, exclude, exclude_unset, exclude_defaults, exclude_none):
+        fields = self.__fields__
+        for key, value in self.__dict__.items():
+            if not _wanted(key, include, exclude):
+                continue
+            if exclude_unset and key not in self.__fields_set__:
+                continue
+            if exclude_defaults and key in fields and not fields[key].required \
+                    and value == fields[key].default:
+                continue
+            if exclude_none and value is None:
+                continue
+            yield key, value
+
+    def dict(self, *, include=None, exclude=None, by_alias=False, skip_defaults=None,
+             exclude_unset=False, exclude_defaults=False, exclude_none=False):
+        """The fields as a dict, nested records as dicts, in field order."""
+        exclude_unset = exclude_unset or bool(skip_defaults)
+        flags = {"exclude_unset": exclude_unset, "exclude_defaults": exclude_defaults,
+                 "exclude_none": exclude_none}
+        return {key: _plain(value, _sub(include, key), _sub(exclude, key), flags)
+                for key, value in self._iter(include, exclude, exclude_unset, exclude_defaults,
+                                             exclude_none)}
+
+    def json(self, *, include=None, exclude=None, by_alias=False, skip_defaults=None,
+             exclude_unset=False, exclude_defaults=False, exclude_none=False, encoder=None,
+             **dumps_kwargs):
+        """The fields as JSON text; addresses and networks as their text."""
+        data = self.dict(include=include, exclude=exclude, skip_defaults=skip_defaults,
+                         exclude_unset=exclude_unset, exclude_defaults=exclude_defaults,
+                         exclude_none=exclude_none)
+        return json.dumps(data, default=encoder or _encode, **dumps_kwargs)
+
+    def copy(self, *, include=None, exclude=None, update=None, deep=False):
+        """A copy, unvalidated like pydantic 1's: `update` values are taken as given."""
+        values = dict(self._iter(include, exclude, False, False, False))
+        values.update(update or {})
+        if deep:
+            values = _copy.deepcopy(values)
+        new = type(self).__new__(type(self))
+        object.__setattr__(new, "__dict__", values)
+        object.__setattr__(new, "__fields_set__", self.__fields_set__ | set(update or ()))
+        return new
+
+    @classmethod
+    def construct(cls, _fields_set=None, **values):
+        """A record from trusted values, unvalidated; absent fields take their defaults."""
+        data = {k: f.get_default() for k, f in cls.__fields__.items() if not f.required}
+        data.update(values)
+        new = cls.__new__(cls)
+        object.__setattr__(new, "__dict__", data)
+        object.__setattr__(new, "__fields_set__", set(values) if _fields_set is None
+                           else set(_fields_set))
+        return new
+
+    @classmethod
+    def parse_obj(cls, obj):
+        if isinstance(obj, cls):
+            return obj.copy()
+        if not isinstance(obj, dict):
+            try:
+                obj = dict(obj)
+            except (TypeError, ValueError) as exc:
+                raise TypeError(f"{cls.__name__} expected dict not {type(obj).__name__}") \
+                    from exc
+        return cls(**obj)
+
+    @classmethod
+    def validate(cls, value):
+        return value.copy() if isinstance(value, cls) else cls.parse_obj(value)
+
+    @classmethod
+    def schema(cls, by_alias=True):
+        """The project's JSON Schema of this record and the records it reaches."""
+        return _core._schema(cls._record_name)
+
+    @classmethod
+    def schema_json(cls, *, by_alias=True, **dumps_kwargs):
+        return json.dumps(cls.schema(), **dumps_kwargs)
+
+
+_SCALARS = {"str": str, "bool": bool, "address": ipaddress.IPv4Address,
+            "network": ipaddress.IPv4Network}
+
+
+def _types_of(shape, classes):
+    """(outer type, innermost type) of a shape, as pydantic 1 reports them."""
+    kind = shape[0]
+    if kind in _SCALARS:
+        return _SCALARS[kind], _SCALARS[kind]
+    if kind == "record":
+        return classes[shape[1]], classes[shape[1]]
+    if kind in ("optional", "or_empty"):
+        return _types_of(shape[1], classes)
+    if kind == "list":
+        outer, inner = _types_of(shape[1], classes)
+        return typing.List[outer], inner
+    key, _ = _types_of(shape[1], classes)
+    value, inner = _types_of(shape[2], classes)
+    return typing.Dict[key, value], inner
+
+
+def make_classes(module_name):
+    """Every record class by record name ("BackupConfig.S3Config" nested in BackupConfig)."""
+    tables = _core._tables()
+    classes = {"_BaseModel": _BaseModel}
+    for table in tables:
+        outer, _, name = table["name"].rpartition(".")
+        cls = type(name, (classes[table["base"]],), {
+            "__slots__": (), "__doc__": table["description"], "__module__": module_name,
+            "__qualname__": table["name"], "_record_name": table["name"]})
+        if outer:
+            setattr(classes[outer], name, cls)
+        classes[table["name"]] = cls
+        _core._register(table["name"], cls)
+    for table in tables:
+        defaults = _core._default(table["name"])
+        fields = {}
+        for row in table["fields"]:
+            outer, inner = _types_of(row["shape"], classes)
+            default = None if row["required"] else getattr(defaults, row["key"])
+            fields[row["key"]] = ModelField(row["key"], row["required"], default, outer, inner,
+                                            row["description"], row["shape"])
+        classes[table["name"]].__fields__ = fields
+    del classes["_BaseModel"]
+    _errors._classes.update(classes)
+    return classes

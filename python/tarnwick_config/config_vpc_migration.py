@@ -1,0 +1,213 @@
+"""Configuration options for discovery migration."""
+
+# The records and their validation are compiled (_core); this module adds what a failed load does
+# in Python: the error report goes through sys.stdout, then SystemExit(1) whose __cause__ is the
+# ValidationError.
+
+import ipaddress
+import json
+import os
+import sys
+import typing
+
+from . import _core, _records
+from ._errors import ErrorWrapper, ValidationError, YamlError, validated
+from ._records import ModelField, _BaseModel
+
+__all__ = [
+    "AccountInfo",
+    "AlertConfig",
+    "BackupConfig",
+    "CLEANUP_RESOURCES",
+    "CleanupConfig",
+    "CorvaneConfig",
+    "DiscoveryConfiguration",
+    "GW_NAME_KEYS",
+    "ModeIdConfig",
+    "REGION_NAMES",
+    "Region",
+    "ScriptConfig",
+    "SnatPoliciesConfig",
+    "SwitchTrafficConfig",
+    "TGWConfig",
+    "TerraformConfig",
+    "TfCloudConfig",
+    "TfControllerAccessConfig",
+    "VPCConfig",
+    "ValidationError",
+    "YamlError",
+    "build_document",
+    "dump_to_dict",
+    "dump_to_yaml",
+    "load_from_dict",
+    "load_from_yaml",
+]
+
+REGION_NAMES = _core.REGION_NAMES
+CLEANUP_RESOURCES = _core.CLEANUP_RESOURCES
+GW_NAME_KEYS = list(_core.GW_NAME_KEYS)  # a list: the host may add to it
+
+
+# The shared field types, as the constrained strings and aliases the host's annotations name.
+class _str(str):
+    """A string trimmed of white space."""
+
+    strip_whitespace = True
+    max_length = None
+    regex = None
+
+
+class GWName(_str):
+    """A gateway name: trimmed, at most 50 characters."""
+
+    max_length = 50
+
+
+RegionName = typing.Literal[REGION_NAMES]
+CleanupResources = typing.Literal[CLEANUP_RESOURCES]
+CIDRList = typing.List[ipaddress.IPv4Network]
+IPAddressList = typing.List[ipaddress.IPv4Address]
+Tag = typing.Dict[str, str]
+Tags = typing.List[Tag]
+
+
+def _default_network():
+    """The default of the network lists that allow everything: a new list holding 0.0.0.0/0."""
+    return [ipaddress.IPv4Network("0.0.0.0/0")]
+
+
+_core._register_errors(_BaseModel, YamlError)
+globals().update(_records.make_classes(__name__))  # every record class, under its own name
+TerraformConfig.DEFAULT_MODULE_SOURCE = _core.DEFAULT_MODULE_SOURCE
+TerraformConfig.DEFAULT_MODULE_NAME = _core.DEFAULT_MODULE_NAME
+
+
+# ---------------------------------------------------------------------------------------------
+# The checks as class functions of their records. Each runs through the compiled frame: the
+# record is built from `values` and the checked value, and the check's fault at its field (or at
+# __root__ for a record check) is raised as ValueError with the frame's message.
+
+def _field_check(keys):
+    def check(cls, val, values=None, field=None):
+        key = getattr(field, "name", None) or keys[0]
+        data = dict(values or {})
+        data[key] = val
+        try:
+            built = cls(**data)
+        except ValidationError as error:
+            for fault in error.errors():
+                if fault["loc"][:1] == (key,):
+                    raise ValueError(fault["msg"]) from None
+            return val
+        return getattr(built, key)
+
+    return classmethod(check)
+
+
+def _record_check(cls, values):
+    try:
+        cls(**values)
+    except ValidationError as error:
+        for fault in error.errors():
+            if fault["loc"][:1] == ("__root__",):
+                raise ValueError(fault["msg"]) from None
+    return values
+
+
+for _record, _name, _keys in [
+    (ModeIdConfig, "validate_id", ("id",)),
+    (VPCConfig, "check_encrypt_key", ("encrypt_key",)),
+    (ScriptConfig, "validate_configure_spoke_gw_hs", ("configure_spoke_gw_hs",)),
+    (TerraformConfig, "check_field_for_none",
+     ("terraform_version", "corvane_provider", "aws_provider")),
+    (TerraformConfig, "check_tfcloud_for_none", ("tf_cloud",)),
+    (TerraformConfig, "validate_tmp_folder_id", ("tmp_folder_id",)),
+    (TfCloudConfig, "check_and_rewrite_tags", ("tags",)),
+    (DiscoveryConfiguration, "check_field_for_none", ("corvane",)),
+    (DiscoveryConfiguration, "check_config", ("config",)),
+    (DiscoveryConfiguration, "check_cleanup", ("cleanup",)),
+    (DiscoveryConfiguration, "check_tgw_for_none", ("tgw",)),
+]:
+    setattr(_record, _name, _field_check(_keys))
+CorvaneConfig.check_mode = classmethod(_record_check)
+TfCloudConfig.check_required_attributes = classmethod(_record_check)
+TfCloudConfig.valid_str_attribute = staticmethod(_core._valid_str_attribute)
+
+
+def _is_expected_vpc_prefix(ip, prefixes):
+    """Whether the network ip lies inside one of the networks of prefixes."""
+    return _core._is_expected_vpc_prefix(str(ip), [str(p) for p in prefixes])
+
+
+DiscoveryConfiguration.isExpectedVpcPrefix = staticmethod(_is_expected_vpc_prefix)
+del _record, _name, _keys
+
+
+# ---------------------------------------------------------------------------------------------
+# The entry points.
+
+def build_document(config_dict, discovery_only=False):
+    """Like load_from_dict, but a failed validation raises ValidationError and prints nothing."""
+    _require_dict(config_dict)
+    _BaseModel.discovery_only = bool(discovery_only)
+    return validated(_core._load_dict, config_dict, bool(discovery_only),
+                     _records._mode_ids())
+
+
+def load_from_dict(config_dict, discovery_only=False):
+    """Builds the document from a dict of str, int, float, bool, None, list and dict values
+    (dates, ipaddress values and records are taken as the text or mapping they stand for).
+
+    A failed validation prints the error JSON and a newline on sys.stdout, then raises
+    SystemExit(1) from the ValidationError. A config_dict that is not a dict raises TypeError.
+    """
+    return _reported(build_document, config_dict, discovery_only)
+
+
+def load_from_yaml(yml_path, discovery_only=False):
+    """Reads a YAML file (str or os.PathLike) and loads it as load_from_dict does.
+
+    A missing or unreadable file raises OSError (FileNotFoundError, IsADirectoryError,
+    PermissionError); malformed YAML raises YamlError; neither prints anything.
+    """
+    path = os.fspath(yml_path)
+    return _reported(_build_from_yaml, path, discovery_only)
+
+
+def _build_from_yaml(path, discovery_only):
+    # The compiled load sets the mode only for a document that is a mapping; so does this.
+    try:
+        document = validated(_core._load_yaml, path, bool(discovery_only), _records._mode_ids())
+    except ValidationError:
+        _BaseModel.discovery_only = bool(discovery_only)
+        raise
+    _BaseModel.discovery_only = bool(discovery_only)
+    return document
+
+
+def dump_to_dict(config):
+    """Every field of every record in field order as a plain dict: addresses and networks as
+    text, an absent tgw as {}, tf_cloud.tags as its text."""
+    if not isinstance(config, DiscoveryConfiguration):
+        raise TypeError(f"config must be a DiscoveryConfiguration, not {type(config).__name__}")
+    return json.loads(config.json())
+
+
+def dump_to_yaml(config, dest):
+    """Reserved: writes nothing and reads nothing."""
+    return None
+
+
+def _require_dict(config_dict):
+    if not isinstance(config_dict, dict):
+        raise TypeError(f"config_dict must be a dict, not {type(config_dict).__name__}")
+
+
+def _reported(build, source, discovery_only):
+    try:
+        return build(source, discovery_only)
+    except ValidationError as error:
+        failure = error
+    sys.stdout.write(failure.json() + "\n")
+    sys.stdout.flush()
+    raise SystemExit(1) from failure

@@ -1,0 +1,170 @@
+"""The model API of pydantic 1 on loaded and constructed records, keyword constructors against
+the load, and what load_from_dict reads from Python values."""
+
+import copy
+import datetime
+import ipaddress
+import json
+import pickle
+
+import pytest
+
+from tarnwick_config import config_vpc_migration as cvm
+from tarnwick_config.config_vpc_migration import (
+    DiscoveryConfiguration,
+    Region,
+    TerraformConfig,
+    TfCloudConfig,
+    ValidationError,
+    VPCConfig,
+    YamlError,
+    _BaseModel,
+    build_document,
+    load_from_yaml,
+)
+
+NET = ipaddress.IPv4Network
+
+
+@pytest.fixture
+def full(examples):
+    return load_from_yaml(examples / "full.yaml")
+
+
+@pytest.fixture
+def vpc(full):
+    return full.account_info[0].regions[0].vpcs[0]
+
+
+@pytest.fixture
+def migration_mode():
+    _BaseModel.discovery_only = False
+    yield
+    _BaseModel.discovery_only = False
+
+
+@pytest.mark.parametrize("options, expected", [
+    ({"include": {"vpc_id", "gw_zones"}}, {"vpc_id": "vpc-0a11b22c33d44e501",
+                                           "gw_zones": ["a", "b"]}),
+    ({"include": {"spoke_gw_tags": {0: {"owner"}}}}, {"spoke_gw_tags": [{"owner": "netops"}]}),
+    ({"exclude_unset": True, "include": {"domain", "vpc_id"}}, {"vpc_id": "vpc-0a11b22c33d44e501"}),
+    ({"exclude_defaults": True, "include": {"az_affinity", "encrypt"}}, {"encrypt": True}),
+    ({"exclude_none": True, "include": {"domain", "encrypt"}}, {"encrypt": True}),
+])
+def test_dict_options(vpc, options, expected):
+    assert vpc.dict(**options) == expected
+
+
+def test_dict_excludes_nested_and_json_matches_dump(full):
+    data = full.dict(exclude={"account_info": {"__all__": {"regions"}}, "terraform": ...})
+    assert "terraform" not in data and "regions" not in data["account_info"][1]
+    assert json.loads(full.json()) == cvm.dump_to_dict(full)
+
+
+def test_model_api_of_a_vpc(vpc):
+    assert dict(vpc)["crvn_cidr"] == NET("10.220.1.0/24")
+    assert vpc == vpc.dict() and vpc != {"vpc_id": vpc.vpc_id}
+    assert str(vpc).startswith("vpc_id='vpc-0a11b22c33d44e501' crvn_cidr=IPv4Network(")
+    field = VPCConfig.__fields__["retain_peering_cidrs"]
+    assert (field.name, field.required, field.default) == ("retain_peering_cidrs", False,
+                                                          [NET("0.0.0.0/0")])
+    assert VPCConfig.__fields__["vpc_id"].required
+    assert VPCConfig.__fields__["eips"].outer_type_ == cvm.IPAddressList
+    assert DiscoveryConfiguration.__fields__["tgw"].outer_type_ is cvm.TGWConfig
+    schema = VPCConfig.schema()
+    assert list(schema["properties"]) == list(VPCConfig.__fields__)
+    assert schema["required"] == ["vpc_id"]
+
+
+def test_copies_and_pickles_are_independent(full, vpc):
+    changed = vpc.copy(update={"vpc_id": "vpc-2"})
+    assert (changed.vpc_id, vpc.vpc_id) == ("vpc-2", "vpc-0a11b22c33d44e501")
+    assert changed.gw_zones is vpc.gw_zones and vpc.copy(deep=True).gw_zones is not vpc.gw_zones
+    for clone in (copy.deepcopy(full), pickle.loads(pickle.dumps(full))):
+        assert clone == full and type(clone.aws.s3) is cvm.BackupConfig.S3Config
+        clone.account_info[0].regions[0].vpcs[0].gw_zones.append("z")
+        assert clone != full
+    shallow = copy.copy(vpc)
+    shallow.vpc_id = "other"
+    assert vpc.vpc_id != "other"
+
+
+@pytest.mark.usefixtures("migration_mode")
+def test_constructors_build_as_a_load_does(full, vpc):
+    built = VPCConfig(vpc_id=" vpc-1 ", gw_zones=("a",), eips=["10.0.0.1"])
+    assert (built.vpc_id, built.gw_zones, built.eips) == ("vpc-1", ["a"],
+                                                         [ipaddress.IPv4Address("10.0.0.1")])
+    assert built.retain_peering_cidrs == [NET("0.0.0.0/0")]
+    assert built.__fields_set__ == {"vpc_id", "gw_zones", "eips"}
+    assert VPCConfig(**vpc.dict()) == vpc and Region.parse_obj(full.account_info[0].regions[0])
+    with pytest.raises(ValidationError) as info:
+        VPCConfig(vpc_id="v", crvn_cidr="10.0.0.7/24", colour=1)
+    error = info.value
+    assert error.model is VPCConfig
+    assert [e["loc"] for e in error.errors()] == [("crvn_cidr",), ("colour",)]
+    assert [w.loc_tuple() for w in error.raw_errors] == [("crvn_cidr",), ("colour",)]
+    assert isinstance(error.raw_errors[0].exc, ValueError)
+
+
+@pytest.mark.usefixtures("migration_mode")
+def test_constructors_run_in_the_mode_the_host_sets():
+    with pytest.raises(ValidationError, match="terraform_version"):
+        TerraformConfig(terraform_output="/tmp/out")
+    _BaseModel.discovery_only = True
+    assert TerraformConfig(terraform_output="/tmp/out").terraform_version is None
+
+
+@pytest.mark.usefixtures("migration_mode")
+def test_checks_are_class_functions():
+    assert DiscoveryConfiguration.isExpectedVpcPrefix(NET("10.1.0.0/16"), [NET("10.0.0.0/8")])
+    assert not DiscoveryConfiguration.isExpectedVpcPrefix(NET("11.0.0.0/16"), [NET("10.0.0.0/8")])
+    assert [TfCloudConfig.valid_str_attribute(v, "x") for v in ("", "a", [], None)] == \
+        [False, True, False, False]
+    with pytest.raises(ValueError, match="must be a string"):
+        TfCloudConfig.valid_str_attribute(3, "organization")
+    with pytest.raises(ValueError, match="encrypt must be True to set encrypt_key"):
+        VPCConfig.check_encrypt_key("k", values={"vpc_id": "v"})
+    assert TfCloudConfig.check_and_rewrite_tags(["a"], values={"organization": "o"}) == '["a"]'
+
+
+@pytest.mark.parametrize("value, read_as", [
+    (datetime.date(2024, 1, 2), "2024-01-02"),
+    (ipaddress.IPv4Address("10.0.0.1"), "10.0.0.1"),
+])
+def test_dates_and_addresses_are_read_as_their_text(minimal_dict, value, read_as):
+    minimal_dict["label"] = value
+    assert build_document(minimal_dict).label == read_as
+
+
+def test_a_date_where_no_text_goes_is_a_validation_error(minimal_dict, capsys):
+    minimal_dict["account_info"][0]["hpe"] = datetime.date(2024, 1, 2)
+    with pytest.raises(SystemExit) as info:
+        cvm.load_from_dict(minimal_dict)
+    assert capsys.readouterr().out == info.value.__cause__.json() + "\n"
+    assert [e["loc"] for e in info.value.__cause__.errors()] == [("account_info", 0, "hpe")]
+
+
+def test_records_are_read_as_their_fields(full, minimal_dict):
+    minimal_dict["account_info"] = full.account_info
+    assert build_document(minimal_dict).account_info == full.account_info
+
+
+def test_yaml_errors_are_pyyamls(tmp_path):
+    yaml = pytest.importorskip("yaml")
+    path = tmp_path / "broken.yaml"
+    path.write_text("terraform:\n  a: [b\n")
+    with pytest.raises(yaml.YAMLError) as info:
+        load_from_yaml(path)
+    assert isinstance(info.value, (YamlError, ValueError))
+    assert (info.value.problem_mark.line, info.value.line) == (2, 3)
+
+
+def test_names_the_host_knows():
+    assert cvm.__doc__ == "Configuration options for discovery migration."
+    assert cvm.GW_NAME_KEYS + ["x"] == ["spoke_gw_name", "transit_gw_name", "x"]
+    assert cvm._default_network() == [NET("0.0.0.0/0")] and \
+        cvm._default_network() is not cvm._default_network()
+    assert issubclass(cvm.GWName, cvm._str) and cvm.GWName.max_length == 50
+    assert all(hasattr(cvm, n) for n in ("RegionName", "CleanupResources", "CIDRList", "Tag",
+                                         "Tags"))
+    assert cvm.dump_to_yaml(None, "/nonexistent/dest.yaml") is None
