@@ -309,6 +309,35 @@ py::object document_to_python(const core::DiscoveryConfiguration& config) {
   return converted(config);
 }
 
+namespace {
+
+// The checks that host code calls as class functions, over the C++ ones.
+void bind_check_functions(py::module_& m) {
+  m.def(
+      "_is_expected_vpc_prefix",
+      [](std::string_view ip, py::iterable prefixes) {
+        core::CIDRList networks;
+        for (py::handle prefix : prefixes) {
+          const auto p = py::str(prefix).cast<std::string>();
+          auto parsed = core::IPv4Network::parse(p);
+          if (!parsed.network) throw py::value_error("'" + p + "' is no IPv4 network");
+          networks.push_back(*parsed.network);
+        }
+        return core::DiscoveryConfiguration::isExpectedVpcPrefix(ip, networks);
+      },
+      py::arg("ip"), py::arg("prefixes"));
+  m.def(
+      "_valid_str_attribute",
+      [](py::handle value, std::string_view what) {
+        const PythonTree tree = tree_from_python(py::dict(py::arg("value") = value), "val");
+        if (!tree.unreadable.empty()) throw py::value_error(tree.unreadable.front().msg);
+        return core::TfCloudConfig::valid_str_attribute(*tree.doc.root().find("value"), what);
+      },
+      py::arg("val"), py::arg("what"));
+}
+
+}  // namespace
+
 void bind_records(py::module_& m) {
   py::module_ ipaddress = py::module_::import("ipaddress");
   g_ip.address = py::object(ipaddress.attr("IPv4Address")).release();
@@ -363,27 +392,7 @@ void bind_records(py::module_& m) {
         py::arg("mode_ids"),
         "Builds the record named name from a dict of values as a load would; raises "
         "_ValidationFailure.");
-  m.def(
-      "_is_expected_vpc_prefix",
-      [](std::string_view ip, py::iterable prefixes) {
-        core::CIDRList networks;
-        for (py::handle prefix : prefixes) {
-          const auto p = py::str(prefix).cast<std::string>();
-          auto parsed = core::IPv4Network::parse(p);
-          if (!parsed.network) throw py::value_error("'" + p + "' is no IPv4 network");
-          networks.push_back(*parsed.network);
-        }
-        return core::DiscoveryConfiguration::isExpectedVpcPrefix(ip, networks);
-      },
-      py::arg("ip"), py::arg("prefixes"));
-  m.def(
-      "_valid_str_attribute",
-      [](py::handle value, std::string_view what) {
-        const PythonTree tree = tree_from_python(py::dict(py::arg("value") = value), "val");
-        if (!tree.unreadable.empty()) throw py::value_error(tree.unreadable.front().msg);
-        return core::TfCloudConfig::valid_str_attribute(*tree.doc.root().find("value"), what);
-      },
-      py::arg("val"), py::arg("what"));
+  bind_check_functions(m);
 }
 
 }  // namespace tarnwick::python
