@@ -145,7 +145,8 @@ int check_one(const Options& opt, const std::string& file, report::Reporter& rep
 int run_check(const Options& opt) {
   const auto reporter = report::make_reporter(opt.format, TARNWICK_VERSION);
   int worst = 0;
-  for (const std::string& file : opt.files) worst = std::max(worst, check_one(opt, file, *reporter));
+  for (const std::string& file : opt.files)
+    worst = std::max(worst, check_one(opt, file, *reporter));
   reporter->finish();
   return worst;
 }

@@ -9,12 +9,23 @@ std::string escape(std::string_view text, bool property) {
   out.reserve(text.size());
   for (const char c : text) {
     switch (c) {
-      case '%': out += "%25"; break;
-      case '\r': out += "%0D"; break;
-      case '\n': out += "%0A"; break;
-      case ':': out += property ? "%3A" : ":"; break;
-      case ',': out += property ? "%2C" : ","; break;
-      default: out += c;
+      case '%':
+        out += "%25";
+        break;
+      case '\r':
+        out += "%0D";
+        break;
+      case '\n':
+        out += "%0A";
+        break;
+      case ':':
+        out += property ? "%3A" : ":";
+        break;
+      case ',':
+        out += property ? "%2C" : ",";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -22,8 +33,12 @@ std::string escape(std::string_view text, bool property) {
 
 }  // namespace
 
-std::string escape_message(std::string_view text) { return escape(text, false); }
-std::string escape_property(std::string_view text) { return escape(text, true); }
+std::string escape_message(std::string_view text) {
+  return escape(text, false);
+}
+std::string escape_property(std::string_view text) {
+  return escape(text, true);
+}
 
 void GithubReporter::report(const DocumentReport& doc) {
   const yaml::NodeEnds ends = yaml::node_ends(doc.text);

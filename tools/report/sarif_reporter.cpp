@@ -12,7 +12,8 @@ namespace {
 
 using J = nlohmann::ordered_json;
 
-constexpr const char* kSchema = "https://docs.oasis-open.org/sarif/sarif/v2.1.0/os/schemas/sarif-schema-2.1.0.json";
+constexpr const char* kSchema =
+    "https://docs.oasis-open.org/sarif/sarif/v2.1.0/os/schemas/sarif-schema-2.1.0.json";
 
 }  // namespace
 
