@@ -1,9 +1,11 @@
 // tarnwick-config: checks and dumps tarnwick migration documents, and prints their JSON Schema.
 //
-// Exit status: 0 valid (or schema written); 1 the document has faults (reported on standard
-// output as JSON, or on standard error as text); 2 anything else (usage, unreadable file,
-// malformed YAML, a document that is not a mapping, an unwritable output file), reported as one
-// line on standard error.
+// Exit status: 0 valid (or schema written); 1 a document has faults (reported on standard output
+// as JSON, SARIF or workflow commands, or on standard error as text); 2 anything else (usage,
+// unreadable file, malformed YAML, a document that is not a mapping, an unwritable output file),
+// reported as one line on standard error (and, for a document, as a fault of the report). With
+// several documents, the worst status wins.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <exception>
@@ -12,6 +14,7 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <variant>
 #include <vector>
 
@@ -36,17 +39,31 @@ namespace {
 constexpr const char* kProgram = "tarnwick-config";
 
 struct Options {
-  std::string file;
+  std::string file;                // dump
+  std::vector<std::string> files;  // check
   bool discovery_only = false;
   bool strict = false;
+  bool quiet = false;
   report::Format format = report::Format::Json;
   std::string output;  // schema: the file to write ("" or "-": standard output)
 };
 
-// A failure outside validation: one line on standard error, exit status 2.
+// A failure outside validation: one line on standard error, exit status 2. A document's own
+// (unreadable, malformed, not a mapping) is also a fault of the report, for programs reading it.
 struct Fatal {
   std::string message;
+  std::string name = {};  // the document's name; empty for a failure of no document
+  core::ErrorDetail fault{};
 };
+
+Fatal document_fatal(std::string message, std::string name, std::string msg, const char* type,
+                     yaml::Mark mark = {}) {
+  core::ErrorDetail fault;
+  fault.msg = std::move(msg);
+  fault.type = type;
+  fault.mark = mark;
+  return {std::move(message), std::move(name), std::move(fault)};
+}
 
 core::Source source_of(const std::string& file) {
   return file == "-" ? core::Source::standard_input() : core::Source::file(file);
@@ -73,37 +90,72 @@ std::string summary(const core::DiscoveryConfiguration& config) {
          plural(regions, "region", "regions") + ", " + plural(vpcs, "VPC", "VPCs");
 }
 
-// Loads the document; on success returns the record, on a fault reports it and returns nullopt.
-// The records are built while the text is read, and the text goes as soon as the load returns
-// (unless the reporter quotes it).
-std::optional<core::DiscoveryConfiguration> load(const Options& opt, report::Reporter& reporter,
-                                                 std::string& name) {
-  core::LoadResult loaded;
+core::LoadResult load_source(const Options& opt, const std::string& file) {
+  const core::Source source = source_of(file);
   try {
-    loaded = core::load(source_of(opt.file), {opt.discovery_only, opt.strict});
+    return core::load(source, {opt.discovery_only, opt.strict});
   } catch (const yaml::YamlError& e) {
-    throw Fatal{e.what()};
+    throw document_fatal(e.what(), source.name(), e.problem(), report::kMalformedYaml, e.mark());
+  } catch (const std::filesystem::filesystem_error& e) {
+    std::string message = "cannot read " + e.path1().string() + ": " + e.code().message();
+    throw document_fatal(message, source.name(), message, report::kUnreadableFile);
+  } catch (const std::system_error& e) {
+    throw document_fatal(e.what(), source.name(), e.what(), report::kUnreadableFile);
   }
+}
+
+// Loads a document; on success returns the record, on a fault reports it and returns nullopt.
+// The records are built while the text is read; the text is kept only for a failed document's
+// report.
+std::optional<core::DiscoveryConfiguration> load(const Options& opt, const std::string& file,
+                                                 report::Reporter& reporter, std::string& name) {
+  core::LoadResult loaded = load_source(opt, file);
   name = loaded.name;
-  if (!reporter.quotes_source()) std::string().swap(loaded.text);
-  warn_duplicates(loaded);
-  if (loaded.not_mapping) throw Fatal{loaded.name + ": " + loaded.not_mapping->what()};
+  if (loaded.config) std::string().swap(loaded.text);
+  // Under --strict a text report lists each duplicate as a fault: a warning would say it twice.
+  if (!(opt.strict && opt.format == report::Format::Text)) warn_duplicates(loaded);
+  if (loaded.not_mapping) {
+    throw document_fatal(loaded.name + ": " + loaded.not_mapping->what(), loaded.name,
+                         loaded.not_mapping->what(), report::kNotMapping);
+  }
   if (loaded.config) return std::move(loaded.config);
   reporter.report({loaded.name, loaded.text, loaded.error->errors()});
   return std::nullopt;
 }
 
+void say_fatal(const Fatal& f) {
+  std::cerr << kProgram << ": error: " << f.message << "\n";
+}
+
+// Checks one document: 0 valid, 1 faults, 2 not checked at all. Each is reported.
+int check_one(const Options& opt, const std::string& file, report::Reporter& reporter) {
+  try {
+    std::string name;
+    auto config = load(opt, file, reporter, name);
+    if (!config) return 1;
+    if (!opt.quiet) std::cerr << name << ": valid (" << summary(*config) << ")\n";
+    return 0;
+  } catch (const Fatal& f) {
+    say_fatal(f);
+    reporter.report_fatal(f.name, f.fault);
+    return 2;
+  }
+}
+
 int run_check(const Options& opt) {
-  std::string name;
-  auto config = load(opt, *report::make_reporter(opt.format), name);
-  if (!config) return 1;
-  std::cerr << name << ": valid (" << summary(*config) << ")\n";
-  return 0;
+  const auto reporter = report::make_reporter(opt.format, TARNWICK_VERSION);
+  int worst = 0;
+  for (const std::string& file : opt.files)
+    worst = std::max(worst, check_one(opt, file, *reporter));
+  reporter->finish();
+  return worst;
 }
 
 int run_dump(const Options& opt) {
   std::string name;
-  auto config = load(opt, *report::make_reporter(report::Format::Json), name);
+  const auto reporter = report::make_reporter(report::Format::Json);
+  auto config = load(opt, opt.file, *reporter, name);
+  reporter->finish();
   if (!config) return 1;
   std::cout << core::dump_to_dict(*config).dump(2, ' ', false,
                                                 nlohmann::ordered_json::error_handler_t::replace)
@@ -142,8 +194,6 @@ int run_schema(const Options& opt) {
 }
 
 void add_common(CLI::App* cmd, Options& opt) {
-  cmd->add_option("FILE", opt.file, "the migration document ('-' reads standard input)")
-      ->required();
   cmd->add_flag("--discovery-only", opt.discovery_only,
                 "relax the rules that only matter for a migration");
   cmd->add_flag("--strict", opt.strict,
@@ -152,10 +202,12 @@ void add_common(CLI::App* cmd, Options& opt) {
 
 constexpr const char* kFooter =
     "Commands:\n"
-    "  check FILE   Validate. Valid: 'FILE: valid (N accounts, N regions, N VPCs)' on standard\n"
-    "               error, nothing on standard output. Faults: a JSON array on standard output,\n"
-    "               one object per fault (loc, msg, type, ctx when useful, line, column); with\n"
-    "               --format text, FILE:LINE:COLUMN: error: LOC: MSG blocks on standard error.\n"
+    "  check FILE...  Validate each. Valid: 'FILE: valid (N accounts, N regions, N VPCs)' on\n"
+    "               standard error (nothing with --quiet), nothing on standard output. Faults: a\n"
+    "               JSON array on standard output, one object per fault (loc, msg, type, ctx when\n"
+    "               useful, line, column, file, end_line, end_column, severity);\n"
+    "               with --format text, FILE:LINE:COLUMN: error: LOC: MSG blocks on standard\n"
+    "               error; --format sarif: a SARIF 2.1.0 log; --format github: workflow commands.\n"
     "  dump FILE    Validate, then print every field of every record (defaults included) as\n"
     "               JSON indented by 2 on standard output. Faults as check --format json.\n"
     "  schema       Print the document's JSON Schema (draft-07, indented by 2) on standard\n"
@@ -164,7 +216,7 @@ constexpr const char* kFooter =
     "standard error (with --strict it is also a fault).\n\n"
     "Exit status:\n"
     "  0  the document is valid (check, dump); the schema was written (schema)\n"
-    "  1  the document has faults\n"
+    "  1  the document has faults (several documents: the worst status wins)\n"
     "  2  usage error, unreadable file, malformed YAML, a document that is not a mapping, or\n"
     "     an output file that cannot be written; one line 'tarnwick-config: error: ...' on\n"
     "     standard error";
@@ -175,7 +227,8 @@ constexpr const char* kFooter =
 void add_format(CLI::App* cmd, report::Format& format) {
   std::vector<std::string> names;
   for (const auto& [name, value] : report::format_names()) names.push_back(name);
-  cmd->add_option("--format", format, "how faults are reported: json (default) or text")
+  cmd->add_option("--format", format,
+                  "how faults are reported: json (default), text, sarif or github")
       ->type_name("TEXT")
       ->transform(CLI::Transformer(report::format_names()).description(""))
       ->transform(CLI::IsMember(names));  // transforms run last added first: the check comes first
@@ -190,15 +243,22 @@ struct Commands {
 Commands add_commands(CLI::App& app, Options& opt) {
   CLI::App* check = app.add_subcommand(
       "check",
-      "Validate a document. Valid: a summary on standard error, exit 0. Faults: every fault as "
-      "a JSON array on standard output (--format json) or as FILE:LINE:COLUMN blocks on "
-      "standard error (--format text), exit 1.");
+      "Validate documents. Valid: a summary on standard error, exit 0. Faults: every fault as "
+      "a JSON array on standard output (--format json), as FILE:LINE:COLUMN blocks on "
+      "standard error (--format text), as a SARIF 2.1.0 log (--format sarif) or as workflow "
+      "commands (--format github) on standard output, exit 1. Several documents: the worst "
+      "status.");
+  check->add_option("FILE", opt.files, "the migration documents ('-' reads standard input)")
+      ->required();
   add_common(check, opt);
   add_format(check, opt.format);
+  check->add_flag("--quiet", opt.quiet, "print nothing for a valid document");
   CLI::App* dump = app.add_subcommand(
       "dump",
       "Validate a document and print every field of every record as JSON on standard output "
       "(defaults included). Faults are reported as by check --format json.");
+  dump->add_option("FILE", opt.file, "the migration document ('-' reads standard input)")
+      ->required();
   add_common(dump, opt);
   CLI::App* schema = app.add_subcommand(
       "schema",
@@ -217,7 +277,7 @@ int run(const Commands& commands, const Options& opt) {
     if (commands.schema->parsed()) return run_schema(opt);
     return run_dump(opt);
   } catch (const Fatal& f) {
-    std::cerr << kProgram << ": error: " << f.message << "\n";
+    say_fatal(f);
   } catch (const std::filesystem::filesystem_error& e) {
     std::cerr << kProgram << ": error: cannot read " << e.path1().string() << ": "
               << e.code().message() << "\n";
@@ -225,6 +285,25 @@ int run(const Commands& commands, const Options& opt) {
     std::cerr << kProgram << ": error: " << e.what() << "\n";
   }
   return 2;
+}
+
+// The first word that is not an option names the command: CLI11 would only say that one is
+// required.
+bool unknown_command(int argc, char** argv, const Commands& commands) {
+  const std::vector<const CLI::App*> all{commands.check, commands.dump, commands.schema};
+  for (int i = 1; i < argc; ++i) {
+    const std::string word = argv[i];
+    if (word.starts_with("-")) continue;
+    std::string names;
+    for (const CLI::App* sub : all) {
+      if (sub->get_name() == word) return false;
+      names += (names.empty() ? "" : ", ") + sub->get_name();
+    }
+    std::cerr << kProgram << ": error: unknown command '" << word << "' (commands: " << names
+              << "; see " << kProgram << " --help)\n";
+    return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -240,6 +319,7 @@ int main(int argc, char** argv) {
   const Commands commands = add_commands(app, opt);
   app.footer(kFooter);  // after the subcommands, so that their own help does not repeat it
 
+  if (unknown_command(argc, argv, commands)) return 2;
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

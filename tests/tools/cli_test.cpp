@@ -96,10 +96,102 @@ TEST(Cli, DuplicateKeysWarnAndFailUnderStrict) {
   EXPECT_EQ(errors[0]["type"], "value_error.duplicate_key");
 }
 
+// The same faults in every format: what a reader of each one counts on.
+TEST(Cli, EveryFormatReportsEveryFault) {
+  const std::string invalid = example("invalid.yaml");
+  const struct {
+    const char* format;
+    void (*check)(const Outcome&);
+  } cases[] = {
+      {"json",
+       [](const Outcome& r) {
+         const J faults = J::parse(r.out);
+         ASSERT_EQ(faults.size(), 12u);
+         for (const J& f : faults) {
+           EXPECT_TRUE(f["file"].get<std::string>().ends_with("examples/invalid.yaml"));
+           EXPECT_EQ(f["severity"], "error");
+           EXPECT_EQ(f.contains("line"), f.contains("end_line")) << f.dump();
+         }
+         EXPECT_EQ(faults[2]["end_column"], 29) << faults[2].dump();  // enable_s3_backend: perhaps
+       }},
+      {"text",
+       [](const Outcome& r) {
+         EXPECT_EQ(r.out, "");
+         EXPECT_TRUE(r.err.ends_with("\n12 errors\n")) << r.err;
+         std::uint32_t last = 0;  // headings in source order
+         for (std::size_t at = r.err.find("invalid.yaml:"); at != std::string::npos;
+              at = r.err.find("invalid.yaml:", at + 1)) {
+           const std::uint32_t line = std::stoul(r.err.substr(at + 13));
+           EXPECT_LE(last, line) << r.err;
+           last = line;
+         }
+       }},
+      {"github",
+       [](const Outcome& r) {
+         EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 12) << r.out;
+         EXPECT_TRUE(r.out.starts_with("::error file=")) << r.out;
+         EXPECT_NE(r.out.find(",line=10,col=18,endLine=10,endColumn=29,title=corvane.controller_ip"
+                              "::value is not a valid IPv4 address\n"),
+                   std::string::npos)
+             << r.out;
+       }},
+      {"sarif", [](const Outcome& r) {
+         const J log = J::parse(r.out);
+         EXPECT_EQ(log["version"], "2.1.0");
+         ASSERT_EQ(log["runs"].size(), 1u);
+         const J& run = log["runs"][0];
+         EXPECT_EQ(run["results"].size(), 12u);
+         const J& rules = run["tool"]["driver"]["rules"];
+         for (const J& result : run["results"]) {
+           EXPECT_EQ(rules[result["ruleIndex"].get<std::size_t>()]["id"], result["ruleId"]);
+         }
+         const J& region = run["results"][2]["locations"][0]["physicalLocation"]["region"];
+         EXPECT_EQ(region, J::parse(R"({"startLine": 8, "startColumn": 22, "endLine": 8,
+                                        "endColumn": 29})"));
+       }}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.format);
+    const Outcome r = run(std::string("check --format ") + c.format + " " + invalid);
+    EXPECT_EQ(r.status, 1) << r.err;
+    c.check(r);
+  }
+}
+
+TEST(Cli, SeveralFilesWorstStatusOneReport) {
+  const std::string full = example("full.yaml"), invalid = example("invalid.yaml");
+  Outcome r = run("check " + full + " " + invalid + " /nonexistent.yaml");
+  EXPECT_EQ(r.status, 2);
+  J faults = J::parse(r.out);
+  ASSERT_EQ(faults.size(), 13u);
+  EXPECT_EQ(faults[12]["file"], "/nonexistent.yaml");
+  EXPECT_NE(r.err.find("full.yaml: valid"), std::string::npos) << r.err;
+
+  r = run("check --format sarif " + invalid + " " + full + " " + invalid);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(J::parse(r.out)["runs"][0]["results"].size(), 24u);
+
+  r = run("check --quiet --format sarif " + full + " " + full);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(J::parse(r.out)["runs"][0]["results"], J::array());  // a CI job always gets a log
+  EXPECT_EQ(run("check --quiet " + full).out, "");
+  EXPECT_EQ(run("dump " + full + " " + full).status, 2);  // dump takes one document
+}
+
+TEST(Cli, StrictTextSaysADuplicateOnce) {
+  std::string doc = slurp(fs::path(TARNWICK_SOURCE_DIR) / "examples/full.yaml");
+  doc += "label: again\n";
+  const Outcome r = run("check --strict --format text -", &doc);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err.find("warning"), std::string::npos) << r.err;
+  EXPECT_TRUE(r.err.ends_with("\n1 error\n")) << r.err;
+}
+
 struct FatalCase {
   const char* args;
   const char* input;  // nullptr: no standard input
   const char* says;
+  const char* type = nullptr;  // the one fault on standard output (json); nullptr: nothing there
 };
 
 void PrintTo(const FatalCase& f, std::ostream* os) {
@@ -113,7 +205,15 @@ TEST_P(CliFatal, OneLineOnStandardErrorAndStatus2) {
   const std::string input = f.input ? f.input : "";
   Outcome r = run(f.args, f.input ? &input : nullptr);
   EXPECT_EQ(r.status, 2) << r.err;
-  EXPECT_EQ(r.out, "");
+  if (f.type == nullptr) {
+    EXPECT_EQ(r.out, "");
+  } else {
+    const J faults = J::parse(r.out);
+    ASSERT_EQ(faults.size(), 1u) << r.out;
+    EXPECT_EQ(faults[0]["type"], f.type);
+    EXPECT_EQ(faults[0]["severity"], "error");
+    EXPECT_NE(faults[0]["file"].get<std::string>(), "");
+  }
   EXPECT_TRUE(r.err.starts_with("tarnwick-config: error: ")) << r.err;
   EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
   EXPECT_NE(r.err.find(f.says), std::string::npos) << r.err;
@@ -121,16 +221,22 @@ TEST_P(CliFatal, OneLineOnStandardErrorAndStatus2) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, CliFatal,
-    ::testing::Values(FatalCase{"", nullptr, "subcommand"}, FatalCase{"check", nullptr, "FILE"},
-                      FatalCase{"check --format xml -", "", "xml"},
-                      FatalCase{"check /nonexistent/doc.yaml", nullptr,
-                                "No such file or directory"},
-                      FatalCase{"check /", nullptr, "Is a directory"},
-                      FatalCase{"check -", "", "config_dict must be a mapping, not null"},
-                      FatalCase{"check -", "- a\n", "not sequence"},
-                      FatalCase{"dump -", "a: 'open\n", "<stdin>:2:1"},
-                      FatalCase{"check -", "a: 1\n---\nb: 2\n", "expected a single document"},
-                      FatalCase{"check -", "a: !Ref x\n", "!Ref"}));
+    ::testing::Values(
+        FatalCase{"", nullptr, "subcommand"}, FatalCase{"check", nullptr, "FILE"},
+        FatalCase{"check --format xml -", "", "xml"},
+        FatalCase{"frobnicate x.yaml", nullptr,
+                  "unknown command 'frobnicate' (commands: check, dump, schema"},
+        FatalCase{"check /nonexistent/doc.yaml", nullptr, "No such file or directory",
+                  "document_error.unreadable_file"},
+        FatalCase{"check /", nullptr, "Is a directory", "document_error.unreadable_file"},
+        FatalCase{"check -", "", "config_dict must be a mapping, not null",
+                  "document_error.not_mapping"},
+        FatalCase{"check -", "- a\n", "not sequence", "document_error.not_mapping"},
+        FatalCase{"check --format text -", "- a\n", "not sequence"},
+        FatalCase{"dump -", "a: 'open\n", "<stdin>:2:1"},
+        FatalCase{"check -", "a: 1\n---\nb: 2\n", "expected a single document",
+                  "document_error.malformed_yaml"},
+        FatalCase{"check -", "a: !Ref x\n", "!Ref", "document_error.malformed_yaml"}));
 
 TEST(Cli, HelpAndVersion) {
   Outcome r = run("--help");

@@ -1,6 +1,7 @@
 // The tool's reporters on fixed faults: the class each format gets, and what each one writes.
 #include <algorithm>
 #include <iterator>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <typeindex>
@@ -8,8 +9,14 @@
 
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
+#include "report/field_help.hpp"
+#include "report/github_reporter.hpp"
 #include "report/json_reporter.hpp"
+#include "report/sarif_reporter.hpp"
 #include "report/text_reporter.hpp"
+#include "tarnwick/yaml/node_ends.hpp"
 
 namespace {
 
@@ -29,9 +36,10 @@ TEST(Reporters, EachFormatNameGetsItsClass) {
   const struct {
     const char* name;
     std::type_index type;
-    bool quotes_source;
-  } cases[] = {{"json", typeid(report::JsonReporter), false},
-               {"text", typeid(report::TextReporter), true}};
+  } cases[] = {{"json", typeid(report::JsonReporter)},
+               {"text", typeid(report::TextReporter)},
+               {"sarif", typeid(report::SarifReporter)},
+               {"github", typeid(report::GithubReporter)}};
   ASSERT_EQ(report::format_names().size(), std::size(cases));
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -42,47 +50,135 @@ TEST(Reporters, EachFormatNameGetsItsClass) {
     const auto reporter = report::make_reporter(it->second);
     ASSERT_NE(reporter, nullptr);
     EXPECT_EQ(std::type_index(typeid(*reporter)), c.type);
-    EXPECT_EQ(reporter->quotes_source(), c.quotes_source);
   }
 }
 
-TEST(Reporters, TextKeepsTheOrderFoundAndPlacesTheCaret) {
+TEST(Reporters, TextInSourceOrderWithCaretHelpAndTotal) {
   const std::string text = "a: 1\n\tb: x\r\nc: \xC3\xA9" "2\nd: " + std::string(1001, 'x') + "\n";
-  const std::vector<core::ErrorDetail> faults{
+  std::vector<core::ErrorDetail> faults{
       fault({"c"}, "after a two-byte character", 3, 5),
       fault({"b"}, "after a tab, before a CR", 2, 5),
       fault({"items", std::int64_t{0}}, "no position", 0, 0),
       fault({"d"}, "too long to quote", 4, 4),
-      fault({}, "past the end", 9, 1)};
+      fault({}, "past the end", 9, 1),
+      fault({"e"}, "no position either", 0, 0)};
+  faults[1].hint = "write it without the tab";
   const struct {
     bool colour;
     std::size_t faults;
     std::string expected;
   } cases[] = {
       {false, faults.size(),
-       "doc.yaml:3:5: error: c: after a two-byte character\n  c: \xC3\xA9" "2\n      ^\n"
        "doc.yaml:2:5: error: b: after a tab, before a CR\n  \tb: x\n  \t   ^\n"
-       "doc.yaml: error: items.0: no position\n"
+       "  help: write it without the tab\n"
+       "doc.yaml:3:5: error: c: after a two-byte character\n  c: \xC3\xA9" "2\n      ^\n"
        "doc.yaml:4:4: error: d: too long to quote\n  (line 4 is 1004 bytes long)\n"
-       "doc.yaml:9:1: error: : past the end\n  \n  ^\n"},
+       "doc.yaml:9:1: error: : past the end\n  \n  ^\n"
+       "doc.yaml: error: items.0: no position\n"
+       "doc.yaml: error: e: no position either\n"
+       "6 errors\n"},
       {true, 1,
        "\033[1mdoc.yaml:3:5:\033[0m \033[1;31merror:\033[0m \033[1mc:\033[0m after a two-byte "
-       "character\n  c: \xC3\xA9" "2\n      \033[1;32m^\033[0m\n"}};
+       "character\n  c: \xC3\xA9" "2\n      \033[1;32m^\033[0m\n1 error\n"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.colour);
     std::ostringstream out;
-    report::TextReporter(out, c.colour).report({"doc.yaml", text, {faults.data(), c.faults}});
+    report::TextReporter reporter(out, c.colour);
+    reporter.report({"doc.yaml", text, {faults.data(), c.faults}});
+    reporter.finish();
     EXPECT_EQ(out.str(), c.expected);
   }
 }
 
-TEST(Reporters, JsonIsTheValidationErrorsArray) {
-  std::vector<core::ErrorDetail> faults{fault({"a", std::int64_t{2}}, "caf\xC3\xA9", 1, 3),
+TEST(Reporters, JsonIsTheValidationErrorsArrayWithFileEndAndSeverity) {
+  const std::string text = "a: [1, 2, 'caf\xC3\xA9']\nb: 5\n";
+  std::vector<core::ErrorDetail> faults{fault({"a", std::int64_t{2}}, "caf\xC3\xA9", 1, 11),
                                         fault({"b"}, "bad \xFF byte", 0, 0)};
   faults[1].ctx = {{"limit", 3}};
   std::ostringstream out;
-  report::JsonReporter(out).report({"doc.yaml", "", faults});
-  EXPECT_EQ(out.str(), core::ValidationError("Model", faults).json() + "\n");
+  report::JsonReporter reporter(out);
+  reporter.finish();
+  EXPECT_EQ(out.str(), "");  // nothing failed: nothing printed
+  reporter.report({"doc.yaml", text, faults});
+  reporter.finish();
+  const auto got = nlohmann::ordered_json::parse(out.str());
+  const auto base = core::ValidationError("Model", faults).to_json();
+  ASSERT_EQ(got.size(), 2u);
+  const struct {
+    std::size_t i;
+    nlohmann::ordered_json extra;
+  } cases[] = {
+      {0, {{"file", "doc.yaml"}, {"end_line", 1}, {"end_column", 17}, {"severity", "error"}}},
+      {1, {{"file", "doc.yaml"}, {"severity", "error"}}}};
+  for (const auto& c : cases) {
+    auto expected = base[c.i];
+    for (const auto& [k, v] : c.extra.items()) expected[k] = v;
+    const auto text = [](const nlohmann::ordered_json& j) {
+      return j.dump(-1, ' ', true, nlohmann::ordered_json::error_handler_t::replace);
+    };
+    EXPECT_EQ(text(got[c.i]), text(expected));  // the same keys, in that order
+  }
+}
+
+TEST(Reporters, NodeEndsAreTheOuterNodes) {
+  const auto ends = tarnwick::yaml::node_ends("a:\n  b: xyz\n  c: [1, 22]\nd: *x\n");
+  const struct {
+    std::uint32_t line, column;
+    std::optional<tarnwick::yaml::Mark> end;
+  } cases[] = {{2, 6, {{2, 9}}},     // a scalar
+               {3, 6, {{3, 13}}},    // a flow sequence
+               {3, 10, {{3, 12}}},   // its item
+               {2, 3, {{4, 1}}},     // a block mapping, not its first key
+               {2, 4, std::nullopt}, // no node starts there
+               {9, 1, std::nullopt}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.line) + ":" + std::to_string(c.column));
+    EXPECT_EQ(ends.end_of({c.line, c.column}), c.end);
+  }
+}
+
+TEST(Reporters, GithubEscapes) {
+  const struct {
+    const char* in;
+    const char* message;
+    const char* property;
+  } cases[] = {{"plain text", "plain text", "plain text"},
+               {"50% a:b,c", "50%25 a:b,c", "50%25 a%3Ab%2Cc"},
+               {"one\r\ntwo", "one%0D%0Atwo", "one%0D%0Atwo"},
+               {"%0A", "%250A", "%250A"}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(report::escape_message(c.in), c.message);
+    EXPECT_EQ(report::escape_property(c.in), c.property);
+  }
+  std::vector<core::ErrorDetail> faults{fault({"a", std::int64_t{0}}, "bad, really: 100%", 1, 5),
+                                        fault({}, "no document", 0, 0)};
+  faults[1].type = "document_error.not_mapping";
+  std::ostringstream out;
+  report::GithubReporter(out).report({"dir/a,b.yaml", "a: [xy]\n", faults});
+  EXPECT_EQ(out.str(),
+            "::error file=dir/a%2Cb.yaml,line=1,col=5,endLine=1,endColumn=7,title=a.0::bad, "
+            "really: 100%25\n"
+            "::error file=dir/a%2Cb.yaml,title=document_error.not_mapping::no document\n");
+}
+
+TEST(Reporters, FieldDescriptionOfTheLastKey) {
+  const struct {
+    core::Loc loc;
+    bool found;
+  } cases[] = {{{"corvane", "controller_ip"}, true},
+               {{"account_info", std::int64_t{0}, "regions", std::int64_t{1}, "vpcs",
+                 std::int64_t{2}, "crvn_cidr"},
+                true},
+               {{"colour"}, false},
+               {{}, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(core::loc_text(c.loc));
+    EXPECT_EQ(!report::field_description(c.loc).empty(), c.found);
+  }
+  EXPECT_NE(report::field_description({"corvane", "controller_ip"}),
+            report::field_description({"corvane"}));
+  EXPECT_EQ(report::uri_of("<stdin>"), "%3Cstdin%3E");
+  EXPECT_EQ(report::uri_of("dir/a b.yaml"), "dir/a%20b.yaml");
 }
 
 }  // namespace

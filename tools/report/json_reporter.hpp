@@ -1,7 +1,9 @@
-// Faults as a JSON array, one object per fault, for programs that read the report.
+// Faults as one JSON array for the run, one object per fault, for programs that read the report.
 #pragma once
 
 #include <ostream>
+
+#include <nlohmann/json.hpp>
 
 #include "report/reporter.hpp"
 
@@ -11,11 +13,16 @@ class JsonReporter final : public Reporter {
  public:
   explicit JsonReporter(std::ostream& out) : out_(out) {}
 
-  bool quotes_source() const override { return false; }
+  // Each fault is ErrorDetail::to_json() and, after its keys, "file", "end_line" and
+  // "end_column" (just past the offending node, when known) and "severity".
   void report(const DocumentReport& doc) override;
+  // Writes the array, unless no document failed (a valid run prints nothing).
+  void finish() override;
 
  private:
   std::ostream& out_;
+  nlohmann::ordered_json faults_ = nlohmann::ordered_json::array();
+  bool reported_ = false;
 };
 
 }  // namespace tarnwick::report

@@ -1,7 +1,8 @@
-// Reporting a document's faults: one class per output format, picked by the format's name.
+// Reporting documents' faults: one class per output format, picked by the format's name.
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -9,34 +10,49 @@
 #include <vector>
 
 #include "tarnwick/core/errors.hpp"
+#include "tarnwick/yaml/node_ends.hpp"
 
 namespace tarnwick::report {
 
-enum class Format { Json, Text };
+enum class Format { Json, Text, Sarif, Github };
 
 // The option text of each format, for the command line.
 const std::vector<std::pair<std::string, Format>>& format_names();
 
-// One document's report: the name it goes by in messages, its text (for formats that quote it),
-// and its faults in the order found. A fault outside validation is one more ErrorDetail, with a
-// type of its own.
+// One document's report: the name it goes by in messages, its text (to quote it and to find
+// where nodes end), and its faults in the order found. A fault outside validation is one
+// ErrorDetail with a type of its own (see the fatal_* kinds below).
 struct DocumentReport {
   std::string_view name;
   std::string_view text;
   std::span<const core::ErrorDetail> faults;
 };
 
-// Writes one format to the stream it owns.
+// The kinds of fault that stop a document before validation.
+inline constexpr const char* kMalformedYaml = "document_error.malformed_yaml";
+inline constexpr const char* kUnreadableFile = "document_error.unreadable_file";
+inline constexpr const char* kNotMapping = "document_error.not_mapping";
+
+// Writes one format to the stream it owns. A run reports each failed document, then finishes
+// once: formats that hold one value for the run (a JSON array, a SARIF log) write it then.
 class Reporter {
  public:
   virtual ~Reporter() = default;
 
-  // Whether reports quote the document's text: when not, the caller may drop the text early.
-  virtual bool quotes_source() const = 0;
   virtual void report(const DocumentReport& doc) = 0;
+  // A document stopped before validation (one fault, no text). Text leaves it to the caller's
+  // one line on standard error; the formats programs read carry it as a fault.
+  virtual void report_fatal(std::string_view name, const core::ErrorDetail& fault) {
+    report({name, {}, {&fault, 1}});
+  }
+  virtual void finish() {}
 };
 
-// The reporter of a format, on its usual stream (json: standard output, text: standard error).
-std::unique_ptr<Reporter> make_reporter(Format format);
+// Where the fault's node ends in the text, when it has a position and a node starts there.
+std::optional<yaml::Mark> end_of(const yaml::NodeEnds& ends, const core::ErrorDetail& fault);
+
+// The reporter of a format, on its usual stream (text: standard error, the others: standard
+// output); `version` is the tool's, for formats that name it.
+std::unique_ptr<Reporter> make_reporter(Format format, std::string_view version = "");
 
 }  // namespace tarnwick::report

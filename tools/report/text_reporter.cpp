@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
@@ -40,12 +41,31 @@ TextReporter::TextReporter(std::ostream& out, bool colour)
       bold_(colour ? "\033[1m" : ""),
       reset_(colour ? "\033[0m" : "") {}
 
+std::vector<const core::ErrorDetail*> in_source_order(std::span<const core::ErrorDetail> faults) {
+  std::vector<const core::ErrorDetail*> order;
+  order.reserve(faults.size());
+  for (const core::ErrorDetail& e : faults) order.push_back(&e);
+  std::stable_sort(order.begin(), order.end(), [](const auto* a, const auto* b) {
+    if (a->mark.known() != b->mark.known()) return a->mark.known();
+    if (a->mark.line != b->mark.line) return a->mark.line < b->mark.line;
+    return a->mark.column < b->mark.column;
+  });
+  return order;
+}
+
 void TextReporter::report(const DocumentReport& doc) {
   const SourceLines lines(doc.text);
-  for (const core::ErrorDetail& e : doc.faults) {
-    heading(doc.name, e);
-    if (e.mark.known()) quote(lines.line(e.mark.line), e.mark);
+  for (const core::ErrorDetail* e : in_source_order(doc.faults)) {
+    heading(doc.name, *e);
+    if (e->mark.known()) quote(lines.line(e->mark.line), e->mark);
+    if (!e->hint.empty()) out_ << "  " << bold_ << "help:" << reset_ << " " << e->hint << "\n";
   }
+  total_ += doc.faults.size();
+}
+
+void TextReporter::finish() {
+  if (total_ == 0) return;
+  out_ << total_ << (total_ == 1 ? " error" : " errors") << "\n";
 }
 
 void TextReporter::heading(std::string_view name, const core::ErrorDetail& e) {

@@ -1,4 +1,5 @@
-// Faults for a person: FILE:LINE:COLUMN: error: LOC: MSG, then the source line and a caret.
+// Faults for a person: FILE:LINE:COLUMN: error: LOC: MSG, then the source line and a caret, in
+// source order, each fault's hint as a help line, and the run's total at the end.
 #pragma once
 
 #include <cstddef>
@@ -31,8 +32,11 @@ class TextReporter final : public Reporter {
  public:
   TextReporter(std::ostream& out, bool colour);
 
-  bool quotes_source() const override { return true; }
   void report(const DocumentReport& doc) override;
+  // The caller already wrote its one line on standard error.
+  void report_fatal(std::string_view, const core::ErrorDetail&) override {}
+  // "N errors", when any fault was reported.
+  void finish() override;
 
  private:
   void heading(std::string_view name, const core::ErrorDetail& e);
@@ -43,6 +47,11 @@ class TextReporter final : public Reporter {
   const char* green_;
   const char* bold_;
   const char* reset_;
+  std::size_t total_ = 0;
 };
+
+// The faults in source order (line, column); faults without a position last, each group in the
+// order found.
+std::vector<const core::ErrorDetail*> in_source_order(std::span<const core::ErrorDetail> faults);
 
 }  // namespace tarnwick::report

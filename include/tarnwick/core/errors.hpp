@@ -26,6 +26,7 @@ struct ErrorDetail {
   std::string type;            // e.g. "value_error.missing"
   nlohmann::ordered_json ctx;  // extra facts of the error (limit, pattern, choices); null if none
   yaml::Mark mark;             // source position, when the input came from YAML text
+  std::string hint;            // one line of help for the reader; empty when none
 
   nlohmann::ordered_json to_json() const;
 };

@@ -1,0 +1,34 @@
+// Where each node of a text ends, found by one more event scan: reports want the whole span of
+// an offending node, and the node itself keeps only its start (its size is measured).
+#pragma once
+
+#include <optional>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "tarnwick/yaml/node.hpp"
+
+namespace tarnwick::yaml {
+
+class NodeEnds {
+ public:
+  // The end of the node that starts at `start` (just past its last character, 1-based like
+  // Mark); nullopt when no node starts there. When a collection and its first item start at the
+  // same place, the collection (the outer node) answers.
+  std::optional<Mark> end_of(Mark start) const;
+
+  // Spans (start, end) in the order their ends were found: of two spans with one start, the
+  // later found is the outer node.
+  explicit NodeEnds(std::vector<std::pair<Mark, Mark>> spans);
+  NodeEnds() = default;
+
+ private:
+  std::vector<std::pair<Mark, Mark>> spans_;  // sorted by start
+};
+
+// Scans text as YAML once; a malformed text gives the ends found before the fault. Call it only
+// when a report needs the ends: it costs a second pass.
+NodeEnds node_ends(std::string_view text);
+
+}  // namespace tarnwick::yaml

@@ -1,0 +1,61 @@
+#include "report/github_reporter.hpp"
+
+namespace tarnwick::report {
+
+namespace {
+
+std::string escape(std::string_view text, bool property) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    switch (c) {
+      case '%':
+        out += "%25";
+        break;
+      case '\r':
+        out += "%0D";
+        break;
+      case '\n':
+        out += "%0A";
+        break;
+      case ':':
+        out += property ? "%3A" : ":";
+        break;
+      case ',':
+        out += property ? "%2C" : ",";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string escape_message(std::string_view text) {
+  return escape(text, false);
+}
+std::string escape_property(std::string_view text) {
+  return escape(text, true);
+}
+
+void GithubReporter::report(const DocumentReport& doc) {
+  const yaml::NodeEnds ends = yaml::node_ends(doc.text);
+  for (const core::ErrorDetail& e : doc.faults) {
+    out_ << "::error file=" << escape_property(doc.name);
+    if (e.mark.known()) {
+      out_ << ",line=" << e.mark.line << ",col=" << e.mark.column;
+      if (const auto end = end_of(ends, e)) {
+        out_ << ",endLine=" << end->line << ",endColumn=" << end->column;
+      }
+    }
+    const std::string title = e.loc.empty() ? e.type : core::loc_text(e.loc);
+    std::string msg = e.msg;
+    if (!e.hint.empty()) msg += "\n" + e.hint;
+    out_ << ",title=" << escape_property(title) << "::" << escape_message(msg) << "\n";
+  }
+  out_ << std::flush;
+}
+
+}  // namespace tarnwick::report
