@@ -45,6 +45,7 @@ void TextReporter::report(const DocumentReport& doc) {
   for (const core::ErrorDetail& e : doc.faults) {
     heading(doc.name, e);
     if (e.mark.known()) quote(lines.line(e.mark.line), e.mark);
+    if (!e.hint.empty()) out_ << "  help: " << e.hint << "\n";
   }
 }
 

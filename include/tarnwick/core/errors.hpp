@@ -5,6 +5,7 @@
 #include <exception>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -26,6 +27,7 @@ struct ErrorDetail {
   std::string type;            // e.g. "value_error.missing"
   nlohmann::ordered_json ctx;  // extra facts of the error (limit, pattern, choices); null if none
   yaml::Mark mark;             // source position, when the input came from YAML text
+  std::string hint;            // help for the operator ("did you mean `x`?"); empty if none
 
   nlohmann::ordered_json to_json() const;
 };
@@ -52,10 +54,18 @@ class ValidationError : public std::exception {
   std::string summary_;
 };
 
-// A check's rejection: the check's message, carried unchanged into the error.
+// A check's rejection: the check's message, carried unchanged into the error, and a hint that
+// goes beside it.
 class ValueError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
+  ValueError(const std::string& message, std::string hint)
+      : std::runtime_error(message), hint_(std::move(hint)) {}
+
+  const std::string& hint() const { return hint_; }
+
+ private:
+  std::string hint_;
 };
 
 }  // namespace tarnwick::core

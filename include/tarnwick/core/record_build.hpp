@@ -19,6 +19,7 @@
 #include "tarnwick/core/errors.hpp"
 #include "tarnwick/core/field_table.hpp"
 #include "tarnwick/core/field_types.hpp"
+#include "tarnwick/core/hints.hpp"
 #include "tarnwick/yaml/node.hpp"
 
 namespace tarnwick::core {
@@ -97,7 +98,7 @@ bool build_field(const Row& row, R& rec, const yaml::Node* node, const yaml::Nod
       member = build_detail::run_checks<0>(row, std::move(value),
                                            CheckArgs<R>{values, info, b.context()});
     } catch (const ValueError& e) {
-      b.error(e.what(), "value_error", mark);
+      b.error(e.what(), "value_error", mark, nullptr, e.hint());
       return false;
     }
     return true;
@@ -119,6 +120,18 @@ nlohmann::ordered_json dump_field(const Row& row, const R& rec) {
 // ---------------------------------------------------------------------------------------------
 // Records.
 
+// What a record lacking a required key needs: every required key, `holder` naming the record.
+template <class R>
+std::string required_keys_hint(const std::string& holder) {
+  constexpr const auto& table = table_of<R>;
+  std::array<std::string_view, table.size> required{};
+  std::size_t n = 0;
+  table.each([&](const auto& row) {
+    if (row.required) required[n++] = row.key;
+  });
+  return hints::needs(holder, {required.data(), n});
+}
+
 // Builds a record of type R from a node into `rec` (which holds R's defaults), recording every
 // error under the builder's current location. True when the record is whole.
 template <class R>
@@ -134,7 +147,7 @@ bool build_into(const yaml::Node& node, Builder& b, R& rec) {
       raw = &record_check(*raw);
     } catch (const ValueError& e) {
       LocGuard at(b, std::string_view("__root__"));
-      b.error(e.what(), "value_error", node.mark());
+      b.error(e.what(), "value_error", node.mark(), nullptr, e.hint());
       return false;
     }
   }
@@ -155,11 +168,18 @@ bool build_into(const yaml::Node& node, Builder& b, R& rec) {
   table.each_indexed([&](auto i, const auto& row) {
     bool ok = true;
     if (present[i] != nullptr) {
-      LocGuard at(b, row.key);
+      LocGuard at(b, row.key, present[i]->key->mark());
       ok = build_field(row, rec, present[i]->value, *raw, b, values);
     } else if (row.required) {
+      // At the key the record is written under: its first key may be anything.
+      const yaml::Mark holder = b.holder_mark();
+      // Named by the key the record is written under, else by what it is.
+      const std::string_view named = b.holder_key().empty() ? table.name : b.holder_key();
+      std::string hint = required_keys_hint<R>(
+          b.depth() == 0 ? std::string("the document") : "`" + std::string(named) + "`");
       LocGuard at(b, row.key);
-      b.error(std::string(msg::kMissing), "value_error.missing", raw->mark());
+      b.error(std::string(msg::kMissing), "value_error.missing",
+              holder.known() ? holder : raw->mark(), nullptr, std::move(hint));
       ok = false;
     } else if (row.always) {
       LocGuard at(b, row.key);
@@ -169,7 +189,8 @@ bool build_into(const yaml::Node& node, Builder& b, R& rec) {
   });
   for (const yaml::Entry* e : extra) {
     LocGuard at(b, types::key_loc(*e->key));
-    b.error(std::string(msg::kExtra), "value_error.extra", e->key->mark());
+    b.error(std::string(msg::kExtra), "value_error.extra", e->key->mark(), nullptr,
+            e->key->kind() == yaml::Kind::Str ? hints::closest(e->key->text(), table.keys()) : "");
   }
   return b.error_count() == errors_before;
 }

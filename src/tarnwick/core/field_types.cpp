@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <string>
 
+#include "tarnwick/core/hints.hpp"
 #include "utf8.hpp"
 
 namespace tarnwick::core {
@@ -136,7 +137,8 @@ bool ConStr::convert(const yaml::Node& node, Builder& b, value_type& out) const 
   }
   if (max_length != 0 && char_count(text) > max_length) {
     b.error("ensure this value has at most " + std::to_string(max_length) + " characters",
-            "value_error.any_str.max_length", node.mark(), {{"limit_value", max_length}});
+            "value_error.any_str.max_length", node.mark(), {{"limit_value", max_length}},
+            hints::length_of(char_count(text)));
     return false;
   }
   if (pattern != nullptr && !pattern->match(text)) {
@@ -187,7 +189,8 @@ bool IPv4AddressType::convert(const yaml::Node& node, Builder& b, value_type& ou
       return true;
     }
   }
-  b.error(std::string(msg::kIPv4Address), "value_error.ipv4address", node.mark());
+  b.error(std::string(msg::kIPv4Address), "value_error.ipv4address", node.mark(), nullptr,
+          node.kind() == yaml::Kind::Str ? hints::ipv4_address_problem(node.text()) : "");
   return false;
 }
 
@@ -206,7 +209,8 @@ bool IPv4NetworkType::convert(const yaml::Node& node, Builder& b, value_type& ou
       return false;
     }
   }
-  b.error(std::string(msg::kIPv4Network), "value_error.ipv4network", node.mark());
+  b.error(std::string(msg::kIPv4Network), "value_error.ipv4network", node.mark(), nullptr,
+          node.kind() == yaml::Kind::Str ? hints::ipv4_network_problem(node.text()) : "");
   return false;
 }
 
@@ -227,7 +231,8 @@ bool Literal::convert(const yaml::Node& node, Builder& b, value_type& out) const
     permitted.push_back(choices[i]);
   }
   b.error(std::move(message), "value_error.const", node.mark(),
-          {{"given", given_of(node)}, {"permitted", std::move(permitted)}});
+          {{"given", given_of(node)}, {"permitted", std::move(permitted)}},
+          node.kind() == yaml::Kind::Str ? hints::case_folded(node.text(), {choices, count}) : "");
   return false;
 }
 
