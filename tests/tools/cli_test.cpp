@@ -128,7 +128,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FatalCase{"check /", nullptr, "Is a directory"},
                       FatalCase{"check -", "", "config_dict must be a mapping, not null"},
                       FatalCase{"check -", "- a\n", "not sequence"},
-                      FatalCase{"dump -", "a: 'open\n", "<stdin>:2:1"},
+                      FatalCase{"dump -", "a: 'open\n", "<stdin>:1:4"},
                       FatalCase{"check -", "a: 1\n---\nb: 2\n", "expected a single document"},
                       FatalCase{"check -", "a: !Ref x\n", "!Ref"}));
 
