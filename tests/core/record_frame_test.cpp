@@ -330,6 +330,12 @@ INSTANTIATE_TEST_SUITE_P(
         Conversion{"s: 123456789012345678901234567890", R"("s":"123456789012345678901234567890")"},
         Conversion{"s: !!int '0x1F'", R"("s":"31")"}, Conversion{"s: '  a  '", R"("s":"  a  ")"},
         Conversion{"s: [a]", "!str type expected"}, Conversion{"s: {a: 1}", "!str type expected"},
+        // !!binary holds its decoded bytes when they are UTF-8 text.
+        Conversion{"s: !!binary aGVsbG8=", R"("s":"hello")"},
+        Conversion{"trimmed: !!binary |\n  IGNhZsOpIA==", R"("trimmed":"café")"},
+        Conversion{"s: !!binary /w==", "!str type expected"},      // 0xFF
+        Conversion{"s: !!binary wK8=", "!str type expected"},      // an overlong '/'
+        Conversion{"s: !!binary 7aCA", "!str type expected"},      // a surrogate
         Conversion{"trimmed: '  us-west-2  '", R"("trimmed":"us-west-2")"},
         Conversion{"trimmed: '   '", R"("trimmed":"")"},
         Conversion{"trimmed: \"\\u00a0x\\u3000\\t\"", R"("trimmed":"x")"},

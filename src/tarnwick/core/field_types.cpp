@@ -5,6 +5,7 @@
 #include <string>
 
 #include "tarnwick/core/hints.hpp"
+#include "tarnwick/yaml/resolver.hpp"
 #include "utf8.hpp"
 
 namespace tarnwick::core {
@@ -83,6 +84,18 @@ nlohmann::ordered_json given_of(const yaml::Node& node) {
   }
 }
 
+// An explicit !!binary holds its bytes, which a string takes when they are text.
+bool binary_text(const yaml::Node& node, Builder& b, std::string& out) {
+  std::string bytes = yaml::binary_bytes(node.text());
+  if (!utf8::valid(bytes)) {
+    b.error(std::string(msg::kStr), "type_error.str", node.mark(), nullptr,
+            "the !!binary value is not UTF-8 text");
+    return false;
+  }
+  out = std::move(bytes);
+  return true;
+}
+
 }  // namespace
 
 std::string_view key_loc(const yaml::Node& key) {
@@ -93,6 +106,7 @@ std::string_view key_loc(const yaml::Node& key) {
 bool string_of(const yaml::Node& node, Builder& b, std::string& out) {
   switch (node.kind()) {
     case yaml::Kind::Str:
+      if (node.tag() == yaml::StandardTag::Binary) return binary_text(node, b, out);
       out = node.text();
       return true;
     case yaml::Kind::Int:
