@@ -68,10 +68,10 @@ bool convert_field(const Row& row, const yaml::Node& node, Builder& b, V& out) {
   return types::convert_node(row.type, node, b, out);
 }
 
-// Builds one field of `rec` from its node (nullptr: absent, run the checks on the default); false
-// when the field failed (its errors are in the builder).
+// Builds one field of `rec` from its node (nullptr: absent, run the checks on the default, whose
+// faults are shown at `absent_mark`); false when the field failed (its errors are in the builder).
 template <class R, class Row>
-bool build_field(const Row& row, R& rec, const yaml::Node* node, const yaml::Node& holder,
+bool build_field(const Row& row, R& rec, const yaml::Node* node, yaml::Mark absent_mark,
                  Builder& b, const Values<R>& values) {
   using T = typename Row::field_type;
   using M = typename Row::member_type;
@@ -84,7 +84,7 @@ bool build_field(const Row& row, R& rec, const yaml::Node* node, const yaml::Nod
     return convert_field(row, *node, b, member);
   } else {
     V value{};
-    yaml::Mark mark = holder.mark();
+    yaml::Mark mark = absent_mark;
     if (node != nullptr) {
       mark = node->mark();
       if (!convert_field(row, *node, b, value)) return false;
@@ -164,26 +164,27 @@ bool build_into(const yaml::Node& node, Builder& b, R& rec) {
     }
   }
 
+  // An absent key is shown at the key the record is written under (its first key may be
+  // anything), or at the mapping itself for a list item or the top record.
+  const yaml::Mark absent_mark = b.holder_mark().known() ? b.holder_mark() : raw->mark();
   Values<R> values(rec);
   table.each_indexed([&](auto i, const auto& row) {
     bool ok = true;
     if (present[i] != nullptr) {
       LocGuard at(b, row.key, present[i]->key->mark());
-      ok = build_field(row, rec, present[i]->value, *raw, b, values);
+      ok = build_field(row, rec, present[i]->value, raw->mark(), b, values);
     } else if (row.required) {
-      // At the key the record is written under: its first key may be anything.
-      const yaml::Mark holder = b.holder_mark();
       // Named by the key the record is written under, else by what it is.
       const std::string_view named = b.holder_key().empty() ? table.name : b.holder_key();
       std::string hint = required_keys_hint<R>(
           b.depth() == 0 ? std::string("the document") : "`" + std::string(named) + "`");
       LocGuard at(b, row.key);
-      b.error(std::string(msg::kMissing), "value_error.missing",
-              holder.known() ? holder : raw->mark(), nullptr, std::move(hint));
+      b.error(std::string(msg::kMissing), "value_error.missing", absent_mark, nullptr,
+              std::move(hint));
       ok = false;
     } else if (row.always) {
       LocGuard at(b, row.key);
-      ok = build_field(row, rec, nullptr, *raw, b, values);
+      ok = build_field(row, rec, nullptr, absent_mark, b, values);
     }
     if (ok) values.add(i);
   });
