@@ -99,7 +99,7 @@ def test_yaml_faults_carry_the_position(tmp_path):
         load_from_yaml(path)
     assert isinstance(info.value, ValueError)
     assert str(info.value).startswith(f"{path}:{info.value.line}:{info.value.column}: ")
-    assert info.value.line == 3 and info.value.file == str(path)
+    assert info.value.line == 2 and info.value.file == str(path)
 
 
 def test_dict_values_convert_as_yaml_scalars_would(examples, minimal_dict, tmp_path):

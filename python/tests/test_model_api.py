@@ -156,7 +156,7 @@ def test_yaml_errors_are_pyyamls(tmp_path):
     with pytest.raises(yaml.YAMLError) as info:
         load_from_yaml(path)
     assert isinstance(info.value, (YamlError, ValueError))
-    assert (info.value.problem_mark.line, info.value.line) == (2, 3)
+    assert (info.value.problem_mark.line, info.value.line) == (1, 2)
 
 
 def test_names_the_host_knows():

@@ -296,6 +296,19 @@ TEST(DocumentRecord, IsExpectedVpcPrefix) {
                std::invalid_argument);
 }
 
+TEST(DocumentRecord, AbsentKeysOfASectionAreShownAtTheSectionsKey) {
+  const ValidationError e = testing::build_fails<DiscoveryConfiguration>(
+      "account_info: []\nterraform:\n  enable_s3_backend: false\n", false);
+  std::vector<std::string> where;
+  for (const ErrorDetail& d : e.errors()) {
+    where.push_back(loc_text(d.loc) + " @" + std::to_string(d.mark.line) + ":" +
+                    std::to_string(d.mark.column));
+  }
+  EXPECT_EQ(where, (Errors{"terraform.terraform_output @2:1", "terraform.terraform_version @2:1",
+                           "terraform.corvane_provider @2:1", "terraform.aws_provider @2:1",
+                           "corvane @1:1"}));
+}
+
 TEST(DocumentRecord, TopLevelKeyThatIsNotAStringIsAnUndeclaredKey) {
   yaml::Document doc =
       yaml::read_string("terraform: {terraform_output: o}\naccount_info: []\n1: x\n");

@@ -108,6 +108,19 @@ TEST(Loading, NonMappingIsATypeErrorThatLeavesTheModeAlone) {
   EXPECT_THROW(load_from_dict(J::parse("[1, 2]")), TypeError);
 }
 
+TEST(Loading, AnEmptyDocumentIsToldFromANullOne) {
+  const struct {
+    const char* text;
+    bool empty;
+  } cases[] = {{"", true}, {"# only a comment\n\n", true}, {"---\n", true},
+               {"~\n", false}, {"null\n", false}, {"- a\n", false}};
+  for (const auto& c : cases) {
+    const LoadResult r = load(Source::text(c.text));
+    ASSERT_TRUE(r.not_mapping) << c.text;
+    EXPECT_EQ(r.empty_document, c.empty) << c.text;
+  }
+}
+
 TEST(Loading, EveryLoadSetsTheModeAndKeepsIt) {
   yaml::Document doc = yaml::read_string(kValid);
   load_from_dict(doc.root(), true);

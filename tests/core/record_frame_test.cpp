@@ -222,6 +222,24 @@ TEST(RecordFrame, MissingKeyIsPlacedAtItsMappingAndNonAsciiIsEscaped) {
   EXPECT_NE(e.json().find(R"("z\u00e9")"), std::string::npos);
 }
 
+TEST(RecordFrame, MissingKeyIsPlacedAtTheKeyItsRecordIsWrittenUnder) {
+  const struct {
+    const char* yaml;
+    yaml::Mark mark;
+  } cases[] = {
+      {"first: x\ninner:\n  flag: true\n", {2, 1}},         // the key, not its first key
+      {"first: x\ninner: {flag: true}\n", {2, 1}},
+      {"first: x\ninners:\n  - flag: true\n", {3, 5}},      // a list item has no key: itself
+      {"\nsecond: y\ninner: {name: n}\n", {2, 1}},          // the top record: its mapping
+  };
+  for (const auto& c : cases) {
+    ValidationError e = build_fails<Probe>(c.yaml);
+    ASSERT_FALSE(e.errors().empty()) << c.yaml;
+    EXPECT_EQ(e.errors()[0].type, "value_error.missing") << c.yaml;
+    EXPECT_EQ(e.errors()[0].mark, c.mark) << c.yaml;
+  }
+}
+
 TEST(RecordFrame, DumpsEveryFieldInOrder) {
   Probe p = build_ok<Probe>("first: x\nregions: {us-west-2: tgw-9}\ninners: [{name: a}]\n");
   EXPECT_EQ(dump(p).dump(),
@@ -312,6 +330,12 @@ INSTANTIATE_TEST_SUITE_P(
         Conversion{"s: 123456789012345678901234567890", R"("s":"123456789012345678901234567890")"},
         Conversion{"s: !!int '0x1F'", R"("s":"31")"}, Conversion{"s: '  a  '", R"("s":"  a  ")"},
         Conversion{"s: [a]", "!str type expected"}, Conversion{"s: {a: 1}", "!str type expected"},
+        // !!binary holds its decoded bytes when they are UTF-8 text.
+        Conversion{"s: !!binary aGVsbG8=", R"("s":"hello")"},
+        Conversion{"trimmed: !!binary |\n  IGNhZsOpIA==", R"("trimmed":"café")"},
+        Conversion{"s: !!binary /w==", "!str type expected"},      // 0xFF
+        Conversion{"s: !!binary wK8=", "!str type expected"},      // an overlong '/'
+        Conversion{"s: !!binary 7aCA", "!str type expected"},      // a surrogate
         Conversion{"trimmed: '  us-west-2  '", R"("trimmed":"us-west-2")"},
         Conversion{"trimmed: '   '", R"("trimmed":"")"},
         Conversion{"trimmed: \"\\u00a0x\\u3000\\t\"", R"("trimmed":"x")"},

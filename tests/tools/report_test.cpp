@@ -90,6 +90,18 @@ TEST(Reporters, TextInSourceOrderWithCaretHelpAndTotal) {
   }
 }
 
+TEST(Reporters, TextGivesTheHintUnderItsFault) {
+  core::ErrorDetail hinted = fault({"terraform_versoin"}, "extra fields not permitted", 1, 1);
+  hinted.hint = "did you mean `terraform_version`?";
+  const std::vector<core::ErrorDetail> faults{hinted, fault({"b"}, "no hint", 0, 0)};
+  std::ostringstream out;
+  report::TextReporter(out, false).report({"doc.yaml", "terraform_versoin: 1\n", faults});
+  EXPECT_EQ(out.str(),
+            "doc.yaml:1:1: error: terraform_versoin: extra fields not permitted\n"
+            "  terraform_versoin: 1\n  ^\n  help: did you mean `terraform_version`?\n"
+            "doc.yaml: error: b: no hint\n");
+}
+
 TEST(Reporters, JsonIsTheValidationErrorsArrayWithFileEndAndSeverity) {
   const std::string text = "a: [1, 2, 'caf\xC3\xA9']\nb: 5\n";
   std::vector<core::ErrorDetail> faults{fault({"a", std::int64_t{2}}, "caf\xC3\xA9", 1, 11),

@@ -314,10 +314,8 @@ TEST(Reader, EncodingAndCharacterFaults) {
       {"a: x\0y"sv, "<string>:1:5: control characters are not allowed (#x00)"},
       {"a: ok\nb: \xff\n", "<string>:2:4: invalid leading UTF-8 octet (#xFF)"},
       {"a: caf\xc3", "<string>:1:7: incomplete UTF-8 octet sequence"},
-      {"a: \"x",
-       "<string>:1:6: while scanning a quoted scalar at line 1, column 4: found "
-       "unexpected end of stream"},
-      {"a:\n  b: [1, 2\n", "<string>:3:1: while parsing a flow sequence at line 2, column 6"},
+      {"a: \"x", "<string>:1:4: while scanning a quoted scalar: found unexpected end of stream"},
+      {"a:\n  b: [1, 2\n", "<string>:2:6: while parsing a flow sequence: "},
   });
   EXPECT_NE(error_of("a:\n\tb: 1\n").find("tab"), std::string::npos);
   EXPECT_NE(error_of(std::string("a: x\0y", 6)).find("control characters"), std::string::npos);
@@ -325,6 +323,23 @@ TEST(Reader, EncodingAndCharacterFaults) {
       "\xef\xbb\xbf"
       "a: 1\n");
   EXPECT_EQ(bom.root().entries()[0].key->text(), "a");
+}
+
+TEST(Reader, SyntaxFaultsPointInsideTheTextAndQuoteIt) {
+  const std::string missing_colon =
+      "<string>:2:1: while scanning a simple key: could not find expected ':'; the line reads "
+      "\"b\"";
+  const struct {
+    std::string_view yaml;
+    std::string want;
+  } cases[] = {
+      {"a: 1\nb\n", missing_colon},
+      {"a: 1\nb", missing_colon},
+      {"a: 1\r\nb\r\n\r\n", missing_colon},
+      {"a: 1\n  b: 2\n",
+       "<string>:2:4: mapping values are not allowed in this context; the line reads \"  b: 2\""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(error_of(c.yaml), c.want) << c.yaml;
 }
 
 TEST(Reader, DeepNestingStopsAtTheLimit) {
@@ -358,8 +373,8 @@ TEST(Reader, ErrorCarriesFileMarkAndProblem) {
     FAIL() << "no error";
   } catch (const YamlError& e) {
     EXPECT_EQ(e.file(), "cfg.yaml");
-    EXPECT_EQ(e.mark(), (Mark{3, 1}));
-    EXPECT_EQ(std::string(e.what()), "cfg.yaml:3:1: " + e.problem());
+    EXPECT_EQ(e.mark(), (Mark{2, 4}));
+    EXPECT_EQ(std::string(e.what()), "cfg.yaml:2:4: " + e.problem());
   }
 }
 
@@ -389,7 +404,7 @@ TEST_F(ReaderFiles, ReadFile) {
     read_file(bad);
     FAIL() << "no error";
   } catch (const YamlError& e) {
-    EXPECT_EQ(std::string(e.what()).rfind(bad.string() + ":2:1: ", 0), 0u) << e.what();
+    EXPECT_EQ(std::string(e.what()).rfind(bad.string() + ":1:4: ", 0), 0u) << e.what();
   }
 }
 

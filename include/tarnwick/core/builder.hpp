@@ -51,13 +51,24 @@ class Builder {
 
   // Every field of every record pushes a step: kept small and inline (the steps are only read
   // when an error is recorded, and their storage is never shrunk).
-  [[gnu::always_inline]] void push(std::string_view key) { push_step(Step{key, 0, false}); }
-  [[gnu::always_inline]] void push(std::int64_t index) { push_step(Step{{}, index, true}); }
+  // A key step may carry where the key is written, for faults of the value it holds as a whole.
+  [[gnu::always_inline]] void push(std::string_view key, yaml::Mark mark = {}) {
+    push_step(Step{key, 0, false, mark});
+  }
+  [[gnu::always_inline]] void push(std::int64_t index) { push_step(Step{{}, index, true, {}}); }
   void pop() { --depth_; }
+
+  std::size_t depth() const { return depth_; }
+  // The key of the current location's last step; empty at the root or under a list index.
+  std::string_view holder_key() const {
+    return depth_ == 0 || loc_[depth_ - 1].is_index ? std::string_view() : loc_[depth_ - 1].key;
+  }
+  // Where that key is written; unknown at the root, under a list index, or when not given.
+  yaml::Mark holder_mark() const { return depth_ == 0 ? yaml::Mark{} : loc_[depth_ - 1].mark; }
 
   // Records an error at the current location.
   void error(std::string msg, std::string type, yaml::Mark mark,
-             nlohmann::ordered_json ctx = nullptr);
+             nlohmann::ordered_json ctx = nullptr, std::string hint = {});
 
   // Records errors found by an earlier build, locations included.
   void add_errors(std::vector<ErrorDetail> errors);
@@ -76,6 +87,7 @@ class Builder {
     std::string_view key;
     std::int64_t index;
     bool is_index;
+    yaml::Mark mark;
   };
   [[gnu::always_inline]] void push_step(Step step) {
     if (depth_ == loc_.size()) [[unlikely]]
@@ -97,6 +109,7 @@ class LocGuard {
   LocGuard(Builder& b, P part) : b_(b) {
     b_.push(part);
   }
+  LocGuard(Builder& b, std::string_view key, yaml::Mark mark) : b_(b) { b_.push(key, mark); }
   ~LocGuard() { b_.pop(); }
   LocGuard(const LocGuard&) = delete;
   LocGuard& operator=(const LocGuard&) = delete;

@@ -5,6 +5,7 @@
 #include <exception>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -53,10 +54,18 @@ class ValidationError : public std::exception {
   std::string summary_;
 };
 
-// A check's rejection: the check's message, carried unchanged into the error.
+// A check's rejection: the check's message, carried unchanged into the error, and a hint that
+// goes beside it.
 class ValueError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
+  ValueError(const std::string& message, std::string hint)
+      : std::runtime_error(message), hint_(std::move(hint)) {}
+
+  const std::string& hint() const { return hint_; }
+
+ private:
+  std::string hint_;
 };
 
 }  // namespace tarnwick::core

@@ -203,6 +203,9 @@ class Table {
     return -1;
   }
 
+  // The keys in row order.
+  constexpr const std::array<std::string_view, size>& keys() const { return keys_; }
+
   // Calls f(row) for every row in order.
   template <class F>
   constexpr void each(F&& f) const {

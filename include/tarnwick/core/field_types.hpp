@@ -288,7 +288,9 @@ bool Mapping<K, V>::convert(const yaml::Node& node, Builder& b, value_type& out)
   for (const yaml::Entry& e : node.entries()) {
     if constexpr (std::is_same_v<K, Str> && std::is_same_v<V, Str>) {
       // Text to text, the common case (tags): nothing can fail, so no location is needed.
-      if (e.key->kind() == yaml::Kind::Str && e.value->kind() == yaml::Kind::Str) {
+      if (e.key->kind() == yaml::Kind::Str && e.value->kind() == yaml::Kind::Str &&
+          e.key->tag() != yaml::StandardTag::Binary &&
+          e.value->tag() != yaml::StandardTag::Binary) {
         if (ok) out.set(e.key->text(), e.value->text());
         continue;
       }

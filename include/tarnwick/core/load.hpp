@@ -63,6 +63,9 @@ struct LoadResult {
   std::optional<DiscoveryConfiguration> config;  // the document, when it has no fault
   std::optional<ValidationError> error;          // every fault, when it has
   std::optional<TypeError> not_mapping;          // the document is not a mapping (nothing built)
+  // With not_mapping: the text holds no value at all (empty, or only comments), which the tool
+  // says in those words rather than as "not null".
+  bool empty_document = false;
   std::vector<yaml::DuplicateKey> duplicates;    // keys written twice (the later value won)
   std::string name;                              // the source's name
   std::string text;  // the text read from a file or standard input (for quoting source lines)

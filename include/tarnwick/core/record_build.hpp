@@ -19,6 +19,7 @@
 #include "tarnwick/core/errors.hpp"
 #include "tarnwick/core/field_table.hpp"
 #include "tarnwick/core/field_types.hpp"
+#include "tarnwick/core/hints.hpp"
 #include "tarnwick/yaml/node.hpp"
 
 namespace tarnwick::core {
@@ -67,10 +68,10 @@ bool convert_field(const Row& row, const yaml::Node& node, Builder& b, V& out) {
   return types::convert_node(row.type, node, b, out);
 }
 
-// Builds one field of `rec` from its node (nullptr: absent, run the checks on the default); false
-// when the field failed (its errors are in the builder).
+// Builds one field of `rec` from its node (nullptr: absent, run the checks on the default, whose
+// faults are shown at `absent_mark`); false when the field failed (its errors are in the builder).
 template <class R, class Row>
-bool build_field(const Row& row, R& rec, const yaml::Node* node, const yaml::Node& holder,
+bool build_field(const Row& row, R& rec, const yaml::Node* node, yaml::Mark absent_mark,
                  Builder& b, const Values<R>& values) {
   using T = typename Row::field_type;
   using M = typename Row::member_type;
@@ -83,7 +84,7 @@ bool build_field(const Row& row, R& rec, const yaml::Node* node, const yaml::Nod
     return convert_field(row, *node, b, member);
   } else {
     V value{};
-    yaml::Mark mark = holder.mark();
+    yaml::Mark mark = absent_mark;
     if (node != nullptr) {
       mark = node->mark();
       if (!convert_field(row, *node, b, value)) return false;
@@ -97,7 +98,7 @@ bool build_field(const Row& row, R& rec, const yaml::Node* node, const yaml::Nod
       member = build_detail::run_checks<0>(row, std::move(value),
                                            CheckArgs<R>{values, info, b.context()});
     } catch (const ValueError& e) {
-      b.error(e.what(), "value_error", mark);
+      b.error(e.what(), "value_error", mark, nullptr, e.hint());
       return false;
     }
     return true;
@@ -119,6 +120,18 @@ nlohmann::ordered_json dump_field(const Row& row, const R& rec) {
 // ---------------------------------------------------------------------------------------------
 // Records.
 
+// What a record lacking a required key needs: every required key, `holder` naming the record.
+template <class R>
+std::string required_keys_hint(const std::string& holder) {
+  constexpr const auto& table = table_of<R>;
+  std::array<std::string_view, table.size> required{};
+  std::size_t n = 0;
+  table.each([&](const auto& row) {
+    if (row.required) required[n++] = row.key;
+  });
+  return hints::needs(holder, {required.data(), n});
+}
+
 // Builds a record of type R from a node into `rec` (which holds R's defaults), recording every
 // error under the builder's current location. True when the record is whole.
 template <class R>
@@ -134,7 +147,7 @@ bool build_into(const yaml::Node& node, Builder& b, R& rec) {
       raw = &record_check(*raw);
     } catch (const ValueError& e) {
       LocGuard at(b, std::string_view("__root__"));
-      b.error(e.what(), "value_error", node.mark());
+      b.error(e.what(), "value_error", node.mark(), nullptr, e.hint());
       return false;
     }
   }
@@ -151,25 +164,34 @@ bool build_into(const yaml::Node& node, Builder& b, R& rec) {
     }
   }
 
+  // An absent key is shown at the key the record is written under (its first key may be
+  // anything), or at the mapping itself for a list item or the top record.
+  const yaml::Mark absent_mark = b.holder_mark().known() ? b.holder_mark() : raw->mark();
   Values<R> values(rec);
   table.each_indexed([&](auto i, const auto& row) {
     bool ok = true;
     if (present[i] != nullptr) {
-      LocGuard at(b, row.key);
-      ok = build_field(row, rec, present[i]->value, *raw, b, values);
+      LocGuard at(b, row.key, present[i]->key->mark());
+      ok = build_field(row, rec, present[i]->value, raw->mark(), b, values);
     } else if (row.required) {
+      // Named by the key the record is written under, else by what it is.
+      const std::string_view named = b.holder_key().empty() ? table.name : b.holder_key();
+      std::string hint = required_keys_hint<R>(
+          b.depth() == 0 ? std::string("the document") : "`" + std::string(named) + "`");
       LocGuard at(b, row.key);
-      b.error(std::string(msg::kMissing), "value_error.missing", raw->mark());
+      b.error(std::string(msg::kMissing), "value_error.missing", absent_mark, nullptr,
+              std::move(hint));
       ok = false;
     } else if (row.always) {
       LocGuard at(b, row.key);
-      ok = build_field(row, rec, nullptr, *raw, b, values);
+      ok = build_field(row, rec, nullptr, absent_mark, b, values);
     }
     if (ok) values.add(i);
   });
   for (const yaml::Entry* e : extra) {
     LocGuard at(b, types::key_loc(*e->key));
-    b.error(std::string(msg::kExtra), "value_error.extra", e->key->mark());
+    b.error(std::string(msg::kExtra), "value_error.extra", e->key->mark(), nullptr,
+            e->key->kind() == yaml::Kind::Str ? hints::closest(e->key->text(), table.keys()) : "");
   }
   return b.error_count() == errors_before;
 }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "tarnwick/yaml/node.hpp"
@@ -38,6 +39,9 @@ ResolvedScalar resolve_plain(std::string_view text);
 // `!!float 1`, `!!float 1e3`, `!!bool TRUE` in any case, `!!timestamp 2001-1-1`. Collection tags
 // (!!seq, !!map, !!omap, !!pairs, !!set) give an error.
 ResolvedScalar resolve_tagged(StandardTag tag, std::string_view text);
+
+// The bytes a !!binary scalar stands for; its text must be base64 as resolve_tagged accepts it.
+std::string binary_bytes(std::string_view base64);
 
 // The standard tag named by a full tag URI ("tag:yaml.org,2002:int"), or nullopt.
 std::optional<StandardTag> tag_from_uri(std::string_view uri);

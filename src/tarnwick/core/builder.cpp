@@ -5,7 +5,7 @@
 namespace tarnwick::core {
 
 void Builder::error(std::string message, std::string type, yaml::Mark mark,
-                    nlohmann::ordered_json ctx) {
+                    nlohmann::ordered_json ctx, std::string hint) {
   ErrorDetail& e = errors_.emplace_back();
   e.loc.reserve(depth_);
   for (const Step& step : std::span(loc_).first(depth_)) {
@@ -19,6 +19,7 @@ void Builder::error(std::string message, std::string type, yaml::Mark mark,
   e.type = std::move(type);
   e.ctx = std::move(ctx);
   e.mark = mark;
+  e.hint = std::move(hint);
 }
 
 void Builder::grow_loc() {

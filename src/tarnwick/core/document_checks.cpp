@@ -230,11 +230,17 @@ std::optional<CorvaneConfig> DiscoveryConfiguration::check_field_for_none(
     std::optional<CorvaneConfig> val, const FieldInfo& field, const BuildContext& context) {
   if (context.discovery_only) return val;
   if (val) return val;
-  throw ValueError("missing " + std::string(field.name));
+  throw ValueError("missing " + std::string(field.name),
+                   required_keys_hint<CorvaneConfig>("`" + std::string(field.name) + "`") +
+                       "; only a discovery-only run may omit it");
 }
 
 std::optional<TGWConfig> DiscoveryConfiguration::check_tgw_for_none(std::optional<TGWConfig> val) {
-  if (!val) throw ValueError("missing tgw_account, tgw_role and tgw_by_region attributes");
+  if (!val) {
+    constexpr std::array<std::string_view, 3> keys{"tgw_account", "tgw_role", "tgw_by_region"};
+    throw ValueError("missing tgw_account, tgw_role and tgw_by_region attributes",
+                     hints::needs("`tgw`", keys));
+  }
   return val;
 }
 

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <string>
 
+#include "tarnwick/core/hints.hpp"
+#include "tarnwick/yaml/resolver.hpp"
 #include "utf8.hpp"
 
 namespace tarnwick::core {
@@ -82,6 +84,18 @@ nlohmann::ordered_json given_of(const yaml::Node& node) {
   }
 }
 
+// An explicit !!binary holds its bytes, which a string takes when they are text.
+bool binary_text(const yaml::Node& node, Builder& b, std::string& out) {
+  std::string bytes = yaml::binary_bytes(node.text());
+  if (!utf8::valid(bytes)) {
+    b.error(std::string(msg::kStr), "type_error.str", node.mark(), nullptr,
+            "the !!binary value is not UTF-8 text");
+    return false;
+  }
+  out = std::move(bytes);
+  return true;
+}
+
 }  // namespace
 
 std::string_view key_loc(const yaml::Node& key) {
@@ -92,6 +106,7 @@ std::string_view key_loc(const yaml::Node& key) {
 bool string_of(const yaml::Node& node, Builder& b, std::string& out) {
   switch (node.kind()) {
     case yaml::Kind::Str:
+      if (node.tag() == yaml::StandardTag::Binary) return binary_text(node, b, out);
       out = node.text();
       return true;
     case yaml::Kind::Int:
@@ -136,7 +151,8 @@ bool ConStr::convert(const yaml::Node& node, Builder& b, value_type& out) const 
   }
   if (max_length != 0 && char_count(text) > max_length) {
     b.error("ensure this value has at most " + std::to_string(max_length) + " characters",
-            "value_error.any_str.max_length", node.mark(), {{"limit_value", max_length}});
+            "value_error.any_str.max_length", node.mark(), {{"limit_value", max_length}},
+            hints::length_of(char_count(text)));
     return false;
   }
   if (pattern != nullptr && !pattern->match(text)) {
@@ -187,7 +203,8 @@ bool IPv4AddressType::convert(const yaml::Node& node, Builder& b, value_type& ou
       return true;
     }
   }
-  b.error(std::string(msg::kIPv4Address), "value_error.ipv4address", node.mark());
+  b.error(std::string(msg::kIPv4Address), "value_error.ipv4address", node.mark(), nullptr,
+          node.kind() == yaml::Kind::Str ? hints::ipv4_address_problem(node.text()) : "");
   return false;
 }
 
@@ -206,7 +223,8 @@ bool IPv4NetworkType::convert(const yaml::Node& node, Builder& b, value_type& ou
       return false;
     }
   }
-  b.error(std::string(msg::kIPv4Network), "value_error.ipv4network", node.mark());
+  b.error(std::string(msg::kIPv4Network), "value_error.ipv4network", node.mark(), nullptr,
+          node.kind() == yaml::Kind::Str ? hints::ipv4_network_problem(node.text()) : "");
   return false;
 }
 
@@ -227,7 +245,8 @@ bool Literal::convert(const yaml::Node& node, Builder& b, value_type& out) const
     permitted.push_back(choices[i]);
   }
   b.error(std::move(message), "value_error.const", node.mark(),
-          {{"given", given_of(node)}, {"permitted", std::move(permitted)}});
+          {{"given", given_of(node)}, {"permitted", std::move(permitted)}},
+          node.kind() == yaml::Kind::Str ? hints::case_folded(node.text(), {choices, count}) : "");
   return false;
 }
 

@@ -71,7 +71,11 @@ void load_text(std::string_view text, const LoadOptions& options, LoadResult& ou
       BuildContext{options.discovery_only, options.mode_ids});
   const yaml::Document doc = yaml::read_string(text, out.name, &stream, options.limits);
   out.duplicates = doc.duplicates();
-  build_root(doc.root(), options, &stream.lists(), out);
+  const yaml::Node& root = doc.root();
+  // No document at all leaves the reader's unplaced null; `---` alone gives an empty scalar.
+  out.empty_document =
+      root.is_null() && (!root.mark().known() || (root.plain() && root.text().empty()));
+  build_root(root, options, &stream.lists(), out);
 }
 
 // Under strict duplicates, every key written twice joins the faults (after the document's own).

@@ -30,4 +30,17 @@ inline std::size_t decode(std::string_view s, std::size_t i, char32_t& cp) {
   return n;
 }
 
+// Whether the bytes are well-formed UTF-8: no overlong form, surrogate or value past U+10FFFF.
+inline bool valid(std::string_view s) {
+  for (std::size_t i = 0; i < s.size();) {
+    char32_t cp;
+    const std::size_t n = decode(s, i, cp);
+    if (n == 1 && cp >= 0x80) return false;
+    constexpr char32_t kShortest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (cp < kShortest[n] || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) return false;
+    i += n;
+  }
+  return true;
+}
+
 }  // namespace tarnwick::core::utf8

@@ -125,14 +125,40 @@ void Reader::fail_parser(const yaml_parser_t& p) const {
       break;
   }
   Mark mark = mark_of(p.problem_mark);
-  if (p.context) {
-    problem = std::string(p.context) + " at " + at(mark_of(p.context_mark)) + ": " + problem;
+  const Mark context_mark = mark_of(p.context_mark);
+  if (offset_of(mark) < input_.size()) {
+    if (p.context) problem = std::string(p.context) + " at " + at(context_mark) + ": " + problem;
+  } else if (p.context && offset_of(context_mark) < input_.size()) {
+    // The end of the text shows nothing: name where the unfinished construct begins.
+    problem = std::string(p.context) + ": " + problem;
+    mark = context_mark;
+  } else {
+    mark = last_character_mark();
   }
   std::size_t off = offset_of(mark);
   if (off < input_.size() && input_[off] == '\t') {
     problem += " (a tab cannot be used for indentation; use spaces)";
   }
-  fail(std::move(problem), mark);
+  fail(std::move(problem) + quote_line(mark), mark);
+}
+
+Mark Reader::last_character_mark() const {
+  const std::size_t last = input_.find_last_not_of("\r\n");
+  return mark_at_offset(last == std::string_view::npos ? 0 : last);
+}
+
+std::string Reader::quote_line(Mark mark) const {
+  const std::size_t at_mark = offset_of(mark);
+  std::size_t line_start = 0;
+  if (at_mark > 0) {
+    const std::size_t before = input_.find_last_of("\r\n", at_mark - 1);
+    if (before != std::string_view::npos) line_start = before + 1;
+  }
+  std::size_t line_end = input_.find_first_of("\r\n", line_start);
+  if (line_end == std::string_view::npos) line_end = input_.size();
+  if (line_end == line_start) return {};
+  // One line still: the message may be all a caller prints.
+  return "; the line reads " + quoted(input_.substr(line_start, line_end - line_start));
 }
 
 Mark Reader::mark_at_offset(std::size_t offset) const {

@@ -66,6 +66,9 @@ class Reader {
     return Mark{static_cast<std::uint32_t>(m.line + 1), static_cast<std::uint32_t>(m.column + 1)};
   }
   Mark mark_at_offset(std::size_t offset) const;
+  Mark last_character_mark() const;
+  // "; the line reads \"LINE\"": the line of a syntax fault, cut short when long.
+  std::string quote_line(Mark mark) const;
   std::size_t offset_of(Mark mark) const;
 
   bool expecting_key() const {

@@ -155,6 +155,34 @@ ResolvedScalar resolve_plain(std::string_view text) {
   }
 }
 
+std::string binary_bytes(std::string_view base64) {
+  std::string out;
+  out.reserve(base64.size() / 4 * 3);
+  std::uint32_t acc = 0;
+  int bits = 0;
+  for (char c : base64) {
+    int v;
+    if (c >= 'A' && c <= 'Z') {
+      v = c - 'A';
+    } else if (c >= 'a' && c <= 'z') {
+      v = c - 'a' + 26;
+    } else if (is_digit(c)) {
+      v = c - '0' + 52;
+    } else if (c == '+' || c == '/') {
+      v = c == '+' ? 62 : 63;
+    } else {
+      continue;  // white space and padding
+    }
+    acc = (acc << 6) | static_cast<std::uint32_t>(v);
+    bits += 6;
+    if (bits >= 8) {
+      bits -= 8;
+      out += static_cast<char>((acc >> bits) & 0xFFu);
+    }
+  }
+  return out;
+}
+
 ResolvedScalar resolve_tagged(StandardTag tag, std::string_view text) {
   switch (tag) {
     case StandardTag::Str:

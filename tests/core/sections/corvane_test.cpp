@@ -71,6 +71,9 @@ INSTANTIATE_TEST_SUITE_P(
                  {removed("{'region': 'us-west-2', 'username': 'admin'}")}},
         ModeCase{R"({mode: ENV, username: ' admin ', alias: "it's", ssm_role: 'say "hi"'})",
                  {removed(R"({'username': ' admin ', 'alias': "it's", 'ssm_role': 'say "hi"'})")}},
+        // Strings as the document gives them: no escapes for tabs, line breaks or backslashes.
+        ModeCase{R"({mode: ENV, alias: "a\tb", region: "x\ny", username: 'c:\d'})",
+                 {removed("{'alias': 'a\tb', 'region': 'x\ny', 'username': 'c:\\d'}")}},
         // The rejection hides every other fault of the sub-section, undeclared keys included.
         ModeCase{"{mode: ENV, extra: yes, n: null, 7: 42, l: [1, a], m: {k: v}, region: [x]}",
                  {removed("{'extra': True, 'n': None, 7: 42, 'l': [1, 'a'], 'm': {'k': 'v'}, "

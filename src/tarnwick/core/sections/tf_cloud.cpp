@@ -4,6 +4,11 @@
 
 namespace tarnwick::core {
 
+namespace {
+constexpr std::string_view kNeeds =
+    "`tf_cloud` needs `organization` plus `workspace_name` or `tags`";
+}  // namespace
+
 bool TfCloudConfig::valid_str_attribute(const yaml::Node& val, std::string_view what) {
   switch (val.kind()) {
     case yaml::Kind::Null:
@@ -22,15 +27,17 @@ bool TfCloudConfig::valid_str_attribute(const yaml::Node& val, std::string_view 
 const yaml::Node& TfCloudConfig::check_required_attributes(const yaml::Node& values) {
   const yaml::Node* organization = values.find("organization");
   if (organization == nullptr || !valid_str_attribute(*organization, "organization")) {
-    throw ValueError("Missing organization name");
+    throw ValueError("Missing organization name", std::string(kNeeds));
   }
   const yaml::Node* workspace_name = values.find("workspace_name");
   const yaml::Node* tags = values.find("tags");
   if (workspace_name == nullptr && tags == nullptr) {
-    throw ValueError("Required workspace_name or tags atttribute to be defined");
+    throw ValueError("Required workspace_name or tags atttribute to be defined",
+                     std::string(kNeeds));
   }
   if (workspace_name != nullptr && tags != nullptr) {
-    throw ValueError("Either workspace_name or tags is allowed");
+    throw ValueError("Either workspace_name or tags is allowed",
+                     "give `workspace_name` or `tags`, not both");
   }
   if (workspace_name != nullptr && !valid_str_attribute(*workspace_name, "workspace_name")) {
     throw ValueError("Missing workspace_name");
