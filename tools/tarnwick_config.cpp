@@ -115,8 +115,10 @@ std::optional<core::DiscoveryConfiguration> load(const Options& opt, const std::
   // Under --strict a text report lists each duplicate as a fault: a warning would say it twice.
   if (!(opt.strict && opt.format == report::Format::Text)) warn_duplicates(loaded);
   if (loaded.not_mapping) {
-    throw document_fatal(loaded.name + ": " + loaded.not_mapping->what(), loaded.name,
-                         loaded.not_mapping->what(), report::kNotMapping);
+    // An empty file is a slip of the operator, not a document of the wrong shape: say so.
+    const std::string why =
+        loaded.empty_document ? "the document is empty" : loaded.not_mapping->what();
+    throw document_fatal(loaded.name + ": " + why, loaded.name, why, report::kNotMapping);
   }
   if (loaded.config) return std::move(loaded.config);
   reporter.report({loaded.name, loaded.text, loaded.error->errors()});

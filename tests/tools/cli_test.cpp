@@ -229,7 +229,7 @@ INSTANTIATE_TEST_SUITE_P(
         FatalCase{"check /nonexistent/doc.yaml", nullptr, "No such file or directory",
                   "document_error.unreadable_file"},
         FatalCase{"check /", nullptr, "Is a directory", "document_error.unreadable_file"},
-        FatalCase{"check -", "", "config_dict must be a mapping, not null",
+        FatalCase{"check -", "", "<stdin>: the document is empty",
                   "document_error.not_mapping"},
         FatalCase{"check -", "- a\n", "not sequence", "document_error.not_mapping"},
         FatalCase{"check --format text -", "- a\n", "not sequence"},
