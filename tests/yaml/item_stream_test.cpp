@@ -3,6 +3,8 @@
 // come back.
 #include <gtest/gtest.h>
 
+#include "support/show_node.hpp"
+
 #include <algorithm>
 #include <memory>
 #include <set>
@@ -16,23 +18,7 @@
 namespace tarnwick::yaml {
 namespace {
 
-std::string show(const Node& n) {
-  std::string out;
-  switch (n.kind()) {
-    case Kind::Str:
-      return '"' + n.text() + '"';
-    case Kind::Seq:
-      for (const Node* item : n.items()) out += (out.empty() ? "" : ", ") + show(*item);
-      return '[' + out + ']';
-    case Kind::Map:
-      for (const Entry& e : n.entries()) {
-        out += (out.empty() ? "" : ", ") + show(*e.key) + ": " + show(*e.value);
-      }
-      return '{' + out + '}';
-    default:
-      return n.text();
-  }
-}
+using testing::show;
 
 // Follows path patterns ("a/*/b": key a, any item, key b) and takes the items of the sequences
 // that `taken` names. Holds up to `hold` leases (or until the held items read `nodes` nodes), then

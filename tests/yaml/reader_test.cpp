@@ -1,6 +1,8 @@
 #include "tarnwick/yaml/reader.hpp"
 
 #include <gtest/gtest.h>
+
+#include "support/show_node.hpp"
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,24 +18,7 @@ namespace {
 
 using namespace std::string_view_literals;
 
-// Compact flow rendering: strings quoted, other scalars as written.
-std::string show(const Node& n) {
-  std::string out;
-  switch (n.kind()) {
-    case Kind::Str:
-      return '"' + n.text() + '"';
-    case Kind::Seq:
-      for (const Node* item : n.items()) out += (out.empty() ? "" : ", ") + show(*item);
-      return '[' + out + ']';
-    case Kind::Map:
-      for (const Entry& e : n.entries()) {
-        out += (out.empty() ? "" : ", ") + show(*e.key) + ": " + show(*e.value);
-      }
-      return '{' + out + '}';
-    default:
-      return n.text();
-  }
-}
+using testing::show;
 
 std::string error_of(std::string_view text) {
   try {
@@ -378,7 +363,7 @@ TEST(Reader, ErrorCarriesFileMarkAndProblem) {
   }
 }
 
-class ReaderFiles : public testing::Test {
+class ReaderFiles : public ::testing::Test {
  protected:
   void SetUp() override {
     dir_ =
