@@ -40,7 +40,7 @@ def test_failed_yaml_load_prints_the_report_and_exits(examples, capsys, cli):
     assert out == error.json() + "\n"
     # The tool's report: the same objects, in the same key order, plus where each fault is.
     tool = json.loads(cli("check", examples / "invalid.yaml").stdout)
-    added = ("file", "end_line", "end_column", "severity")
+    added = ("file", "end_line", "end_column", "severity", "hint")
     assert [[(k, v) for k, v in e.items() if k not in added] for e in tool] == [
         list(e.items()) for e in json.loads(out)]
 

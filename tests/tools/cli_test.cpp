@@ -113,6 +113,8 @@ TEST(Cli, EveryFormatReportsEveryFault) {
            EXPECT_EQ(f.contains("line"), f.contains("end_line")) << f.dump();
          }
          EXPECT_EQ(faults[2]["end_column"], 29) << faults[2].dump();  // enable_s3_backend: perhaps
+         EXPECT_EQ(faults[3]["hint"], "octet 300 is over 255") << faults[3].dump();
+         EXPECT_FALSE(faults[2].contains("hint")) << faults[2].dump();
        }},
       {"text",
        [](const Outcome& r) {

@@ -13,6 +13,7 @@ void JsonReporter::report(const DocumentReport& doc) {
       o["end_column"] = end->column;
     }
     o["severity"] = "error";
+    if (!e.hint.empty()) o["hint"] = e.hint;
     faults_.push_back(std::move(o));
   }
 }
