@@ -1,6 +1,8 @@
-# Installation: the library with its public headers, the tool, the generated JSON Schema, a CMake
-# package (find_package(tarnwick_config CONFIG) -> tarnwick::config) and a pkg-config file.
-# Components: Runtime (tool, schema, a shared library) and Development (the rest).
+# Installation: the library with its public headers, the tool (with its bash completion and man
+# page), the generated JSON Schema, a CMake package (find_package(tarnwick_config CONFIG) ->
+# tarnwick::config) and a pkg-config file.
+# Components: Runtime (tool, completion, man page, schema, a shared library) and Development (the
+# rest).
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -39,6 +41,29 @@ install(DIRECTORY "${PROJECT_SOURCE_DIR}/include/tarnwick"
         FILES_MATCHING PATTERN "*.hpp")
 install(FILES "${TARNWICK_SCHEMA_FILE}" DESTINATION ${CMAKE_INSTALL_DATADIR}/tarnwick-config
         COMPONENT Runtime)
+
+install(FILES "${PROJECT_SOURCE_DIR}/tools/completion/tarnwick-config.bash"
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME tarnwick-config
+        COMPONENT Runtime)
+
+# The man page is the tool's own --help and --version, so it cannot drift from them; a machine
+# without help2man builds and installs everything else.
+find_program(TARNWICK_HELP2MAN help2man)
+if(TARNWICK_HELP2MAN)
+  set(TARNWICK_MAN_PAGE "${PROJECT_BINARY_DIR}/tarnwick-config.1")
+  add_custom_command(
+    OUTPUT "${TARNWICK_MAN_PAGE}"
+    COMMAND "${TARNWICK_HELP2MAN}" --no-info --section 1
+            --name "check and dump tarnwick VPC migration documents"
+            --output "${TARNWICK_MAN_PAGE}" $<TARGET_FILE:tarnwick-config>
+    DEPENDS tarnwick-config
+    COMMENT "Writing the man page tarnwick-config.1"
+    VERBATIM)
+  add_custom_target(tarnwick_man_page ALL DEPENDS "${TARNWICK_MAN_PAGE}")
+  install(FILES "${TARNWICK_MAN_PAGE}" DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT Runtime)
+else()
+  message(STATUS "help2man not found: the man page tarnwick-config.1 is not built")
+endif()
 
 # A static library leaves libyaml for its consumers to link: the package config finds it.
 if(BUILD_SHARED_LIBS)

@@ -25,6 +25,7 @@
 #include "tarnwick/core/load.hpp"
 #include "tarnwick/core/schema.hpp"
 #include "tarnwick/yaml/reader.hpp"
+#include "yaml_dump.hpp"
 
 #ifndef TARNWICK_VERSION
 #define TARNWICK_VERSION "0.0.0"
@@ -45,6 +46,7 @@ struct Options {
   bool strict = false;
   bool quiet = false;
   report::Format format = report::Format::Json;
+  std::string dump_format = "json";  // dump: json or yaml
   std::string output;  // schema: the file to write ("" or "-": standard output)
 };
 
@@ -159,9 +161,12 @@ int run_dump(const Options& opt) {
   auto config = load(opt, opt.file, *reporter, name);
   reporter->finish();
   if (!config) return 1;
-  std::cout << core::dump_to_dict(*config).dump(2, ' ', false,
-                                                nlohmann::ordered_json::error_handler_t::replace)
-            << '\n';
+  const nlohmann::ordered_json plain = core::dump_to_dict(*config);
+  if (opt.dump_format == "yaml") {
+    std::cout << tarnwick::tools::to_yaml(plain);
+    return 0;
+  }
+  std::cout << plain.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
   return 0;
 }
 
@@ -211,7 +216,8 @@ constexpr const char* kFooter =
     "               with --format text, FILE:LINE:COLUMN: error: LOC: MSG blocks on standard\n"
     "               error; --format sarif: a SARIF 2.1.0 log; --format github: workflow commands.\n"
     "  dump FILE    Validate, then print every field of every record (defaults included) as\n"
-    "               JSON indented by 2 on standard output. Faults as check --format json.\n"
+    "               JSON indented by 2 on standard output (--format yaml: YAML in block\n"
+    "               style). Faults as check --format json.\n"
     "  schema       Print the document's JSON Schema (draft-07, indented by 2) on standard\n"
     "               output, or into the file given with --output.\n"
     "FILE may be '-' for standard input. A key written twice in one mapping is warned about on\n"
@@ -257,10 +263,13 @@ Commands add_commands(CLI::App& app, Options& opt) {
   check->add_flag("--quiet", opt.quiet, "print nothing for a valid document");
   CLI::App* dump = app.add_subcommand(
       "dump",
-      "Validate a document and print every field of every record as JSON on standard output "
-      "(defaults included). Faults are reported as by check --format json.");
+      "Validate a document and print every field of every record as JSON (or YAML) on "
+      "standard output (defaults included). Faults are reported as by check --format json.");
   dump->add_option("FILE", opt.file, "the migration document ('-' reads standard input)")
       ->required();
+  dump->add_option("--format", opt.dump_format,
+                   "how the mapping is written: json (default) or yaml")
+      ->check(CLI::IsMember({"json", "yaml"}));
   add_common(dump, opt);
   CLI::App* schema = app.add_subcommand(
       "schema",

@@ -1,7 +1,8 @@
 # Installs the build into a scratch prefix, then builds and runs a consumer against it twice:
 # through the CMake package (find_package) and through the pkg-config file. Cleans up after
 # itself. Run by ctest: cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DWORK_DIR=... -DCXX=...
-#                                -DGENERATOR=... -DSANITIZE=ON|OFF -P check_install.cmake
+#                                -DGENERATOR=... -DSANITIZE=ON|OFF [-DMAN_PAGE=...]
+#                                -P check_install.cmake
 cmake_minimum_required(VERSION 3.25)
 
 foreach(var BUILD_DIR SOURCE_DIR WORK_DIR CXX)
@@ -60,12 +61,23 @@ foreach(required "${prefix}/bin/tarnwick-config"
                  "${prefix}/include/tarnwick/core/config_vpc_migration.hpp"
                  "${prefix}/include/tarnwick/core/schema.hpp"
                  "${prefix}/include/tarnwick/yaml/node.hpp"
-                 "${prefix}/share/tarnwick-config/tarnwick-config.schema.json")
+                 "${prefix}/share/tarnwick-config/tarnwick-config.schema.json"
+                 "${prefix}/share/bash-completion/completions/tarnwick-config")
   if(NOT EXISTS "${required}")
     file(REMOVE_RECURSE "${WORK_DIR}")
     message(FATAL_ERROR "not installed: ${required}")
   endif()
 endforeach()
+# The man page is built only where help2man is (MAN_PAGE: its path in the build tree).
+if(MAN_PAGE)
+  set(installed_man "${prefix}/share/man/man1/tarnwick-config.1")
+  if(NOT EXISTS "${installed_man}")
+    file(REMOVE_RECURSE "${WORK_DIR}")
+    message(FATAL_ERROR "not installed: ${installed_man}")
+  endif()
+  file(READ "${installed_man}" man_text)
+  expect_in("man page" "${man_text}" "dump FILE")
+endif()
 list(LENGTH pc_files pc_count)
 list(LENGTH config_files config_count)
 if(NOT pc_count EQUAL 1 OR NOT config_count EQUAL 1)

@@ -236,6 +236,7 @@ INSTANTIATE_TEST_SUITE_P(
         FatalCase{"check -", "- a\n", "not sequence", "document_error.not_mapping"},
         FatalCase{"check --format text -", "- a\n", "not sequence"},
         FatalCase{"dump -", "a: 'open\n", "<stdin>:1:4"},
+        FatalCase{"dump --format text -", "", "text"},
         FatalCase{"check -", "a: 1\n---\nb: 2\n", "expected a single document",
                   "document_error.malformed_yaml"},
         FatalCase{"check -", "a: !Ref x\n", "!Ref", "document_error.malformed_yaml"}));

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# The bash completion script, sourced into a bare shell: registered for the tool, and what it
+# offers for each position. Usage: completion_test.sh tarnwick-config.bash
+set -uo pipefail
+source "$1" || exit 1
+cd "$(dirname "$0")/../../examples" || exit 1
+
+[[ $(complete -p tarnwick-config) == "complete -F _tarnwick_config tarnwick-config" ]] || {
+  echo "not registered: $(complete -p tarnwick-config 2>&1)"
+  exit 1
+}
+
+failed=0
+# Each case: the words typed (the last one is being completed) | what must be offered.
+while IFS='|' read -r typed expected; do
+  read -ra COMP_WORDS <<<"tarnwick-config $typed"
+  [[ $typed == *" " || -z $typed ]] && COMP_WORDS+=("")
+  COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+  COMPREPLY=()
+  _tarnwick_config
+  if [[ "${COMPREPLY[*]}" != "$expected" ]]; then
+    echo "'tarnwick-config $typed': expected '$expected', got '${COMPREPLY[*]}'"
+    failed=1
+  fi
+done <<'CASES'
+|check dump schema
+d|dump
+--v|--version
+check --format |json text sarif github
+check --strict --format s|sarif
+dump --format |json yaml
+dump --f|--format
+check --q|--quiet
+schema -|--output --help
+check full|full.yaml
+dump --discovery-only disc|discovery_minimal.yaml
+CASES
+exit $failed
