@@ -79,13 +79,6 @@ void translate(std::exception_ptr p) {
   }
 }
 
-// The document as a Python record, or the ValidationError thrown (the Python half prints it).
-py::object document_or_throw(core::LoadResult loaded) {
-  if (loaded.not_mapping) throw *loaded.not_mapping;
-  if (loaded.error) throw std::move(*loaded.error);
-  return tarnwick::python::document_to_python(*loaded.config);
-}
-
 py::object load_yaml(const std::filesystem::path& yml_path, bool discovery_only,
                      py::handle mode_ids) {
   const auto ids = mode_ids_of(mode_ids);
@@ -95,7 +88,7 @@ py::object load_yaml(const std::filesystem::path& yml_path, bool discovery_only,
     loaded = core::load(core::Source::file(yml_path),
                         {.discovery_only = discovery_only, .mode_ids = ids ? &*ids : nullptr});
   }
-  return document_or_throw(std::move(loaded));
+  return tarnwick::python::document_to_python(loaded.document());
 }
 
 py::object load_dict(py::handle config_dict, bool discovery_only, py::handle mode_ids) {
@@ -114,7 +107,7 @@ py::object load_dict(py::handle config_dict, bool discovery_only, py::handle mod
     throw tarnwick::python::with_unreadable("DiscoveryConfiguration", std::move(errors),
                                             std::move(tree.unreadable));
   }
-  return document_or_throw(std::move(loaded));
+  return tarnwick::python::document_to_python(loaded.document());
 }
 
 }  // namespace

@@ -49,11 +49,11 @@ class ModelField:
                f"required={self.required}{default})"
 
 
-def _sub(spec, key):
-    """The part of an include/exclude spec that applies inside `key` (None: all of it)."""
-    if not isinstance(spec, dict):
+def _sub(selection, key):
+    """The part of an include/exclude selection that applies inside `key` (None: all of it)."""
+    if not isinstance(selection, dict):
         return None
-    inner = spec.get(key, spec.get("__all__"))
+    inner = selection.get(key, selection.get("__all__"))
     return None if inner is True or inner is ... else inner
 
 

@@ -66,9 +66,13 @@ struct LoadResult {
   // With not_mapping: the text holds no value at all (empty, or only comments), which the tool
   // says in those words rather than as "not null".
   bool empty_document = false;
-  std::vector<yaml::DuplicateKey> duplicates;    // keys written twice (the later value won)
-  std::string name;                              // the source's name
+  std::vector<yaml::DuplicateKey> duplicates;  // keys written twice (the later value won)
+  std::string name;                            // the source's name
   std::string text;  // the text read from a file or standard input (for quoting source lines)
+
+  // The document; what stopped it is thrown instead: the not_mapping TypeError, or the
+  // ValidationError.
+  DiscoveryConfiguration& document();
 };
 
 // Loads a document; when it is a mapping, records its mode as the process-wide one

@@ -18,27 +18,20 @@ DocumentRead read_document(std::string_view text, std::string name, bool discove
 
 namespace {
 
-// The document, or the ValidationError thrown.
-DiscoveryConfiguration document_or_throw(LoadResult loaded) {
-  if (loaded.not_mapping) throw *loaded.not_mapping;
-  if (loaded.error) throw std::move(*loaded.error);
-  return std::move(*loaded.config);
-}
-
-// The document, or the report printed and SystemExit(1) thrown.
+// The document, or the report printed and SystemExit(1) thrown. (A document that is not a
+// mapping has no faults: it is thrown as its TypeError.)
 DiscoveryConfiguration document_or_exit(LoadResult loaded) {
-  if (loaded.not_mapping) throw *loaded.not_mapping;
   if (loaded.error) {
     std::cout << loaded.error->json() << '\n' << std::flush;
     throw SystemExit(1, std::move(*loaded.error));
   }
-  return std::move(*loaded.config);
+  return std::move(loaded.document());
 }
 
 }  // namespace
 
 DiscoveryConfiguration build_document(const yaml::Node& config_dict, bool discovery_only) {
-  return document_or_throw(load(Source::tree(config_dict), {.discovery_only = discovery_only}));
+  return std::move(load(Source::tree(config_dict), {.discovery_only = discovery_only}).document());
 }
 
 DiscoveryConfiguration load_from_dict(const yaml::Node& config_dict, bool discovery_only) {

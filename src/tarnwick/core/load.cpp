@@ -45,6 +45,12 @@ ErrorDetail duplicate_key_fault(const yaml::DuplicateKey& duplicate) {
   return e;
 }
 
+DiscoveryConfiguration& LoadResult::document() {
+  if (not_mapping) throw *not_mapping;
+  if (error) throw std::move(*error);
+  return *config;
+}
+
 namespace {
 
 // Builds the document from its root, taking the lists streamed while it was read (if any).
