@@ -7,40 +7,11 @@
 #include <stdexcept>
 #include <utility>
 
+#include "libyaml_handles.hpp"
 #include "messages.hpp"
 
 namespace tarnwick::yaml::detail {
 namespace {
-
-// libyaml handles, released on every path.
-class Parser {
- public:
-  explicit Parser(std::string_view input) {
-    if (!yaml_parser_initialize(&parser_)) throw std::bad_alloc();
-    // libyaml asserts on a null buffer, which an empty string_view may have.
-    static const unsigned char kEmpty[1] = {0};
-    const unsigned char* data =
-        input.empty() ? kEmpty : reinterpret_cast<const unsigned char*>(input.data());
-    yaml_parser_set_input_string(&parser_, data, input.size());
-  }
-  ~Parser() { yaml_parser_delete(&parser_); }
-  Parser(const Parser&) = delete;
-  Parser& operator=(const Parser&) = delete;
-
-  yaml_parser_t* get() { return &parser_; }
-
- private:
-  yaml_parser_t parser_;
-};
-
-struct Event {
-  // yaml_parser_parse clears the event itself before anything else, on success or failure.
-  yaml_event_t event;
-  Event() = default;
-  ~Event() { yaml_event_delete(&event); }
-  Event(const Event&) = delete;
-  Event& operator=(const Event&) = delete;
-};
 
 std::string_view chars(const yaml_char_t* s) {
   return s ? std::string_view(reinterpret_cast<const char*>(s)) : std::string_view();

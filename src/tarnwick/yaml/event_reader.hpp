@@ -62,9 +62,6 @@ class Reader {
     throw YamlError(std::move(problem), doc_.name(), mark);
   }
   [[noreturn]] void fail_parser(const yaml_parser_t& p) const;
-  static Mark mark_of(const yaml_mark_t& m) {
-    return Mark{static_cast<std::uint32_t>(m.line + 1), static_cast<std::uint32_t>(m.column + 1)};
-  }
   Mark mark_at_offset(std::size_t offset) const;
   Mark last_character_mark() const;
   // "; the line reads \"LINE\"": the line of a syntax fault, cut short when long.

@@ -1,18 +1,13 @@
 #include "tarnwick/yaml/node_ends.hpp"
 
-#include <yaml.h>
-
 #include <algorithm>
 #include <iterator>
-#include <new>
+
+#include "libyaml_handles.hpp"
 
 namespace tarnwick::yaml {
 
 namespace {
-
-Mark mark_of(const yaml_mark_t& m) {
-  return Mark{static_cast<std::uint32_t>(m.line + 1), static_cast<std::uint32_t>(m.column + 1)};
-}
 
 bool before(const Mark& a, const Mark& b) {
   return a.line != b.line ? a.line < b.line : a.column < b.column;
@@ -41,31 +36,29 @@ NodeEnds::NodeEnds(std::vector<std::pair<Mark, Mark>> spans) : spans_(std::move(
 }
 
 NodeEnds node_ends(std::string_view text) {
-  if (text.empty()) return {};  // libyaml takes no null input, and there is no node
+  if (text.empty()) return {};  // there is no node
   std::vector<std::pair<Mark, Mark>> spans;
-  yaml_parser_t parser;
-  if (!yaml_parser_initialize(&parser)) throw std::bad_alloc();
-  yaml_parser_set_input_string(&parser, reinterpret_cast<const unsigned char*>(text.data()),
-                               text.size());
+  detail::Parser parser(text);
   // A collection's end is known at its end event: the starts wait on an explicit stack, so a
   // deep document costs no recursion.
   std::vector<Mark> open;
-  yaml_event_t event;
-  bool done = false;
-  while (!done && yaml_parser_parse(&parser, &event)) {
+  for (bool done = false; !done;) {
+    detail::Event e;
+    if (!yaml_parser_parse(parser.get(), &e.event)) break;
+    const yaml_event_t& event = e.event;
     switch (event.type) {
       case YAML_SCALAR_EVENT:
       case YAML_ALIAS_EVENT:
-        spans.emplace_back(mark_of(event.start_mark), mark_of(event.end_mark));
+        spans.emplace_back(detail::mark_of(event.start_mark), detail::mark_of(event.end_mark));
         break;
       case YAML_SEQUENCE_START_EVENT:
       case YAML_MAPPING_START_EVENT:
-        open.push_back(mark_of(event.start_mark));
+        open.push_back(detail::mark_of(event.start_mark));
         break;
       case YAML_SEQUENCE_END_EVENT:
       case YAML_MAPPING_END_EVENT:
         if (!open.empty()) {
-          spans.emplace_back(open.back(), mark_of(event.end_mark));
+          spans.emplace_back(open.back(), detail::mark_of(event.end_mark));
           open.pop_back();
         }
         break;
@@ -75,9 +68,7 @@ NodeEnds node_ends(std::string_view text) {
       default:
         break;
     }
-    yaml_event_delete(&event);
   }
-  yaml_parser_delete(&parser);
   return NodeEnds(std::move(spans));
 }
 
