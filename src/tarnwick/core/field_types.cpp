@@ -55,14 +55,6 @@ std::size_t char_count(std::string_view s) {
   return n;
 }
 
-std::string ascii_lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
-
 // A node's value as the "given" of a literal error.
 nlohmann::ordered_json given_of(const yaml::Node& node) {
   switch (node.kind()) {
@@ -176,7 +168,7 @@ bool Bool::convert(const yaml::Node& node, Builder& b, value_type& out) const {
       }
       break;
     case yaml::Kind::Str: {
-      const std::string word = ascii_lower(node.text());
+      const std::string word = utf8::ascii_lower(node.text());
       if (word == "1" || word == "on" || word == "t" || word == "true" || word == "y" ||
           word == "yes") {
         out = true;

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <vector>
 
+#include "tarnwick/core/field_types.hpp"
+#include "utf8.hpp"
+
 namespace tarnwick::core::hints {
 
 namespace {
@@ -11,13 +14,8 @@ namespace {
 // cost time quadratic in what a hostile document wrote.
 constexpr std::size_t kMaxCompared = 64;
 
-std::string folded(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
+using types::all_digits;
+using utf8::ascii_lower;
 
 std::string_view trimmed(std::string_view s) {
   const auto begin = s.find_first_not_of(" \t\r\n");
@@ -28,10 +26,6 @@ std::string_view trimmed(std::string_view s) {
 // How many edits still read as a slip: one in a short key, up to three in a long one.
 std::size_t allowed_edits(std::size_t length) {
   return length <= 3 ? 1 : length <= 6 ? 2 : 3;
-}
-
-bool all_digits(std::string_view s) {
-  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 std::string did_you_mean(std::string_view what) {
@@ -106,14 +100,14 @@ std::size_t edit_distance(std::string_view a, std::string_view b) {
 
 std::string closest(std::string_view given, std::span<const std::string_view> candidates) {
   if (given.empty() || given.size() > kMaxCompared) return {};
-  const std::string g = folded(given);
+  const std::string g = ascii_lower(given);
   std::string_view best;
   std::size_t best_edits = allowed_edits(given.size()) + 1;
   for (std::string_view candidate : candidates) {
     const std::size_t gap =
         candidate.size() > g.size() ? candidate.size() - g.size() : g.size() - candidate.size();
     if (gap >= best_edits) continue;
-    const std::size_t edits = edit_distance(g, folded(candidate));
+    const std::size_t edits = edit_distance(g, ascii_lower(candidate));
     if (edits < best_edits && edits < candidate.size()) {
       best = candidate;
       best_edits = edits;
@@ -124,9 +118,9 @@ std::string closest(std::string_view given, std::span<const std::string_view> ca
 
 std::string case_folded(std::string_view given, std::span<const std::string_view> choices) {
   if (given.size() > kMaxCompared) return {};
-  const std::string g = folded(trimmed(given));
+  const std::string g = ascii_lower(trimmed(given));
   for (std::string_view choice : choices) {
-    if (choice != given && folded(choice) == g) return did_you_mean(choice);
+    if (choice != given && ascii_lower(choice) == g) return did_you_mean(choice);
   }
   return {};
 }

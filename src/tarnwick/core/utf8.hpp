@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace tarnwick::core::utf8 {
@@ -41,6 +42,15 @@ inline bool valid(std::string_view s) {
     i += n;
   }
   return true;
+}
+
+// ASCII letters folded to lower case; every other byte (UTF-8 sequences included) kept.
+inline std::string ascii_lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
 }
 
 }  // namespace tarnwick::core::utf8
