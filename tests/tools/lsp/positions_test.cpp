@@ -1,0 +1,26 @@
+#include "lsp/positions.hpp"
+
+#include <gtest/gtest.h>
+
+namespace lsp = tarnwick::lsp;
+
+// "é" is 2 bytes and 1 UTF-16 unit; "𝄞" is 4 bytes and 2 units (a surrogate pair).
+TEST(LineIndex, OffsetsAndPositionsRoundTripAcrossLineBreaksAndWideCharacters) {
+  const std::string text = "a: 1\r\nb: \xC3\xA9x\rc: \xF0\x9D\x84\x9Ey\nlast";
+  const lsp::LineIndex index(text);
+  ASSERT_EQ(index.line_count(), 4u);
+  EXPECT_EQ(index.line(1), "b: \xC3\xA9x");
+  struct Case {
+    lsp::Position at;
+    std::size_t offset;
+  };
+  for (const Case& c : {Case{{0, 0}, 0}, Case{{0, 4}, 4}, Case{{1, 4}, 6 + 5}, Case{{1, 5}, 6 + 6},
+                        Case{{2, 3}, 13 + 3}, Case{{2, 5}, 13 + 7}, Case{{3, 4}, 22 + 4}}) {
+    EXPECT_EQ(index.offset(c.at), c.offset) << c.at.line << ":" << c.at.character;
+    EXPECT_EQ(index.position(c.offset), c.at) << c.offset;
+  }
+  EXPECT_EQ(index.offset({1, 99}), 6u + 6);  // clamped to the line's end
+  EXPECT_EQ(index.offset({9, 0}), text.size());
+  EXPECT_EQ(index.from_mark({3, 6}), (lsp::Position{2, 6}));  // mark columns count characters
+  EXPECT_EQ(index.code_point_column(2, 6), 5u);
+}
