@@ -20,6 +20,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "lsp/server.hpp"
 #include "report/reporter.hpp"
 #include "tarnwick/core/config_vpc_migration.hpp"
 #include "tarnwick/core/load.hpp"
@@ -220,6 +221,8 @@ constexpr const char* kFooter =
     "               style). Faults as check --format json.\n"
     "  schema       Print the document's JSON Schema (draft-07, indented by 2) on standard\n"
     "               output, or into the file given with --output.\n"
+    "  lsp          Serve the Language Server Protocol on standard input and output (for\n"
+    "               editors); exit 0 after a shutdown request, 1 when the client goes away.\n"
     "FILE may be '-' for standard input. A key written twice in one mapping is warned about on\n"
     "standard error (with --strict it is also a fault).\n\n"
     "Exit status:\n"
@@ -246,6 +249,7 @@ struct Commands {
   CLI::App* check;
   CLI::App* dump;
   CLI::App* schema;
+  CLI::App* lsp;
 };
 
 Commands add_commands(CLI::App& app, Options& opt) {
@@ -278,7 +282,11 @@ Commands add_commands(CLI::App& app, Options& opt) {
       "the --output file cannot be written).");
   schema->add_option("-o,--output", opt.output,
                      "write the schema into this file instead ('-': standard output)");
-  return {check, dump, schema};
+  CLI::App* lsp = app.add_subcommand(
+      "lsp",
+      "Serve the Language Server Protocol on standard input and output, for editors: the whole "
+      "check as diagnostics while typing, hovers, completion, an outline and quick fixes.");
+  return {check, dump, schema, lsp};
 }
 
 // Runs the parsed command; a failure outside validation is one line on standard error.
@@ -286,6 +294,7 @@ int run(const Commands& commands, const Options& opt) {
   try {
     if (commands.check->parsed()) return run_check(opt);
     if (commands.schema->parsed()) return run_schema(opt);
+    if (commands.lsp->parsed()) return tarnwick::lsp::serve_stdio();
     return run_dump(opt);
   } catch (const Fatal& f) {
     say_fatal(f);
@@ -301,7 +310,8 @@ int run(const Commands& commands, const Options& opt) {
 // The first word that is not an option names the command: CLI11 would only say that one is
 // required.
 bool unknown_command(int argc, char** argv, const Commands& commands) {
-  const std::vector<const CLI::App*> all{commands.check, commands.dump, commands.schema};
+  const std::vector<const CLI::App*> all{commands.check, commands.dump, commands.schema,
+                                         commands.lsp};
   for (int i = 1; i < argc; ++i) {
     const std::string word = argv[i];
     if (word.starts_with("-")) continue;

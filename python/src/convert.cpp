@@ -185,7 +185,7 @@ class Converter {
   yaml::Node* unreadable(PyObject* o, const Place& place) {
     std::string msg = std::string("value of type ") + Py_TYPE(o)->tp_name +
                       " cannot be read: expected str, int, float, bool, None, list or dict";
-    tree_.unreadable.push_back({loc_of(place), std::move(msg), "type_error", nullptr, {}, {}});
+    tree_.unreadable.push_back({loc_of(place), std::move(msg), "type_error", nullptr, {}, {}, {}});
     return doc().make_null();
   }
 

@@ -115,5 +115,28 @@ TEST(Hints, TravelWithTheFaultsOfADocument) {
   EXPECT_EQ(top.errors().at(0).hint, "the document needs `terraform` and `account_info`");
 }
 
+// What an editor may write in place of the faulty key or value.
+TEST(Hints, NameTheReplacementWhenItIsClear) {
+  const struct {
+    std::string_view text;
+    std::string loc, suggestion;
+  } cases[] = {
+      {"terraform: {terraform_output: x, terraform_versoin: '1'}", "terraform.terraform_versoin",
+       "terraform_version"},
+      {"account_info: [{account_id: '1', regions: [{region: US-EAST-1, vpcs: []}]}]",
+       "account_info.0.regions.0.region", "us-east-1"},
+      {"config: {allow_vpc_cidrs: [10.0.0.1/8]}", "config.allow_vpc_cidrs.0", "10.0.0.0/8"},
+      {"config: {allow_vpc_cidrs: [10.0.0.0/33]}", "config.allow_vpc_cidrs.0", ""},
+  };
+  for (const auto& c : cases) {
+    const ValidationError e = testing::build_fails<DiscoveryConfiguration>(c.text);
+    std::string found = "(no fault)";
+    for (const ErrorDetail& d : e.errors()) {
+      if (loc_text(d.loc) == c.loc) found = d.suggestion;
+    }
+    EXPECT_EQ(found, c.suggestion) << c.text;
+  }
+}
+
 }  // namespace
 }  // namespace tarnwick::core

@@ -68,7 +68,8 @@ class Builder {
 
   // Records an error at the current location.
   void error(std::string msg, std::string type, yaml::Mark mark,
-             nlohmann::ordered_json ctx = nullptr, std::string hint = {});
+             nlohmann::ordered_json ctx = nullptr, std::string hint = {},
+             std::string suggestion = {});
 
   // Records errors found by an earlier build, locations included.
   void add_errors(std::vector<ErrorDetail> errors);

@@ -28,6 +28,10 @@ struct ErrorDetail {
   nlohmann::ordered_json ctx;  // extra facts of the error (limit, pattern, choices); null if none
   yaml::Mark mark;             // source position, when the input came from YAML text
   std::string hint;            // one line of help for the reader; empty when none
+  // The text meant instead of the node at `mark` (a key or a value) when the fault names it
+  // (a mistyped key, a choice in the wrong case, a network with host bits): editors offer it as
+  // a fix. Not part of the reports.
+  std::string suggestion;
 
   nlohmann::ordered_json to_json() const;
 };

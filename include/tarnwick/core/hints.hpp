@@ -12,12 +12,21 @@ namespace tarnwick::core::hints {
 // Edits (insertion, deletion, substitution, swap of neighbours) between two texts.
 std::size_t edit_distance(std::string_view a, std::string_view b);
 
-// "did you mean `terraform_version`?" for the candidate closest to `given` (letter case
-// ignored), when it is close enough to be a slip rather than another word.
+// The candidate closest to `given` (letter case ignored), when it is close enough to be a slip
+// rather than another word; empty when none is.
+std::string_view closest_candidate(std::string_view given,
+                                   std::span<const std::string_view> candidates);
+// The same as help: "did you mean `terraform_version`?".
 std::string closest(std::string_view given, std::span<const std::string_view> candidates);
 
-// "did you mean `us-east-1`?" when `given` equals a choice but for letter case and padding.
+// The choice `given` equals but for letter case and padding; empty when none does.
+std::string_view case_folded_choice(std::string_view given,
+                                    std::span<const std::string_view> choices);
+// The same as help: "did you mean `us-east-1`?".
 std::string case_folded(std::string_view given, std::span<const std::string_view> choices);
+
+// The help that names what was meant: "did you mean `what`?".
+std::string did_you_mean(std::string_view what);
 
 // Why a text is no IPv4 address or network: "octet 256 is over 255", "prefix length 33 is over
 // 32", "it has 5 octets; an address has 4".

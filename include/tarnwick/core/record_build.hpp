@@ -190,8 +190,11 @@ bool build_into(const yaml::Node& node, Builder& b, R& rec) {
   });
   for (const yaml::Entry* e : extra) {
     LocGuard at(b, types::key_loc(*e->key));
+    const std::string_view meant = e->key->kind() == yaml::Kind::Str
+                                       ? hints::closest_candidate(e->key->text(), table.keys())
+                                       : std::string_view();
     b.error(std::string(msg::kExtra), "value_error.extra", e->key->mark(), nullptr,
-            e->key->kind() == yaml::Kind::Str ? hints::closest(e->key->text(), table.keys()) : "");
+            meant.empty() ? "" : hints::did_you_mean(meant), std::string(meant));
   }
   return b.error_count() == errors_before;
 }

@@ -17,6 +17,9 @@ class NodeEnds {
   // Mark); nullopt when no node starts there. When a collection and its first item start at the
   // same place, the collection (the outer node) answers.
   std::optional<Mark> end_of(Mark start) const;
+  // The end of the innermost node that starts there: a mapping's first key rather than the
+  // mapping, for a fault that is about the key itself.
+  std::optional<Mark> inner_end_of(Mark start) const;
 
   // Spans (start, end) in the order their ends were found: of two spans with one start, the
   // later found is the outer node.
@@ -24,7 +27,14 @@ class NodeEnds {
   NodeEnds() = default;
 
  private:
-  std::vector<std::pair<Mark, Mark>> spans_;  // sorted by start
+  struct Span {
+    Mark start;
+    Mark outer;  // end of the outermost node starting there
+    Mark inner;  // end of the innermost one
+  };
+  const Span* find(Mark start) const;
+
+  std::vector<Span> spans_;  // sorted by start
 };
 
 // Scans text as YAML once; a malformed text gives the ends found before the fault. Call it only

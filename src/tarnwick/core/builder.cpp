@@ -5,7 +5,7 @@
 namespace tarnwick::core {
 
 void Builder::error(std::string message, std::string type, yaml::Mark mark,
-                    nlohmann::ordered_json ctx, std::string hint) {
+                    nlohmann::ordered_json ctx, std::string hint, std::string suggestion) {
   ErrorDetail& e = errors_.emplace_back();
   e.loc.reserve(depth_);
   for (const Step& step : std::span(loc_).first(depth_)) {
@@ -20,6 +20,7 @@ void Builder::error(std::string message, std::string type, yaml::Mark mark,
   e.ctx = std::move(ctx);
   e.mark = mark;
   e.hint = std::move(hint);
+  e.suggestion = std::move(suggestion);
 }
 
 void Builder::grow_loc() {

@@ -211,7 +211,7 @@ bool IPv4NetworkType::convert(const yaml::Node& node, Builder& b, value_type& ou
       // Say which network was probably meant rather than only that the text is wrong.
       b.error(std::string(msg::kIPv4Network) + ": " + node.text() +
                   " has host bits set (did you mean " + r.suggestion + "?)",
-              "value_error.ipv4network", node.mark());
+              "value_error.ipv4network", node.mark(), nullptr, "", r.suggestion);
       return false;
     }
   }
@@ -236,9 +236,12 @@ bool Literal::convert(const yaml::Node& node, Builder& b, value_type& out) const
     message += "'" + std::string(choices[i]) + "'";
     permitted.push_back(choices[i]);
   }
+  const std::string_view meant = node.kind() == yaml::Kind::Str
+                                     ? hints::case_folded_choice(node.text(), {choices, count})
+                                     : std::string_view();
   b.error(std::move(message), "value_error.const", node.mark(),
           {{"given", given_of(node)}, {"permitted", std::move(permitted)}},
-          node.kind() == yaml::Kind::Str ? hints::case_folded(node.text(), {choices, count}) : "");
+          meant.empty() ? "" : hints::did_you_mean(meant), std::string(meant));
   return false;
 }
 

@@ -28,10 +28,6 @@ std::size_t allowed_edits(std::size_t length) {
   return length <= 3 ? 1 : length <= 6 ? 2 : 3;
 }
 
-std::string did_you_mean(std::string_view what) {
-  return "did you mean `" + std::string(what) + "`?";
-}
-
 // What is wrong with the dotted quad of an address or a mask; empty when nothing is.
 std::string quad_problem(std::string_view text) {
   if (text.empty()) return "the address is empty";
@@ -98,7 +94,12 @@ std::size_t edit_distance(std::string_view a, std::string_view b) {
   return prev[b.size()];
 }
 
-std::string closest(std::string_view given, std::span<const std::string_view> candidates) {
+std::string did_you_mean(std::string_view what) {
+  return "did you mean `" + std::string(what) + "`?";
+}
+
+std::string_view closest_candidate(std::string_view given,
+                                   std::span<const std::string_view> candidates) {
   if (given.empty() || given.size() > kMaxCompared) return {};
   const std::string g = ascii_lower(given);
   std::string_view best;
@@ -113,16 +114,27 @@ std::string closest(std::string_view given, std::span<const std::string_view> ca
       best_edits = edits;
     }
   }
+  return best;
+}
+
+std::string closest(std::string_view given, std::span<const std::string_view> candidates) {
+  const std::string_view best = closest_candidate(given, candidates);
   return best.empty() ? std::string() : did_you_mean(best);
 }
 
-std::string case_folded(std::string_view given, std::span<const std::string_view> choices) {
+std::string_view case_folded_choice(std::string_view given,
+                                    std::span<const std::string_view> choices) {
   if (given.size() > kMaxCompared) return {};
   const std::string g = ascii_lower(trimmed(given));
   for (std::string_view choice : choices) {
-    if (choice != given && ascii_lower(choice) == g) return did_you_mean(choice);
+    if (choice != given && ascii_lower(choice) == g) return choice;
   }
   return {};
+}
+
+std::string case_folded(std::string_view given, std::span<const std::string_view> choices) {
+  const std::string_view choice = case_folded_choice(given, choices);
+  return choice.empty() ? std::string() : did_you_mean(choice);
 }
 
 std::string ipv4_address_problem(std::string_view text) {

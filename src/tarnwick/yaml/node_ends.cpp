@@ -1,7 +1,6 @@
 #include "tarnwick/yaml/node_ends.hpp"
 
 #include <algorithm>
-#include <iterator>
 
 #include "libyaml_handles.hpp"
 
@@ -15,24 +14,36 @@ bool before(const Mark& a, const Mark& b) {
 
 }  // namespace
 
-std::optional<Mark> NodeEnds::end_of(Mark start) const {
+const NodeEnds::Span* NodeEnds::find(Mark start) const {
   const auto it =
       std::lower_bound(spans_.begin(), spans_.end(), start,
-                       [](const auto& span, const Mark& m) { return before(span.first, m); });
-  if (it == spans_.end() || it->first != start) return std::nullopt;
-  return it->second;
+                       [](const Span& span, const Mark& m) { return before(span.start, m); });
+  if (it == spans_.end() || it->start != start) return nullptr;
+  return &*it;
 }
 
-NodeEnds::NodeEnds(std::vector<std::pair<Mark, Mark>> spans) : spans_(std::move(spans)) {
-  std::stable_sort(spans_.begin(), spans_.end(),
+std::optional<Mark> NodeEnds::end_of(Mark start) const {
+  const Span* span = find(start);
+  if (span == nullptr) return std::nullopt;
+  return span->outer;
+}
+
+std::optional<Mark> NodeEnds::inner_end_of(Mark start) const {
+  const Span* span = find(start);
+  if (span == nullptr) return std::nullopt;
+  return span->inner;
+}
+
+NodeEnds::NodeEnds(std::vector<std::pair<Mark, Mark>> spans) {
+  std::stable_sort(spans.begin(), spans.end(),
                    [](const auto& a, const auto& b) { return before(a.first, b.first); });
-  // Keep the last of each run of equal starts: the outer node.
-  auto out = spans_.begin();
-  for (auto it = spans_.begin(); it != spans_.end(); ++it) {
-    if (std::next(it) != spans_.end() && std::next(it)->first == it->first) continue;
-    *out++ = *it;
+  // Of a run of equal starts, the first found is the inner node and the last the outer one.
+  for (std::size_t i = 0; i < spans.size();) {
+    std::size_t last = i;
+    while (last + 1 < spans.size() && spans[last + 1].first == spans[i].first) ++last;
+    spans_.push_back({spans[i].first, spans[last].second, spans[i].second});
+    i = last + 1;
   }
-  spans_.erase(out, spans_.end());
 }
 
 NodeEnds node_ends(std::string_view text) {

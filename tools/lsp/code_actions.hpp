@@ -1,0 +1,17 @@
+// Quick fixes: a diagnostic whose fault names what was meant (a mistyped key, a choice in the
+// wrong case, a network with host bits) becomes an edit that writes it in place.
+#pragma once
+
+#include <string_view>
+
+#include <nlohmann/json.hpp>
+
+namespace tarnwick::lsp {
+
+// The code actions for the diagnostics of a codeAction request's context. A diagnostic the
+// client sends back without its data is matched, by range and code, in `published` (the last
+// diagnostics sent for the document).
+nlohmann::json quick_fixes(std::string_view uri, const nlohmann::json& context_diagnostics,
+                           const nlohmann::json& published);
+
+}  // namespace tarnwick::lsp
