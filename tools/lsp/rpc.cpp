@@ -64,7 +64,17 @@ std::optional<nlohmann::json> Transport::read() {
   if (!in_.read(body.data(), static_cast<std::streamsize>(body.size()))) {
     throw FramingError("input ended inside a message", false);
   }
-  nlohmann::json message = nlohmann::json::parse(body, nullptr, false);
+  // No message of the protocol nests deeply; refusing one that does keeps the recursive parts
+  // of the JSON library (dump, compare) off a hostile client's stack.
+  bool too_deep = false;
+  nlohmann::json message = nlohmann::json::parse(
+      body,
+      [&too_deep](int depth, nlohmann::json::parse_event_t, nlohmann::json&) {
+        if (depth > kMaxDepth) too_deep = true;
+        return !too_deep;
+      },
+      false);
+  if (too_deep) throw FramingError("message nested too deeply", true);
   if (message.is_discarded()) throw FramingError("message is not JSON", true);
   return message;
 }

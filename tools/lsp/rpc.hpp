@@ -38,6 +38,8 @@ class Transport {
   // A whole document travels in one message; more than this is no editor's doing, and refusing
   // it keeps a broken client from making the server hold gigabytes.
   static constexpr std::size_t kMaxMessageBytes = std::size_t{256} << 20;
+  // Protocol messages nest a handful of levels; a workspace edit or a setting a few more.
+  static constexpr int kMaxDepth = 64;
 
   Transport(std::istream& in, std::ostream& out) : in_(in), out_(out) {}
 

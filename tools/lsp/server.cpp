@@ -1,6 +1,6 @@
 #include "lsp/server.hpp"
 
-#include <cstdio>
+#include <csignal>
 #include <exception>
 #include <iostream>
 #include <utility>
@@ -244,6 +244,9 @@ void Server::published(const std::string& uri, std::int64_t version, nlohmann::j
 }
 
 int serve_stdio() {
+  // An editor that goes away closes the pipe: a write then fails instead of killing the
+  // process, and the read that follows ends the server.
+  std::signal(SIGPIPE, SIG_IGN);
   std::ios::sync_with_stdio(false);
   Transport transport(std::cin, std::cout);
   Server server(transport);

@@ -126,6 +126,9 @@ TEST(LspServer, AnswersTheProtocolsErrorsAndEndsAsTheClientAsks) {
             -32602);
   s.raw("Content-Length: 5\r\n\r\n{nope");
   EXPECT_EQ(s.next()["error"]["code"], -32700);  // and the server reads on
+  const std::string deep = std::string(100000, '[') + std::string(100000, ']');
+  s.raw("Content-Length: " + std::to_string(deep.size()) + "\r\n\r\n" + deep);
+  EXPECT_EQ(s.next()["error"]["code"], -32700);
   EXPECT_EQ(s.call("shutdown")["result"], nullptr);
   s.send(lsp::notification("exit", nullptr));
   EXPECT_EQ(s.status(), 0);
