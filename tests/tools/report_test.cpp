@@ -149,6 +149,18 @@ TEST(Reporters, NodeEndsAreTheOuterNodes) {
   }
 }
 
+// A fault about the first key of a mapping ends with the key, not with the whole mapping.
+TEST(Reporters, KeyFaultsEndWithTheKey) {
+  const auto ends = tarnwick::yaml::node_ends("a:\n  bb: 1\n  c: 2\n");
+  core::ErrorDetail key = fault({"a", "bb"}, "extra fields not permitted", 2, 3);
+  for (const char* type : {"value_error.extra", "value_error.duplicate_key"}) {
+    key.type = type;
+    EXPECT_EQ(report::end_of(ends, key), (tarnwick::yaml::Mark{2, 5})) << type;
+  }
+  key.type = "value_error";  // about the value there: the mapping
+  EXPECT_EQ(report::end_of(ends, key), (tarnwick::yaml::Mark{4, 1}));
+}
+
 TEST(Reporters, GithubEscapes) {
   const struct {
     const char* in;

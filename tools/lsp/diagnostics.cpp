@@ -20,20 +20,21 @@ std::string_view trim(std::string_view s) {
   return s.substr(begin, s.find_last_not_of(" \t\r") - begin + 1);
 }
 
-// A node's range: from its mark to its end when a node starts there, else to the end of the
-// mark's line (a YAML error). `key`: the fault is about a key, which may start where its mapping
-// does (the first key): the range is the key's alone.
-Range range_at(const LineIndex& index, const yaml::NodeEnds& ends, yaml::Mark mark,
-               bool key = false) {
-  const Position start = index.from_mark(mark);
-  if (mark.known()) {
-    if (const auto end = key ? ends.inner_end_of(mark) : ends.end_of(mark)) {
-      return {start, index.from_mark(*end)};
-    }
-  }
+// A fault's range: from its mark to the end of its node (report::end_of), else to the end of the
+// mark's line (a YAML error, a fault with no node of its own).
+Range range_at(const LineIndex& index, const yaml::NodeEnds& ends,
+               const core::ErrorDetail& fault) {
+  const Position start = index.from_mark(fault.mark);
+  if (const auto end = report::end_of(ends, fault)) return {start, index.from_mark(*end)};
   const std::string_view line = index.line(start.line);
   const Position line_end = index.position(index.offset({start.line, 0}) + line.size());
   return {start, line_end.character > start.character ? line_end : start};
+}
+
+Range range_at(const LineIndex& index, const yaml::NodeEnds& ends, yaml::Mark mark) {
+  core::ErrorDetail at;
+  at.mark = mark;
+  return range_at(index, ends, at);
 }
 
 nlohmann::json diagnostic(const Range& range, int severity, const std::string& code,
@@ -61,13 +62,16 @@ void add_fault(nlohmann::json& out, std::string_view uri, const Range& range,
 void add_duplicates(nlohmann::json& out, std::string_view uri, const LineIndex& index,
                     const yaml::NodeEnds& ends, const core::LoadResult& loaded) {
   for (const yaml::DuplicateKey& dup : loaded.duplicates) {
-    const Range range = range_at(index, ends, dup.second, true);
-    nlohmann::json d = diagnostic(range, kWarning, "value_error.duplicate_key",
+    const core::ErrorDetail fault = core::duplicate_key_fault(dup);
+    const Range range = range_at(index, ends, fault);
+    nlohmann::json d = diagnostic(range, kWarning, fault.type,
                                   "duplicate key '" + dup.key + "' (first at line " +
                                       std::to_string(dup.first.line) + ", column " +
                                       std::to_string(dup.first.column) + "); the later value wins");
+    core::ErrorDetail first = fault;
+    first.mark = dup.first;
     d["relatedInformation"] = nlohmann::json::array(
-        {{{"location", {{"uri", uri}, {"range", to_json(range_at(index, ends, dup.first, true))}}},
+        {{{"location", {{"uri", uri}, {"range", to_json(range_at(index, ends, first))}}},
           {"message", "first written here"}}});
     out.push_back(std::move(d));
   }
@@ -115,8 +119,7 @@ nlohmann::json diagnostics(std::string_view uri, std::string_view text, bool dis
   }
   if (loaded.error) {
     for (const core::ErrorDetail& fault : loaded.error->errors()) {
-      add_fault(out, uri, range_at(index, ends, fault.mark, fault.type == "value_error.extra"),
-                fault);
+      add_fault(out, uri, range_at(index, ends, fault), fault);
     }
   }
   add_duplicates(out, uri, index, ends, loaded);

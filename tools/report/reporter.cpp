@@ -17,8 +17,15 @@ const std::vector<std::pair<std::string, Format>>& format_names() {
   return names;
 }
 
+bool about_key(const core::ErrorDetail& fault) {
+  return fault.type == "value_error.extra" || fault.type == "value_error.duplicate_key";
+}
+
 std::optional<yaml::Mark> end_of(const yaml::NodeEnds& ends, const core::ErrorDetail& fault) {
   if (!fault.mark.known()) return std::nullopt;
+  // A fault about a key ends with the key, even the first key of a mapping, which starts where
+  // its mapping does.
+  if (about_key(fault)) return ends.inner_end_of(fault.mark);
   return ends.end_of(fault.mark);
 }
 

@@ -48,6 +48,10 @@ class Reporter {
   virtual void finish() {}
 };
 
+// Whether the fault is about a key itself (an undeclared key, a key written twice) rather than
+// about the value at its position.
+bool about_key(const core::ErrorDetail& fault);
+
 // Where the fault's node ends in the text, when it has a position and a node starts there.
 std::optional<yaml::Mark> end_of(const yaml::NodeEnds& ends, const core::ErrorDetail& fault);
 
