@@ -215,9 +215,9 @@ async function initialize(client) {
   check(
     "initialize announces the features",
     sync.openClose === true && sync.change === 2 && caps.hoverProvider === true &&
-      Array.isArray(caps.completionProvider.triggerCharacters) &&
+      Array.isArray(caps.completionProvider?.triggerCharacters) &&
       caps.documentSymbolProvider === true &&
-      caps.codeActionProvider.codeActionKinds.includes("quickfix") &&
+      (caps.codeActionProvider?.codeActionKinds || []).includes("quickfix") &&
       caps.positionEncoding === "utf-16",
     JSON.stringify(caps),
   );
