@@ -6,6 +6,7 @@
 //   tarnwick-bench startup FILE             `check FILE` against a process that only exits
 //   tarnwick-bench paired FILE [PAIRS]      median load/scan ratio of at least 9 paired runs
 //   tarnwick-bench gbench FILE [--benchmark_...]   the same stages under Google Benchmark
+//   tarnwick-bench lsp FILE [CHANGES]       `tarnwick-config lsp`: diagnostics after a change
 //
 // Times are the minimum over repetitions (the machine is shared; the minimum is the run least
 // disturbed). TARNWICK_BENCH_REPS overrides the repetition count.
@@ -21,6 +22,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -28,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "lsp_client.hpp"
 #include "tarnwick/core/config_vpc_migration.hpp"
 #include "tarnwick/yaml/reader.hpp"
 
@@ -313,13 +316,97 @@ int cmd_gbench(const std::string& file, int argc, char** argv) {
   return 0;
 }
 
+// The first `crvn_cidr` network of the document whose host part is .0: its place, and the same
+// network with a host bit set, which the check rejects.
+struct Flip {
+  long line;
+  long column;
+  std::string off, on;
+};
+
+Flip find_flip(const std::string& text) {
+  long line = 0;
+  for (std::size_t start = 0; start < text.size(); ++line) {
+    std::size_t end = std::min(text.find('\n', start), text.size());
+    const std::string row = text.substr(start, end - start);
+    const std::size_t key = row.find("crvn_cidr: ");
+    const std::size_t slash = key == std::string::npos ? key : row.find('/', key);
+    if (slash != std::string::npos && row.compare(slash - 2, 2, ".0") == 0) {
+      const std::size_t from = key + 11;
+      const std::size_t to = row.find_first_of(" ,}\"'", slash);
+      Flip flip{line, static_cast<long>(from),
+                row.substr(from, (to == std::string::npos ? row.size() : to) - from), ""};
+      flip.on = flip.off;
+      flip.on[slash - 1 - from] = '1';
+      return flip;
+    }
+    start = end + 1;
+  }
+  throw std::runtime_error("no crvn_cidr of the form A.B.C.0/N to flip");
+}
+
+// Time from writing an incremental change to reading the diagnostics of that version, the
+// change turning one fault on and off in turn.
+int cmd_lsp(const std::string& file, int changes) {
+  using tarnwick::bench::LspClient;
+  const std::string text = slurp(file);
+  const Flip flip = find_flip(text);
+  const std::string uri = "file://" + std::filesystem::absolute(file).lexically_normal().string();
+  const auto wait = std::chrono::seconds(60);
+  LspClient server(TARNWICK_CONFIG_BIN);
+  server.request("initialize",
+                 {{"processId", ::getpid()},
+                  {"rootUri", nullptr},
+                  {"capabilities", LspClient::Json::object()}},
+                 wait);
+  server.notify("initialized", LspClient::Json::object());
+  auto t0 = Clock::now();
+  server.notify(
+      "textDocument/didOpen",
+      {{"textDocument", {{"uri", uri}, {"languageId", "yaml"}, {"version", 1}, {"text", text}}}});
+  server.diagnostics(uri, 1, wait);
+  const double open_ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+  std::vector<double> times;
+  for (long version = 2; version < 2 + changes; ++version) {
+    const bool on = version % 2 == 0;
+    const std::string& now = on ? flip.on : flip.off;
+    const LspClient::Json range = {
+        {"start", {{"line", flip.line}, {"character", flip.column}}},
+        {"end", {{"line", flip.line}, {"character", flip.column + static_cast<long>(now.size())}}}};
+    t0 = Clock::now();
+    server.notify("textDocument/didChange",
+                  {{"textDocument", {{"uri", uri}, {"version", version}}},
+                   {"contentChanges", {{{"range", range}, {"text", now}}}}});
+    const LspClient::Json found = server.diagnostics(uri, version, wait);
+    times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+    const bool marked = std::any_of(found.begin(), found.end(), [&](const LspClient::Json& d) {
+      return d["range"]["start"]["line"] == flip.line &&
+             d.value("code", "") == "value_error.ipv4network";
+    });
+    if (marked != on) {
+      throw std::runtime_error("version " + std::to_string(version) +
+                               ": the diagnostics miss the change");
+    }
+  }
+  const int status = server.finish(wait);
+  std::printf(
+      "lsp: %s (%zu bytes): first diagnostics %.1f ms after opening; after a change: median "
+      "%.1f ms, min %.1f, max %.1f (%d changes); exit status %d; goal: diagnostics within 200 "
+      "ms of a change\n",
+      file.c_str(), text.size(), open_ms, median(times),
+      *std::min_element(times.begin(), times.end()), *std::max_element(times.begin(), times.end()),
+      changes, status);
+  return status == 0 ? 0 : 1;
+}
+
 int usage() {
   std::fprintf(stderr,
                "usage: tarnwick-bench table NAME=FILE...\n"
                "       tarnwick-bench linear FILE_V FILE_2V\n"
                "       tarnwick-bench paired FILE [PAIRS]\n"
                "       tarnwick-bench startup FILE\n"
-               "       tarnwick-bench gbench FILE [--benchmark_...]\n");
+               "       tarnwick-bench gbench FILE [--benchmark_...]\n"
+               "       tarnwick-bench lsp FILE [CHANGES]\n");
   return 2;
 }
 
@@ -334,6 +421,9 @@ int main(int argc, char** argv) {
     if (cmd == "startup" && argc == 3) return cmd_startup(argv[2]);
     if (cmd == "paired" && (argc == 3 || argc == 4)) {
       return cmd_paired(argv[2], std::max(9, argc == 4 ? std::atoi(argv[3]) : 9));
+    }
+    if (cmd == "lsp" && (argc == 3 || argc == 4)) {
+      return cmd_lsp(argv[2], std::max(1, argc == 4 ? std::atoi(argv[3]) : 21));
     }
     if (cmd == "gbench") {
       // Google Benchmark sees the program name and its own flags only.
