@@ -23,7 +23,9 @@ while IFS='|' read -r typed expected; do
     failed=1
   fi
 done <<'CASES'
-|check dump schema
+|check dump schema lsp
+l|lsp
+lsp |--help
 d|dump
 --v|--version
 check --format |json text sarif github

@@ -6,7 +6,7 @@ _tarnwick_config() {
   local command="" word i
   for ((i = 1; i < COMP_CWORD; i++)); do
     word=${COMP_WORDS[i]}
-    case $word in check | dump | schema) command=$word && break ;; esac
+    case $word in check | dump | schema | lsp) command=$word && break ;; esac
   done
 
   case $command:$prev in
@@ -28,10 +28,11 @@ _tarnwick_config() {
     check) options="--discovery-only --format --strict --quiet --help" ;;
     dump) options="--discovery-only --format --strict --help" ;;
     schema) options="--output --help" ;;
+    lsp) options="--help" ;;
   esac
   if [[ -z $command && $cur != -* ]]; then
-    mapfile -t COMPREPLY < <(compgen -W "check dump schema" -- "$cur")
-  elif [[ $cur == -* || $command == schema ]]; then
+    mapfile -t COMPREPLY < <(compgen -W "check dump schema lsp" -- "$cur")
+  elif [[ $cur == -* || $command == schema || $command == lsp ]]; then
     mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
   else
     # Documents: YAML files and directories to walk into.
