@@ -73,7 +73,7 @@ std::string field_markdown(const FieldEntry& f) {
   }
   if (f.required) {
     md += "\n\nRequired.";
-  } else if (f.default_value.is_null()) {
+  } else if (f.default_value.is_null() || f.record != nullptr) {  // a section: its own defaults
     md += "\n\nOptional.";
   } else {
     const auto& d = f.default_value;
