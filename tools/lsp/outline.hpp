@@ -1,7 +1,16 @@
+// The document's outline: its accounts, their regions and their VPCs.
 #pragma once
+
 #include <optional>
+
 #include <nlohmann/json.hpp>
+
 #include "lsp/positions.hpp"
+
 namespace tarnwick::lsp {
+
+// textDocument/documentSymbol result: accounts, then their regions, then their VPCs, as
+// DocumentSymbol trees; nullopt when the text is not YAML (the server keeps the last good one).
 std::optional<nlohmann::json> document_symbols(const LineIndex& doc);
-}
+
+}  // namespace tarnwick::lsp

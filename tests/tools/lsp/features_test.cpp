@@ -1,0 +1,170 @@
+#include "lsp/features.hpp"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "tarnwick/core/field_catalog.hpp"
+
+namespace lsp = tarnwick::lsp;
+using nlohmann::json;
+
+namespace {
+
+const tarnwick::core::FieldEntry* field_at(std::initializer_list<std::string_view> keys) {
+  const tarnwick::core::RecordEntry* r = &tarnwick::core::document_catalog();
+  const tarnwick::core::FieldEntry* f = nullptr;
+  for (std::string_view k : keys) {
+    f = r != nullptr ? r->find(k) : nullptr;
+    if (f == nullptr) return nullptr;
+    r = f->record;
+  }
+  return f;
+}
+
+// The position of the `|` in `pattern` (its end when it has none), the pattern being found in
+// the text without it.
+lsp::Position at(const lsp::LineIndex& doc, std::string pattern) {
+  const std::size_t bar = std::min(pattern.find('|'), pattern.size());
+  if (bar < pattern.size()) pattern.erase(bar, 1);
+  return doc.position(doc.text().find(pattern) + bar);
+}
+
+std::string labels(const json& items) {
+  std::string out;
+  for (const json& i : items) out += (out.empty() ? "" : ",") + i["label"].get<std::string>();
+  return out;
+}
+
+std::string full_example() {
+  std::ifstream in(TARNWICK_SOURCE_DIR "/examples/full.yaml");
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+}  // namespace
+
+TEST(FieldCatalog, TypesDefaultsAndNestingComeFromTheTables) {
+  struct Case {
+    std::initializer_list<std::string_view> path;
+    const char* type;
+    json default_value;
+  };
+  const Case cases[] = {
+      {{"corvane", "controller_ip"}, "IPv4 address", nullptr},
+      {{"account_info", "account_id"}, "digits", nullptr},
+      {{"account_info", "spoke_gw_size"}, "text", "t3.micro"},
+      {{"account_info", "regions", "vpcs", "spoke_gw_name"},
+       "text of at most 50 characters or null",
+       nullptr},
+      {{"alert", "expect_dest_cidrs"}, "list of IPv4 network", json::array({"0.0.0.0/0"})},
+      {{"corvane", "tf_controller_access", "mode"}, "one of ENV, SSM", "ENV"},
+      {{"config", "route_table_tags"}, "list of mapping of text to text", json::array()},
+      {{"corvane"}, "CorvaneConfig or null", nullptr},
+      {{"terraform", "tf_cloud", "tags"}, "list of text or null", nullptr},
+  };
+  for (const Case& c : cases) {
+    const auto* f = field_at(c.path);
+    ASSERT_NE(f, nullptr) << *c.path.begin();
+    EXPECT_EQ(f->type, c.type);
+    EXPECT_EQ(json(f->default_value), c.default_value) << f->key;
+  }
+  const auto* regions = field_at({"account_info", "regions"});
+  EXPECT_TRUE(regions->list && regions->required && regions->record->name == "Region");
+  const auto* resources = field_at({"cleanup", "resources"});
+  EXPECT_TRUE(resources->list && resources->choices.size() == 5 && resources->record == nullptr);
+  const auto* by_region = field_at({"tgw", "tgw_by_region"});
+  EXPECT_TRUE(by_region->keyed && !by_region->list && by_region->choices.size() == 22);
+}
+
+TEST(Hover, KeysVpcItemsAndNothing) {
+  const std::string text = full_example();
+  const lsp::LineIndex doc(text);
+  struct Case {
+    const char* pattern;
+    const char* contains;
+  };
+  const Case cases[] = {
+      {"  controller_i",
+       "**controller_ip** — IPv4 address\n\nIPv4 address of the Corvane "
+       "controller.\n\nRequired."},
+      {"    spoke_gw_si", "Default: `t3.micro`."},
+      {"    mo", "Allowed values: `ENV`, `SSM`."},
+      {"crvn_cidr: 10.220.2",
+       "VPC `vpc-0a11b22c33d44e502` in account `310000000001`, region "
+       "`us-east-1`"},
+      {"            eips: [54.20.1.1", "VPC `vpc-0a11b22c33d44e501`"},
+      {"|- vpc_id: vpc-0b99c00d11e22f302",
+       "VPC `vpc-0b99c00d11e22f302` in account "
+       "`310000000002`, region `us-west-2`"},
+  };
+  for (const Case& c : cases) {
+    const json h = lsp::hover(doc, at(doc, c.pattern));
+    ASSERT_TRUE(h.is_object()) << c.pattern;
+    EXPECT_NE(h["contents"]["value"].get<std::string>().find(c.contains), std::string::npos)
+        << h.dump();
+  }
+  const json key = lsp::hover(doc, at(doc, "  controller_i"));
+  EXPECT_EQ(lsp::range_of(key["range"]).end.character, 15u);
+
+  const std::string missing = "account_info:\n- regions:\n  - vpcs:\n    - crvn_cidr: x\n";
+  const lsp::LineIndex partial(missing);
+  EXPECT_EQ(lsp::hover(partial, {3, 18})["contents"]["value"],
+            "VPC (no `vpc_id`) in account (no `account_id`), region (no `region`)");
+  const std::string unknown = "terraform:\n  no_such_key: 1\n";
+  EXPECT_TRUE(lsp::hover(lsp::LineIndex(unknown), {1, 4}).is_null());
+  for (const char* pattern : {"# Where the gen", "  terraform_output: /srv", "account_name: ret",
+                              "regions:\n      |- region: us-east-1"}) {
+    EXPECT_TRUE(lsp::hover(doc, at(doc, pattern)).is_null()) << pattern;
+  }
+}
+
+TEST(Completion, KeysNotWrittenAndChoices) {
+  struct Case {
+    const char* text;  // completion at its end
+    const char* labels;
+  };
+  const Case cases[] = {
+      {"corvane:\n  tf_controller_access:\n    mode: ", "ENV,SSM"},
+      {"account_info:\n  - regions:\n      - region: us-w", "af-south-1,ap-east-1"},
+      {"cleanup:\n  resources: [NAT, ", "INTERNAL_LB,TGW_ATTACHMENT,VGW,PEERING"},
+      {"cleanup:\n  resources:\n    - VGW\n    - ", "INTERNAL_LB,NAT,TGW_ATTACHMENT,PEERING"},
+      {"config:\n  add_vpc_cidr: ", "true,false"},
+      {"tgw:\n  tgw_by_region:\n    ", "af-south-1,ap-east-1"},
+      {"aws:\n  s3:\n    account: x\n    role_name: y\n    name: z\n    re", "region"},
+      {"corvane:\n  controller_ip: ", ""},
+  };
+  for (const Case& c : cases) {
+    const std::string text = c.text;
+    const lsp::LineIndex doc(text);
+    const std::string got = labels(lsp::completion(doc, doc.position(text.size())));
+    EXPECT_EQ(got.substr(0, std::string(c.labels).size()), c.labels) << c.text;
+  }
+}
+
+TEST(Completion, KeyItemsSayWhatTheFieldIs) {
+  const std::string text = "terraform:\n  terraform_output: x\n  te";
+  const lsp::LineIndex doc(text);
+  const json items = lsp::completion(doc, doc.position(text.size()));
+  ASSERT_EQ(items.size(), 8u);  // every key of the section but the one written
+  const json& version = items[0];
+  EXPECT_EQ(version["label"], "terraform_version");
+  EXPECT_EQ(version["kind"], 10);
+  EXPECT_EQ(version["detail"], "text or null");
+  EXPECT_EQ(version["textEdit"]["newText"], "terraform_version: ");
+  EXPECT_EQ(lsp::range_of(version["textEdit"]["range"]), (lsp::Range{{2, 2}, {2, 4}}));
+  const json& cloud = items[6];
+  EXPECT_EQ(cloud["label"], "tf_cloud");
+  EXPECT_EQ(cloud["textEdit"]["newText"], "tf_cloud:\n    ");
+
+  const std::string root = "terraform: {}\n";
+  const lsp::LineIndex root_doc(root);
+  const json top = lsp::completion(root_doc, {1, 0});
+  EXPECT_EQ(top[0]["label"], "id");
+  EXPECT_EQ(top[3]["label"], "account_info");
+  EXPECT_EQ(top[3]["sortText"], "0_account_info");
+  EXPECT_EQ(top[3]["textEdit"]["newText"], "account_info:\n  - ");
+}

@@ -1,0 +1,66 @@
+#include "lsp/outline.hpp"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace lsp = tarnwick::lsp;
+using nlohmann::json;
+
+namespace {
+
+std::string names(const json& symbols) {
+  std::string out;
+  for (const json& s : symbols) out += (out.empty() ? "" : ",") + s["name"].get<std::string>();
+  return out;
+}
+
+}  // namespace
+
+TEST(Outline, AccountsRegionsAndVpcsOfTheFullExample) {
+  std::ifstream in(TARNWICK_SOURCE_DIR "/examples/full.yaml");
+  std::stringstream buffer;
+  buffer << in.rdbuf();
+  const std::string text = buffer.str();
+  const lsp::LineIndex doc(text);
+  const auto symbols = lsp::document_symbols(doc);
+  ASSERT_TRUE(symbols.has_value());
+  EXPECT_EQ(names(*symbols), "310000000001,310000000002");
+  const json& retail = (*symbols)[0];
+  EXPECT_EQ(retail["detail"], "retail");
+  EXPECT_EQ(names(retail["children"]), "us-east-1,eu-west-1");
+  EXPECT_EQ(names(retail["children"][0]["children"]),
+            "vpc-0a11b22c33d44e501,vpc-0a11b22c33d44e502");
+  EXPECT_EQ(names((*symbols)[1]["children"][0]["children"]),
+            "vpc-0b99c00d11e22f301,vpc-0b99c00d11e22f302");
+
+  // The account runs from its first key to the end of its last VPC; its name is the id's value.
+  const lsp::Position first = doc.position(text.find("account_id: \"310000000001\""));
+  const lsp::Position second = doc.position(text.find("  - account_id: \"310000000002\""));
+  const lsp::Range range = lsp::range_of(retail["range"]);
+  EXPECT_EQ(range.start, first);
+  EXPECT_EQ(range.end, doc.position(text.find("[10.30.0.0/16]") + 14));
+  EXPECT_LT(range.end, second);
+  // The last account stops at its last value, not at the comment and key after it.
+  EXPECT_EQ(lsp::range_of((*symbols)[1]["range"]).end,
+            doc.position(text.find("data-usw2-transit\n\n") + 17));
+  EXPECT_EQ(lsp::range_of(retail["selectionRange"]),
+            (lsp::Range{{first.line, first.character + 12}, {first.line, first.character + 26}}));
+  EXPECT_EQ(retail["kind"], 3);
+  EXPECT_EQ(retail["children"][0]["children"][0]["kind"], 23);
+}
+
+TEST(Outline, UnnamedItemsAndTextsThatAreNotYaml) {
+  const std::string unnamed = "account_info:\n  - regions:\n      - vpcs:\n          - {}\n";
+  const auto symbols = lsp::document_symbols(lsp::LineIndex(unnamed));
+  ASSERT_TRUE(symbols.has_value());
+  EXPECT_EQ((*symbols)[0]["name"], "account 1");
+  EXPECT_EQ((*symbols)[0]["children"][0]["name"], "region 1");
+  EXPECT_EQ((*symbols)[0]["children"][0]["children"][0]["name"], "VPC 1");
+  EXPECT_EQ(lsp::document_symbols(lsp::LineIndex("terraform: x\n")), json::array());
+  for (const char* bad : {"a: [1, 2\n", "a: b\n c: d\n", "key: \"open\n"}) {
+    EXPECT_FALSE(lsp::document_symbols(lsp::LineIndex(bad)).has_value()) << bad;
+  }
+}
