@@ -168,3 +168,25 @@ TEST(Completion, KeyItemsSayWhatTheFieldIs) {
   EXPECT_EQ(top[3]["sortText"], "0_account_info");
   EXPECT_EQ(top[3]["textEdit"]["newText"], "account_info:\n  - ");
 }
+
+// Every position of texts an edit may leave behind (and of ones no editor would): each request
+// answers without reading outside the text (the sanitizer builds watch this).
+TEST(Features, AnswerAtEveryPositionOfOddTexts) {
+  const std::string texts[] = {
+      full_example(),
+      "a:\n- - - b: [c, {d: e\n  -\t: \"x\n'unclosed\n\r\n\r- : :\n  ? k\n  : v\n#c",
+      "account_info:\n- regions:\n  - vpcs:\n    -\n    - vpc_id:\n  -\nregion: |\n  text\n",
+      "\xEF\xBB\xBF\xF0\x9D\x84\x9E: \xC3\xA9\n  \xE2\x80\xA8x: [\n\xFF\xFE:\n",
+      std::string(300, ' ') + "-\n" + std::string(200, '-') + " x:\n",
+  };
+  for (const std::string& text : texts) {
+    const lsp::LineIndex doc(text);
+    for (std::uint32_t line = 0; line <= doc.line_count(); ++line) {
+      for (std::uint32_t c = 0; c <= doc.line(line).size() + 1; ++c) {
+        const json h = lsp::hover(doc, {line, c});
+        EXPECT_TRUE(h.is_null() || h.contains("contents"));
+        EXPECT_TRUE(lsp::completion(doc, {line, c}).is_array());
+      }
+    }
+  }
+}
