@@ -286,6 +286,9 @@ Commands add_commands(CLI::App& app, Options& opt) {
       "lsp",
       "Serve the Language Server Protocol on standard input and output, for editors: the whole "
       "check as diagnostics while typing, hovers, completion, an outline and quick fixes.");
+  // Editor clients that start servers "over stdio" often add this flag: standard input and
+  // output is the only transport, so it is taken and changes nothing.
+  lsp->add_flag("--stdio")->description("talk over standard input and output (the only transport)");
   return {check, dump, schema, lsp};
 }
 

@@ -254,3 +254,21 @@ TEST(Cli, HelpAndVersion) {
 }
 
 }  // namespace
+
+// The language server as editors start it: over standard input and output, `--stdio` taken.
+TEST(Cli, LspServesStandardInputAndOutput) {
+  auto frame = [](const std::string& body) {
+    return "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+  };
+  const std::string session =
+      frame(R"({"jsonrpc":"2.0","id":1,"method":"initialize","params":{}})") +
+      frame(R"({"jsonrpc":"2.0","id":2,"method":"shutdown"})") +
+      frame(R"({"jsonrpc":"2.0","method":"exit"})");
+  for (const char* args : {"lsp", "lsp --stdio"}) {
+    const auto r = run(args, &session);
+    EXPECT_EQ(r.status, 0) << args;
+    EXPECT_NE(r.out.find(R"("id":2,"jsonrpc":"2.0","result":null)"), std::string::npos) << r.out;
+  }
+  const std::string gone;  // a client that goes away at once
+  EXPECT_EQ(run("lsp", &gone).status, 1);
+}

@@ -25,7 +25,7 @@ while IFS='|' read -r typed expected; do
 done <<'CASES'
 |check dump schema lsp
 l|lsp
-lsp |--help
+lsp |--stdio --help
 d|dump
 --v|--version
 check --format |json text sarif github

@@ -28,7 +28,7 @@ _tarnwick_config() {
     check) options="--discovery-only --format --strict --quiet --help" ;;
     dump) options="--discovery-only --format --strict --help" ;;
     schema) options="--output --help" ;;
-    lsp) options="--help" ;;
+    lsp) options="--stdio --help" ;;
   esac
   if [[ -z $command && $cur != -* ]]; then
     mapfile -t COMPREPLY < <(compgen -W "check dump schema lsp" -- "$cur")
