@@ -33,10 +33,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (auto outline = lsp::document_symbols(doc)) require(outline->is_array());
   // Lines are sampled so that a long input still runs quickly.
   const std::size_t lines = doc.line_count();
-  const std::size_t step = std::max<std::size_t>(1, lines / 64);
+  const std::size_t step = std::max<std::size_t>(1, lines / 16);
   for (std::size_t line = 0; line <= lines; line += step) {
     const auto width = static_cast<std::uint32_t>(doc.line(line).size());
-    for (std::uint32_t c : {0u, width / 2, width, width + 3}) {
+    for (std::uint32_t c : {0u, width / 2, width + 3}) {
       const lsp::Position at{static_cast<std::uint32_t>(line), c};
       const nlohmann::json hover = lsp::hover(doc, at);
       require(hover.is_null() || hover.contains("contents"));
