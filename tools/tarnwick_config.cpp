@@ -75,8 +75,7 @@ core::Source source_of(const std::string& file) {
 void warn_duplicates(const core::LoadResult& loaded) {
   for (const yaml::DuplicateKey& d : loaded.duplicates) {
     std::cerr << loaded.name << ":" << d.second.line << ":" << d.second.column
-              << ": warning: duplicate key '" << d.key << "' (first at line " << d.first.line
-              << ", column " << d.first.column << "); the later value wins\n";
+              << ": warning: " << report::duplicate_warning(d) << "\n";
   }
 }
 
@@ -118,9 +117,7 @@ std::optional<core::DiscoveryConfiguration> load(const Options& opt, const std::
   // Under --strict a text report lists each duplicate as a fault: a warning would say it twice.
   if (!(opt.strict && opt.format == report::Format::Text)) warn_duplicates(loaded);
   if (loaded.not_mapping) {
-    // An empty file is a slip of the operator, not a document of the wrong shape: say so.
-    const std::string why =
-        loaded.empty_document ? "the document is empty" : loaded.not_mapping->what();
+    const std::string why = loaded.not_mapping_reason();
     throw document_fatal(loaded.name + ": " + why, loaded.name, why, report::kNotMapping);
   }
   if (loaded.config) return std::move(loaded.config);

@@ -64,10 +64,8 @@ void add_duplicates(nlohmann::json& out, std::string_view uri, const LineIndex& 
   for (const yaml::DuplicateKey& dup : loaded.duplicates) {
     const core::ErrorDetail fault = core::duplicate_key_fault(dup);
     const Range range = range_at(index, ends, fault);
-    nlohmann::json d = diagnostic(range, kWarning, fault.type,
-                                  "duplicate key '" + dup.key + "' (first at line " +
-                                      std::to_string(dup.first.line) + ", column " +
-                                      std::to_string(dup.first.column) + "); the later value wins");
+    nlohmann::json d =
+        diagnostic(range, kWarning, fault.type, report::duplicate_warning(dup));
     core::ErrorDetail first = fault;
     first.mark = dup.first;
     d["relatedInformation"] = nlohmann::json::array(
@@ -112,9 +110,8 @@ nlohmann::json diagnostics(std::string_view uri, std::string_view text, bool dis
   const bool marks = !loaded.config || !loaded.duplicates.empty();
   const yaml::NodeEnds ends = marks ? yaml::node_ends(text) : yaml::NodeEnds();
   if (loaded.not_mapping) {
-    const std::string why =
-        loaded.empty_document ? "the document is empty" : loaded.not_mapping->what();
-    out.push_back(diagnostic(range_at(index, ends, {1, 1}), kError, report::kNotMapping, why));
+    out.push_back(diagnostic(range_at(index, ends, {1, 1}), kError, report::kNotMapping,
+                             loaded.not_mapping_reason()));
     return out;
   }
   if (loaded.error) {

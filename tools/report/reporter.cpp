@@ -17,6 +17,12 @@ const std::vector<std::pair<std::string, Format>>& format_names() {
   return names;
 }
 
+std::string duplicate_warning(const yaml::DuplicateKey& duplicate) {
+  return "duplicate key '" + duplicate.key + "' (first at line " +
+         std::to_string(duplicate.first.line) + ", column " +
+         std::to_string(duplicate.first.column) + "); the later value wins";
+}
+
 bool about_key(const core::ErrorDetail& fault) {
   return fault.type == "value_error.extra" || fault.type == "value_error.duplicate_key";
 }

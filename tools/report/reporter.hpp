@@ -52,6 +52,10 @@ class Reporter {
 // about the value at its position.
 bool about_key(const core::ErrorDetail& fault);
 
+// The warning about a key written twice, without the file and position it is shown at:
+// "duplicate key 'k' (first at line 3, column 1); the later value wins".
+std::string duplicate_warning(const yaml::DuplicateKey& duplicate);
+
 // Where the fault's node ends in the text, when it has a position and a node starts there.
 std::optional<yaml::Mark> end_of(const yaml::NodeEnds& ends, const core::ErrorDetail& fault);
 

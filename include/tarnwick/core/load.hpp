@@ -73,6 +73,9 @@ struct LoadResult {
   // The document; what stopped it is thrown instead: the not_mapping TypeError, or the
   // ValidationError.
   DiscoveryConfiguration& document();
+  // With not_mapping, what an operator is told: "the document is empty" for a text with no
+  // value (a slip, not a document of the wrong shape), else the TypeError's message.
+  std::string not_mapping_reason() const;
 };
 
 // Loads a document; when it is a mapping, records its mode as the process-wide one

@@ -51,6 +51,11 @@ DiscoveryConfiguration& LoadResult::document() {
   return *config;
 }
 
+std::string LoadResult::not_mapping_reason() const {
+  if (empty_document) return "the document is empty";
+  return not_mapping ? not_mapping->what() : std::string();
+}
+
 namespace {
 
 // Builds the document from its root, taking the lists streamed while it was read (if any).
