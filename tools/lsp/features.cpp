@@ -53,10 +53,6 @@ std::optional<Place> resolve(const std::vector<Step>& path) {
   return p;
 }
 
-bool boolean(const FieldEntry& f) {
-  return f.type == "boolean" || f.type == "boolean or null";
-}
-
 std::string code(std::string_view s) {
   return "`" + std::string(s) + "`";
 }
@@ -160,7 +156,7 @@ void complete_values(const Place& p, const Cursor& cur, json& items) {
   for (std::string_view choice : f->choices) {
     if (!f->list || !written(cur, choice)) items.push_back(value_item(choice, *f, cur, ""));
   }
-  if (boolean(*f)) {
+  if (f->boolean) {
     for (std::string_view b : {"true", "false"}) items.push_back(value_item(b, *f, cur, ""));
   }
 }

@@ -21,6 +21,7 @@ struct FieldEntry {
   const RecordEntry* record = nullptr;    // the nested record, if any
   bool list = false;   // the record (or the choices) are reached through list items
   bool keyed = false;  // ... through a mapping's own keys
+  bool boolean = false;  // the value is true or false, or null
 };
 
 struct RecordEntry {

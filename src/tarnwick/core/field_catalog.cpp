@@ -106,6 +106,14 @@ void reach(const t::Mapping<K, V>& m, FieldEntry& f) {
   reach(m.key, f);
 }
 
+// A value that is true or false, or null.
+template <class T>
+constexpr bool boolean_v = std::is_same_v<T, t::Bool>;
+template <class T>
+constexpr bool boolean_v<t::Optional<T>> = boolean_v<T>;
+template <class T>
+constexpr bool boolean_v<t::OrEmpty<T>> = boolean_v<T>;
+
 // ---------------------------------------------------------------------------------------------
 // The catalog.
 
@@ -126,6 +134,7 @@ void fill(RecordEntry& entry, const ByName& by_name) {
     f.default_value =
         field_schema(row, defaults, nullptr).value("default", nlohmann::ordered_json());
     reach(row.type, f);
+    f.boolean = boolean_v<T>;
     if constexpr (!std::is_void_v<N>) f.record = by_name.at(table_of<N>.name);
     if (f.record == nullptr && f.choices.empty()) f.list = f.keyed = false;
     entry.fields.push_back(std::move(f));
