@@ -41,7 +41,10 @@ class Transport {
   // Protocol messages nest a handful of levels; a workspace edit or a setting a few more.
   static constexpr int kMaxDepth = 64;
 
-  Transport(std::istream& in, std::ostream& out) : in_(in), out_(out) {}
+  // A read must never flush the output behind the write lock (std::cin is tied to std::cout,
+  // and a flush from the reading thread would interleave with another thread's frame), so the
+  // input is untied from whatever it was tied to.
+  Transport(std::istream& in, std::ostream& out) : in_(in), out_(out) { in_.tie(nullptr); }
 
   // The next message; nullopt when the input has ended (the client is gone). Reads on one
   // thread only.
