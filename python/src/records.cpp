@@ -58,72 +58,75 @@ bool with_record_type(std::string_view name, F&& f) {
 // ---------------------------------------------------------------------------------------------
 // C++ values as Python values: converted once, so that reading an attribute is a dict lookup.
 
-py::object to_py(bool v) {
+// The state of one conversion, passed down the tree rather than kept anywhere shared: making an
+// ipaddress value runs Python code, so the interpreter may run another thread's conversion in the
+// middle of this one. ipaddress values are immutable: within one conversion each distinct value
+// is made once and shared (most documents repeat 0.0.0.0/0 in every VPC).
+class IpCache {
+ public:
+  template <class Make>
+  py::object get(std::uint64_t key, Make&& make) {
+    auto [it, added] = values_.try_emplace(key);
+    if (added) it->second = make();
+    return it->second;
+  }
+
+ private:
+  std::unordered_map<std::uint64_t, py::object> values_;
+};
+
+py::object to_py(IpCache&, bool v) {
   return py::bool_(v);
 }
-py::object to_py(const std::string& v) {
+py::object to_py(IpCache&, const std::string& v) {
   return text(v);
 }
-// ipaddress values are immutable, and making one runs Python code: within one conversion each
-// distinct value is made once and shared (most documents repeat 0.0.0.0/0 in every VPC).
-struct IpCache {
-  std::unordered_map<std::uint64_t, py::object> values;
-};
-IpCache* g_ip_cache = nullptr;  // set while a conversion runs (under the GIL)
 
-template <class Make>
-py::object cached_ip(std::uint64_t key, Make&& make) {
-  if (g_ip_cache == nullptr) return make();
-  auto [it, added] = g_ip_cache->values.try_emplace(key);
-  if (added) it->second = make();
-  return it->second;
-}
-
-py::object to_py(const core::IPv4Address& v) {
-  return cached_ip(std::uint64_t{v.bits()} | (std::uint64_t{1} << 40),
+py::object to_py(IpCache& cache, const core::IPv4Address& v) {
+  return cache.get(std::uint64_t{v.bits()} | (std::uint64_t{1} << 40),
                    [&] { return g_ip.address(v.bits()); });
 }
-py::object to_py(const core::IPv4Network& v) {
+py::object to_py(IpCache& cache, const core::IPv4Network& v) {
   const std::uint32_t bits = v.network_address().bits();
-  return cached_ip(std::uint64_t{bits} | (static_cast<std::uint64_t>(v.prefix_length()) << 32),
+  return cache.get(std::uint64_t{bits} | (static_cast<std::uint64_t>(v.prefix_length()) << 32),
                    [&] { return g_ip.network(py::make_tuple(bits, v.prefix_length())); });
 }
 template <class T>
-py::object to_py(const std::optional<T>& v);
+py::object to_py(IpCache& cache, const std::optional<T>& v);
 template <class T>
-py::object to_py(const std::vector<T>& v);
+py::object to_py(IpCache& cache, const std::vector<T>& v);
 template <class V>
-py::object to_py(const core::OrderedMap<std::string, V>& v);
+py::object to_py(IpCache& cache, const core::OrderedMap<std::string, V>& v);
 template <class R>
-requires std::is_base_of_v<core::BaseModel, R> py::object to_py(const R& rec);
+requires std::is_base_of_v<core::BaseModel, R> py::object to_py(IpCache& cache, const R& rec);
 
 template <class T>
-py::object to_py(const std::optional<T>& v) {
-  return v ? to_py(*v) : py::none();
+py::object to_py(IpCache& cache, const std::optional<T>& v) {
+  return v ? to_py(cache, *v) : py::none();
 }
 
 template <class T>
-py::object to_py(const std::vector<T>& v) {
+py::object to_py(IpCache& cache, const std::vector<T>& v) {
   py::list out(v.size());
-  for (std::size_t i = 0; i < v.size(); ++i) out[i] = to_py(v[i]);
+  for (std::size_t i = 0; i < v.size(); ++i) out[i] = to_py(cache, v[i]);
   return out;
 }
 
 template <class V>
-py::object to_py(const core::OrderedMap<std::string, V>& v) {
+py::object to_py(IpCache& cache, const core::OrderedMap<std::string, V>& v) {
   py::dict out;
-  for (const auto& [key, value] : v) out[text(key)] = to_py(value);
+  for (const auto& [key, value] : v) out[text(key)] = to_py(cache, value);
   return out;
 }
 
 // The value a row's member reads as: an absent section reads as empty, as it dumps.
 template <class Row, class R>
-py::object row_value(const Row& row, const R& rec) {
+py::object row_value(IpCache& cache, const Row& row, const R& rec) {
   const auto& value = rec.*row.member;
   if constexpr (core::types::is_or_empty_v<typename Row::field_type>) {
     if (!value) return py::dict();
   }
-  return to_py(value);
+  return to_py(cache, value);
 }
 
 // The row keys of R as interned strings, made once.
@@ -144,7 +147,7 @@ const std::array<PyObject*, core::table_of<R>.size>& keys_of() {
 // runs). __fields_set__ holds the required fields and those that differ from their default: the
 // C++ record does not keep which keys its input had.
 template <class R>
-requires std::is_base_of_v<core::BaseModel, R> py::object to_py(const R& rec) {
+requires std::is_base_of_v<core::BaseModel, R> py::object to_py(IpCache& cache, const R& rec) {
   PyObject* cls = class_of<R>();
   if (cls == nullptr) throw py::type_error("record classes are not registered");
   auto obj = py::reinterpret_steal<py::object>(
@@ -156,7 +159,7 @@ requires std::is_base_of_v<core::BaseModel, R> py::object to_py(const R& rec) {
   const auto& keys = keys_of<R>();
   py::set fields_set;
   core::table_of<R>.each_indexed([&](auto i, const auto& row) {
-    py::object value = row_value(row, rec);
+    py::object value = row_value(cache, row, rec);
     if (PyDict_SetItem(dict.ptr(), keys[i], value.ptr()) != 0) throw py::error_already_set();
     if (row.required || !(rec.*row.member == defaults.*row.member)) {
       fields_set.add(py::handle(keys[i]));
@@ -171,13 +174,32 @@ requires std::is_base_of_v<core::BaseModel, R> py::object to_py(const R& rec) {
 // ---------------------------------------------------------------------------------------------
 // The tables as Python data, for the Python layer to make its classes from.
 
-// What a value of a field type is: ("str",), ("bool",), ("address",), ("network",),
-// ("record", name), ("optional", shape), ("or_empty", shape), ("list", shape),
-// ("map", key shape, value shape).
+// What a value of a field type is: ("str",), ("constr", alias, strip, max_length, pattern),
+// ("choice", alias, choices), ("bool",), ("address",), ("network",), ("record", name),
+// ("optional", shape), ("or_empty", shape), ("list", shape), ("map", key shape, value shape).
+// The classes, their annotations and the stubs are all made from it; a type it does not know
+// does not compile.
+template <class>
+inline constexpr bool kUnknownType = false;
+
+py::object name_or_none(std::string_view s) {
+  return s.empty() ? py::none() : py::object(text(s));
+}
+
 template <class T>
 py::tuple shape_of(const T& type) {
   namespace t = core::types;
-  if constexpr (std::is_same_v<T, t::Bool>) {
+  if constexpr (std::is_same_v<T, t::Str>) {
+    return py::make_tuple("str");
+  } else if constexpr (std::is_same_v<T, t::ConStr>) {
+    return py::make_tuple("constr", name_or_none(type.alias), type.strip,
+                          type.max_length ? py::object(py::int_(type.max_length)) : py::none(),
+                          type.pattern ? name_or_none(type.pattern->text) : py::none());
+  } else if constexpr (std::is_same_v<T, t::Literal>) {
+    py::tuple choices(type.count);
+    for (std::size_t i = 0; i < type.count; ++i) choices[i] = text(type.choices[i]);
+    return py::make_tuple("choice", name_or_none(type.alias), choices);
+  } else if constexpr (std::is_same_v<T, t::Bool>) {
     return py::make_tuple("bool");
   } else if constexpr (std::is_same_v<T, t::IPv4AddressType>) {
     return py::make_tuple("address");
@@ -194,7 +216,7 @@ py::tuple shape_of(const T& type) {
   } else if constexpr (requires { type.key; }) {
     return py::make_tuple("map", shape_of(type.key), shape_of(type.value));
   } else {
-    return py::make_tuple("str");
+    static_assert(kUnknownType<T>, "a field type Python does not know");
   }
 }
 
@@ -219,28 +241,43 @@ py::dict table_data() {
 // ---------------------------------------------------------------------------------------------
 // Building.
 
-// One conversion: a fresh cache of ipaddress values, and the cyclic collector paused (a
-// conversion makes only acyclic objects, and the collector would scan the growing tree again and
-// again).
-class ConversionScope {
- public:
-  ConversionScope() : collecting_(PyGC_Disable() != 0) { g_ip_cache = &cache_; }
-  ~ConversionScope() {
-    g_ip_cache = nullptr;
-    if (collecting_) PyGC_Enable();
-  }
-  ConversionScope(const ConversionScope&) = delete;
-  ConversionScope& operator=(const ConversionScope&) = delete;
-
- private:
-  IpCache cache_;
-  bool collecting_;
-};
+// One conversion, with the cyclic collector paused: a conversion makes only acyclic objects, and
+// the collector would scan the growing tree again and again. Only the conversion that paused it
+// resumes it.
+#if PY_VERSION_HEX >= 0x030A0000
+bool pause_collector() {
+  return PyGC_Disable() != 0;
+}
+void resume_collector() noexcept {
+  PyGC_Enable();
+}
+#else  // before 3.10 the collector is switched through its module
+bool pause_collector() {
+  py::module_ gc = py::module_::import("gc");
+  const bool was = gc.attr("isenabled")().cast<bool>();
+  gc.attr("disable")();
+  return was;
+}
+void resume_collector() noexcept {
+  // Called while unwinding too: nothing may throw, and a failure leaves no error set.
+  PyObject* gc = PyImport_ImportModule("gc");
+  PyObject* done = gc ? PyObject_CallMethod(gc, "enable", nullptr) : nullptr;
+  Py_XDECREF(done);
+  Py_XDECREF(gc);
+  if (done == nullptr) PyErr_Clear();
+}
+#endif
 
 template <class R>
 py::object converted(const R& rec) {
-  ConversionScope scope;
-  return to_py(rec);
+  struct Resume {
+    bool collecting = pause_collector();
+    ~Resume() {
+      if (collecting) resume_collector();
+    }
+  } resume;
+  IpCache cache;
+  return to_py(cache, rec);
 }
 
 template <class R>
@@ -373,7 +410,7 @@ void bind_records(py::module_& m) {
       "_default",
       [](std::string_view name) {
         py::object out;
-        with_record_type(name, [&]<class R>() { out = to_py(R{}); });
+        with_record_type(name, [&]<class R>() { out = converted(R{}); });
         return out;
       },
       py::arg("name"), "A record with every field at its default (required fields left empty).");

@@ -83,6 +83,7 @@ struct ConStr {
   bool strip = false;
   std::size_t max_length = 0;
   const Pattern* pattern = nullptr;
+  std::string_view alias{};  // the shared type's name, where it has one (for Python's types)
 
   using value_type = std::string;
   bool convert(const yaml::Node& node, Builder& b, value_type& out) const;
@@ -115,9 +116,11 @@ struct IPv4NetworkType {
 struct Literal {
   const std::string_view* choices;
   std::size_t count;
+  std::string_view alias;  // the shared type's name, where it has one (for Python's types)
 
   template <std::size_t N>
-  constexpr Literal(const std::array<std::string_view, N>& list) : choices(list.data()), count(N) {}
+  constexpr Literal(const std::array<std::string_view, N>& list, std::string_view name = {})
+      : choices(list.data()), count(N), alias(name) {}
 
   using value_type = std::string;
   bool convert(const yaml::Node& node, Builder& b, value_type& out) const;
@@ -330,14 +333,14 @@ inline bool all_digits(std::string_view s) {
 inline constexpr Pattern kDigits{"^[0-9]+$", all_digits};
 
 inline constexpr Str string{};                                    // kept as given
-inline constexpr ConStr _str{.strip = true};                      // trimmed
-inline constexpr ConStr GWName{.strip = true, .max_length = 50};  // trimmed, at most 50
+inline constexpr ConStr _str{.strip = true, .alias = "_str"};  // trimmed
+inline constexpr ConStr GWName{.strip = true, .max_length = 50, .alias = "GWName"};  // <= 50
 inline constexpr ConStr digit_string{.strip = true, .pattern = &kDigits};
 inline constexpr Bool boolean{};
 inline constexpr IPv4AddressType ipv4_address{};
 inline constexpr IPv4NetworkType ipv4_network{};
-inline constexpr Literal RegionName{REGION_NAMES};
-inline constexpr Literal CleanupResources{CLEANUP_RESOURCES};
+inline constexpr Literal RegionName{REGION_NAMES, "RegionName"};
+inline constexpr Literal CleanupResources{CLEANUP_RESOURCES, "CleanupResources"};
 inline constexpr List<IPv4NetworkType> CIDRList{};
 inline constexpr List<IPv4AddressType> IPAddressList{};
 inline constexpr Mapping<Str, Str> Tag{};

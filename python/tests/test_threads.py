@@ -1,0 +1,53 @@
+"""Loads and conversions in many threads at once, with the interpreter switching threads as often
+as it can: every thread gets its own whole, correct result."""
+
+import sys
+import threading
+
+import pytest
+
+from tarnwick_config import config_vpc_migration as cvm
+
+
+@pytest.fixture
+def busy_switching():
+    before = sys.getswitchinterval()
+    sys.setswitchinterval(1e-6)
+    yield
+    sys.setswitchinterval(before)
+
+
+@pytest.mark.parametrize("load", ["yaml", "dict", "record"])
+def test_eight_threads_load_at_once(examples, busy_switching, load):
+    yaml = pytest.importorskip("yaml")
+    path = str(examples / "full.yaml")
+    expected = cvm.dump_to_dict(cvm.load_from_yaml(path))
+    with open(path) as f:
+        document = yaml.safe_load(f)
+    vpc = expected["account_info"][0]["regions"][0]["vpcs"][0]
+    results, failures = [], []
+
+    def work():
+        try:
+            for _ in range(40):
+                if load == "yaml":
+                    config = cvm.load_from_yaml(path)
+                elif load == "dict":
+                    config = cvm.load_from_dict(document)
+                else:
+                    config = cvm.VPCConfig(**vpc)
+                results.append(config)
+        except BaseException as error:  # noqa: B902 - a thread's failure fails the test
+            failures.append(error)
+
+    threads = [threading.Thread(target=work) for _ in range(8)]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    assert failures == []
+    assert len(results) == 8 * 40
+    if load != "record":
+        assert all(cvm.dump_to_dict(r) == expected for r in results)
+    else:
+        assert all(r == cvm.VPCConfig(**vpc) for r in results)
