@@ -7,6 +7,10 @@ private names included, as the one module object under both names.
 
 import sys
 
+# What type checkers and editors read: they do not follow the sys.modules swap below.
+from tarnwick_config.config_vpc_migration import *  # noqa: F401,F403
+from tarnwick_config.config_vpc_migration import (  # noqa: F401
+    GWName, _BaseModel, _default_network, _str)
 import tarnwick_config.config_vpc_migration as _module
 
 sys.modules[__name__] = _module

@@ -225,17 +225,23 @@ py::dict table_data() {
   constexpr const auto& table = core::table_of<R>;
   py::list rows;
   table.each([&](const auto& row) {
+    py::list checks;
+    std::apply([&](const auto&... check) { (checks.append(text(check.name)), ...); }, row.checks);
     rows.append(py::dict(py::arg("key") = text(row.key), py::arg("required") = row.required,
                          py::arg("description") = text(row.description),
-                         py::arg("shape") = shape_of(row.type)));
+                         py::arg("shape") = shape_of(row.type), py::arg("checks") = checks));
   });
+  py::list record_checks;
+  for (const core::RecordCheckSpec& check : table.record_checks) {
+    record_checks.append(text(check.name));
+  }
   const char* base =
       std::is_base_of_v<core::ModeIdConfig, R> && !std::is_same_v<R, core::ModeIdConfig>
           ? "ModeIdConfig"
           : "_BaseModel";
   return py::dict(py::arg("name") = text(table.name),
                   py::arg("description") = text(table.description), py::arg("base") = base,
-                  py::arg("fields") = rows);
+                  py::arg("fields") = rows, py::arg("record_checks") = record_checks);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -365,12 +371,12 @@ void bind_check_functions(py::module_& m) {
       py::arg("ip"), py::arg("prefixes"));
   m.def(
       "_valid_str_attribute",
-      [](py::handle value, std::string_view what) {
+      [](py::handle value) {
         const PythonTree tree = tree_from_python(py::dict(py::arg("value") = value), "val");
         if (!tree.unreadable.empty()) throw py::value_error(tree.unreadable.front().msg);
-        return core::TfCloudConfig::valid_str_attribute(*tree.doc.root().find("value"), what);
+        return core::TfCloudConfig::valid_str_attribute(*tree.doc.root().find("value"), "val");
       },
-      py::arg("val"), py::arg("what"));
+      py::arg("val"));
 }
 
 }  // namespace
@@ -393,8 +399,8 @@ void bind_records(py::module_& m) {
         each_record_type([&]<class R>() { out.append(table_data<R>()); });
         return out;
       },
-      "Every record's table, bases first: name, description, base and fields (key, required, "
-      "description, shape).");
+      "Every record's table, bases first: name, description, base, record_checks (names) and "
+      "fields (key, required, description, shape, checks).");
   m.def(
       "_register",
       [](std::string_view name, py::object cls) {

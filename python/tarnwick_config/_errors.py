@@ -1,6 +1,12 @@
-"""The errors of a build and of a read: ValidationError and YamlError."""
+"""The errors of a build and of a read: ValidationError and YamlError.
+
+When pydantic (1, or 2's pydantic.v1) is importable, ValidationError is a pydantic
+ValidationError and its raw_errors are pydantic's ErrorWrappers, so that a host's pydantic model
+holding a record reports the record's faults as its own, under the field's location.
+"""
 
 import copy
+import json
 
 from . import _core
 
@@ -8,6 +14,14 @@ try:
     import yaml as _yaml
 except ImportError:  # PyYAML is optional: without it, YAML errors have a base of their own
     _yaml = None
+
+try:
+    import pydantic as _pydantic
+
+    if not _pydantic.VERSION.startswith("1."):
+        _pydantic = getattr(_pydantic, "v1", None)
+except ImportError:  # pydantic is optional too
+    _pydantic = None
 
 
 class ErrorWrapper:
@@ -26,33 +40,94 @@ class ErrorWrapper:
         return f"ErrorWrapper(exc={self.exc!r}, loc={self._loc!r})"
 
 
-class ValidationError(ValueError):
+if _pydantic is not None:
+    ErrorWrapper = _pydantic.error_wrappers.ErrorWrapper  # noqa: F811 - pydantic's own
+
+_fault_classes = {}
+
+
+def _fault_class(type_):
+    """An exception class whose pydantic error type is type_ ("value_error.extra": a ValueError
+    with the code "extra"), as pydantic's own error classes are made."""
+    if type_ not in _fault_classes:
+        base = TypeError if type_.startswith("type_error") else ValueError
+        code = type_.partition(".")[2]
+        _fault_classes[type_] = type("Fault", (base,), {"code": code}) if code else base
+    return _fault_classes[type_]
+
+
+def _fault(error):
+    exc = _fault_class(error["type"])(error["msg"])
+    exc.__dict__.update(error.get("ctx", {}))  # pydantic reads an error's ctx from its __dict__
+    return exc
+
+
+def _tuples(value):
+    return tuple(_tuples(v) for v in value) if isinstance(value, list) else value
+
+
+def _pydantic_dict(error):
+    """An error as pydantic 1 gives it: loc, msg, type and ctx (sequences in ctx as tuples)."""
+    out = {"loc": tuple(error["loc"]), "msg": error["msg"], "type": error["type"]}
+    if error.get("ctx"):
+        out["ctx"] = {k: _tuples(v) for k, v in error["ctx"].items()}
+    return out
+
+
+def _display(errors):
+    def type_and_ctx(error):
+        ctx = "".join(f"; {k}={v}" for k, v in error.get("ctx", {}).items())
+        return f"type={error['type']}{ctx}"
+
+    return "\n".join(f"{' -> '.join(str(e) for e in error['loc'])}\n  {error['msg']} "
+                     f"({type_and_ctx(error)})" for error in errors)
+
+
+_ValidationBases = (_pydantic.ValidationError,) if _pydantic is not None else (ValueError,)
+
+
+class ValidationError(*_ValidationBases):
     """Every fault of one build, in the order found.
 
-    errors() lists them as dicts: loc (a tuple of keys and list indexes), msg, type, and ctx,
-    line and column when known. json() is the report a failed load prints. str() summarises.
-    model is the record class that was built; raw_errors the faults as ErrorWrappers.
+    errors() lists them as pydantic 1 does: dicts of loc (a tuple of keys and list indexes), msg,
+    type, and ctx when useful. positions() gives where each one is in the YAML text ((line,
+    column) from 1, or None). json() is the report a failed load prints; str() summarises as
+    pydantic does. model is the record class that was built; raw_errors the faults as
+    ErrorWrappers.
     """
 
-    def __init__(self, model, summary, json_text, errors):
-        super().__init__(summary)
+    def __init__(self, model, errors):
+        # Not pydantic's __init__: the faults come made, not as wrapped exceptions.
+        ValueError.__init__(self, errors)
         self.model = _record_class(model) if isinstance(model, str) else model
-        self._json = json_text
-        self._errors = errors
+        self._errors = [_pydantic_dict(e) for e in errors]
+        self._positions = [(e["line"], e["column"]) if "line" in e else None for e in errors]
 
     @property
     def raw_errors(self):
-        return [ErrorWrapper((TypeError if e["type"].startswith("type_error") else ValueError)(
-            e["msg"]), e["loc"]) for e in self._errors]
+        return [ErrorWrapper(_fault(e), e["loc"]) for e in self._errors]
 
     def errors(self):
         return copy.deepcopy(self._errors)
 
+    def positions(self):
+        return list(self._positions)
+
     def json(self, *, indent=2):
-        return self._json
+        return json.dumps(self._errors, indent=indent)
+
+    def __str__(self):
+        n = len(self._errors)
+        name = getattr(self.model, "__name__", self.model)
+        return f"{n} validation error{'' if n == 1 else 's'} for {name}\n{_display(self._errors)}"
+
+    def __repr_args__(self):
+        return [("model", getattr(self.model, "__name__", self.model)), ("errors", self.errors())]
 
     def __reduce__(self):
-        return (type(self), (self.model, str(self), self._json, self._errors))
+        errors = [dict(e, **({"line": p[0], "column": p[1]} if p else {}))
+                  for e, p in zip(self._errors, self._positions)]
+        return (type(self), (self.model, errors))
 
 
 # The record classes by name, filled in by the records module (model names in failures).
@@ -68,8 +143,8 @@ def validated(build, *args):
     try:
         return build(*args)
     except _core._ValidationFailure as failure:
-        failure_args = failure.args
-    raise ValidationError(*failure_args)
+        model, errors = failure.args[0], failure.args[3]
+    raise ValidationError(model, errors)
 
 
 class _Mark:
@@ -82,10 +157,11 @@ class _Mark:
         return f'  in "{self.name}", line {self.line + 1}, column {self.column + 1}'
 
 
-_YamlBase = _yaml.YAMLError if _yaml is not None else Exception
+# Without PyYAML the class is a ValueError alone (Exception before ValueError has no order).
+_YamlBases = (_yaml.YAMLError, ValueError) if _yaml is not None else (ValueError,)
 
 
-class YamlError(_YamlBase, ValueError):
+class YamlError(*_YamlBases):
     """Malformed YAML, or YAML beyond the reader's limits.
 
     The message carries the file, line and column; problem, file, line and column hold them apart

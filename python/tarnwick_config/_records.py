@@ -6,8 +6,10 @@ keyword values goes through the compiled frame, exactly as a load does.
 """
 
 import copy as _copy
+import inspect
 import ipaddress
 import json
+import re
 import sys
 import typing
 
@@ -26,25 +28,65 @@ def _mode_ids():
     return None if ids is None else [str(i) for i in ids]
 
 
-class ModelField:
-    """What the model API tells about one field."""
+class FieldInfo:
+    """A field's declaration as pydantic 1's Field() keeps it."""
 
-    __slots__ = ("name", "required", "default", "outer_type_", "type_", "description", "shape")
+    __slots__ = ("default", "default_factory", "description", "extra")
+
+    def __init__(self, default, default_factory, description):
+        self.default, self.default_factory, self.description = default, default_factory, description
+        self.extra = {}
+
+    def __repr__(self):
+        return f"FieldInfo(default={self.default!r}, description={self.description!r})"
+
+
+def _default_network():
+    """The default of the network lists that allow everything: a new list holding 0.0.0.0/0."""
+    return [ipaddress.IPv4Network("0.0.0.0/0")]
+
+
+def _factory_of(default):
+    """The factory a mutable default is declared with (a list, a mapping or a record is made
+    afresh for every record that takes it), or None for a constant default."""
+    if isinstance(default, _BaseModel):
+        return type(default)
+    if default == [] or default == {}:
+        return type(default)
+    if default == _default_network():
+        return _default_network
+    if isinstance(default, (list, dict)):
+        return lambda: _copy.deepcopy(default)
+    return None
+
+
+class ModelField:
+    """What the model API tells about one field, with the attributes of pydantic 1's."""
+
+    __slots__ = ("name", "alias", "required", "default", "default_factory", "outer_type_",
+                 "type_", "description", "field_info", "shape")
 
     def __init__(self, name, required, default, outer_type, type_, description, shape):
-        self.name, self.required, self.default = name, required, default
+        factory = None if required else _factory_of(default)
+        self.name = self.alias = name
+        self.required = required
+        self.default = None if factory else default
+        self.default_factory = factory
         self.outer_type_, self.type_, self.description, self.shape = (
             outer_type, type_, description, shape)
+        self.field_info = FieldInfo(... if required else self.default, factory, description)
 
     @property
     def allow_none(self):
         return self.shape[0] in ("optional", "or_empty")
 
     def get_default(self):
+        if self.default_factory is not None:
+            return self.default_factory()
         return _copy.deepcopy(self.default)
 
     def __repr__(self):
-        default = "" if self.required else f" default={self.default!r}"
+        default = "" if self.required else f" default={self.get_default()!r}"
         return f"ModelField(name='{self.name}', type={self.outer_type_!r}, " \
                f"required={self.required}{default})"
 
@@ -92,6 +134,15 @@ class _BaseModel:
 
     __slots__ = ("__dict__", "__fields_set__", "__weakref__")
     __fields__ = {}
+
+    class Config:
+        """The settings every record is built with, as pydantic 1 names them."""
+
+        extra = "forbid"
+        json_encoders = {ipaddress.IPv4Address: str, ipaddress.IPv4Network: str}
+        validate_assignment = False
+
+    __config__ = Config
     _record_name = None
     discovery_only = False
 
@@ -208,7 +259,45 @@ class _BaseModel:
 
     @classmethod
     def validate(cls, value):
-        return value.copy() if isinstance(value, cls) else cls.parse_obj(value)
+        """A record from a record (copied) or a mapping (built); what a host's pydantic model
+        calls for a field of this type."""
+        if isinstance(value, cls):
+            return value.copy()
+        if not isinstance(value, dict):
+            try:
+                value = dict(value)
+            except (TypeError, ValueError) as exc:
+                raise _errors._fault_class("type_error.dict")("value is not a valid dict") \
+                    from exc
+        return cls(**value)
+
+    @classmethod
+    def __get_validators__(cls):
+        yield cls.validate
+
+    @classmethod
+    def __modify_schema__(cls, field_schema):
+        field_schema.update(cls.schema())
+
+    @classmethod
+    def parse_raw(cls, b, *, content_type=None, encoding="utf8", proto=None,
+                  allow_pickle=False):
+        """A record from JSON text (str or bytes); text that is no JSON is a fault at
+        __root__, as pydantic 1 reports it."""
+        try:
+            obj = json.loads(b.decode(encoding) if isinstance(b, bytes) else b)
+        except (ValueError, UnicodeDecodeError) as exc:
+            type_ = "value_error.jsondecode" if isinstance(exc, json.JSONDecodeError) \
+                else "value_error.unicodedecode"
+            raise _errors.ValidationError(cls, [{"loc": ["__root__"], "msg": str(exc),
+                                                  "type": type_}]) from None
+        return cls.parse_obj(obj)
+
+    @classmethod
+    def parse_file(cls, path, *, content_type=None, encoding="utf8", proto=None,
+                   allow_pickle=False):
+        with open(path, "rb") as f:
+            return cls.parse_raw(f.read(), encoding=encoding)
 
     @classmethod
     def schema(cls, by_alias=True):
@@ -220,8 +309,33 @@ class _BaseModel:
         return json.dumps(cls.schema(), **dumps_kwargs)
 
 
+# The shared constrained strings, as pydantic 1's constr makes them: str subclasses whose class
+# attributes say what the frame checks.
+class _str(str):
+    """A string trimmed of white space."""
+
+    strip_whitespace = True
+    max_length = None
+    regex = None
+
+
+class GWName(_str):
+    """A gateway name: trimmed, at most 50 characters."""
+
+    max_length = 50
+
+
+_ALIASES = {"_str": _str, "GWName": GWName}
 _SCALARS = {"str": str, "bool": bool, "address": ipaddress.IPv4Address,
             "network": ipaddress.IPv4Network}
+
+
+def _constr(alias, strip, max_length, pattern):
+    if alias in _ALIASES:
+        return _ALIASES[alias]
+    return type("ConstrainedStrValue", (str,), {
+        "strip_whitespace": strip, "max_length": max_length,
+        "regex": re.compile(pattern) if pattern else None, "__module__": __name__})
 
 
 def _types_of(shape, classes):
@@ -229,6 +343,12 @@ def _types_of(shape, classes):
     kind = shape[0]
     if kind in _SCALARS:
         return _SCALARS[kind], _SCALARS[kind]
+    if kind == "constr":
+        constrained = _constr(*shape[1:])
+        return constrained, constrained
+    if kind == "choice":
+        literal = typing.Literal[shape[2]]
+        return literal, literal
     if kind == "record":
         return classes[shape[1]], classes[shape[1]]
     if kind in ("optional", "or_empty"):
@@ -236,9 +356,20 @@ def _types_of(shape, classes):
     if kind == "list":
         outer, inner = _types_of(shape[1], classes)
         return typing.List[outer], inner
-    key, _ = _types_of(shape[1], classes)
-    value, inner = _types_of(shape[2], classes)
-    return typing.Dict[key, value], inner
+    if kind == "map":
+        key, _ = _types_of(shape[1], classes)
+        value, inner = _types_of(shape[2], classes)
+        return typing.Dict[key, value], inner
+    raise TypeError(f"unknown field shape {shape!r}")
+
+
+def _class_named(name):
+    """The record class of a record name ("BackupConfig.S3Config"), once make_classes ran."""
+    return _errors._classes[name]
+
+
+def _annotation(field):
+    return typing.Optional[field.outer_type_] if field.allow_none else field.outer_type_
 
 
 def make_classes(module_name):
@@ -262,7 +393,13 @@ def make_classes(module_name):
             default = None if row["required"] else getattr(defaults, row["key"])
             fields[row["key"]] = ModelField(row["key"], row["required"], default, outer, inner,
                                             row["description"], row["shape"])
-        classes[table["name"]].__fields__ = fields
+        cls = classes[table["name"]]
+        cls.__fields__ = fields
+        cls.__annotations__ = {k: _annotation(f) for k, f in fields.items()}
+        cls.__signature__ = inspect.Signature([
+            inspect.Parameter(k, inspect.Parameter.KEYWORD_ONLY, annotation=_annotation(f),
+                              default=inspect.Parameter.empty if f.required else f.get_default())
+            for k, f in fields.items()])
     del classes["_BaseModel"]
     _errors._classes.update(classes)
     return classes

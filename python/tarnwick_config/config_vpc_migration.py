@@ -12,7 +12,7 @@ import typing
 
 from . import _core, _records
 from ._errors import ErrorWrapper, ValidationError, YamlError, validated
-from ._records import ModelField, _BaseModel
+from ._records import GWName, ModelField, _BaseModel, _default_network, _str
 
 __all__ = [
     "AccountInfo",
@@ -48,32 +48,12 @@ CLEANUP_RESOURCES = _core.CLEANUP_RESOURCES
 GW_NAME_KEYS = list(_core.GW_NAME_KEYS)  # a list: the host may add to it
 
 
-# The shared field types, as the constrained strings and aliases the host's annotations name.
-class _str(str):
-    """A string trimmed of white space."""
-
-    strip_whitespace = True
-    max_length = None
-    regex = None
-
-
-class GWName(_str):
-    """A gateway name: trimmed, at most 50 characters."""
-
-    max_length = 50
-
-
 RegionName = typing.Literal[REGION_NAMES]
 CleanupResources = typing.Literal[CLEANUP_RESOURCES]
 CIDRList = typing.List[ipaddress.IPv4Network]
 IPAddressList = typing.List[ipaddress.IPv4Address]
 Tag = typing.Dict[str, str]
 Tags = typing.List[Tag]
-
-
-def _default_network():
-    """The default of the network lists that allow everything: a new list holding 0.0.0.0/0."""
-    return [ipaddress.IPv4Network("0.0.0.0/0")]
 
 
 _core._register_errors(_BaseModel, YamlError)
@@ -114,23 +94,22 @@ def _record_check(cls, values):
     return values
 
 
-for _record, _name, _keys in [
-    (ModeIdConfig, "validate_id", ("id",)),
-    (VPCConfig, "check_encrypt_key", ("encrypt_key",)),
-    (ScriptConfig, "validate_configure_spoke_gw_hs", ("configure_spoke_gw_hs",)),
-    (TerraformConfig, "check_field_for_none",
-     ("terraform_version", "corvane_provider", "aws_provider")),
-    (TerraformConfig, "check_tfcloud_for_none", ("tf_cloud",)),
-    (TerraformConfig, "validate_tmp_folder_id", ("tmp_folder_id",)),
-    (TfCloudConfig, "check_and_rewrite_tags", ("tags",)),
-    (DiscoveryConfiguration, "check_field_for_none", ("corvane",)),
-    (DiscoveryConfiguration, "check_config", ("config",)),
-    (DiscoveryConfiguration, "check_cleanup", ("cleanup",)),
-    (DiscoveryConfiguration, "check_tgw_for_none", ("tgw",)),
-]:
-    setattr(_record, _name, _field_check(_keys))
-CorvaneConfig.check_mode = classmethod(_record_check)
-TfCloudConfig.check_required_attributes = classmethod(_record_check)
+def _register_checks():
+    """Each record's checks as class functions, under the names and for the keys the tables
+    give (a check named on several rows runs for each of their keys)."""
+    for table in _core._tables():
+        cls = _records._class_named(table["name"])
+        keys = {}
+        for row in table["fields"]:
+            for name in row["checks"]:
+                keys.setdefault(name, []).append(row["key"])
+        for name, for_keys in keys.items():
+            setattr(cls, name, _field_check(tuple(for_keys)))
+        for name in table["record_checks"]:
+            setattr(cls, name, classmethod(_record_check))
+
+
+_register_checks()
 TfCloudConfig.valid_str_attribute = staticmethod(_core._valid_str_attribute)
 
 
@@ -140,7 +119,6 @@ def _is_expected_vpc_prefix(ip, prefixes):
 
 
 DiscoveryConfiguration.isExpectedVpcPrefix = staticmethod(_is_expected_vpc_prefix)
-del _record, _name, _keys
 
 
 # ---------------------------------------------------------------------------------------------

@@ -48,3 +48,28 @@ def test_case(case, monkeypatch):
 
     monkeypatch.setattr(_BaseModel, "discovery_only", case["discovery_only"])
     assert outcome(lambda: DiscoveryConfiguration(**document)) == (expected["exit"], want)
+
+
+@pytest.mark.parametrize("case", CASES, ids=[c["name"] for c in CASES])
+def test_case_as_pydantic_reports_it(case, monkeypatch):
+    """errors() is what pydantic itself reports for the record as a field of a host's model."""
+    pydantic = pytest.importorskip("pydantic")
+    document = loaded(case)
+    if not isinstance(document, dict):
+        pytest.skip("no mapping to build")
+    monkeypatch.setattr(_BaseModel, "discovery_only", case["discovery_only"])
+    try:
+        DiscoveryConfiguration(**document)
+    except ValidationError as error:
+        own = error.errors()
+    else:
+        pytest.skip("valid")
+    assert all(set(e) <= {"loc", "msg", "type", "ctx"} for e in own)
+
+    class Host(pydantic.BaseModel):
+        cfg: DiscoveryConfiguration
+
+    with pytest.raises(pydantic.ValidationError) as hosted:
+        Host(cfg=document)
+    assert hosted.value.errors() == [dict(e, loc=("cfg",) + e["loc"]) for e in own]
+

@@ -38,17 +38,21 @@ def test_failed_yaml_load_prints_the_report_and_exits(examples, capsys, cli):
     error = info.value.__cause__
     assert isinstance(error, ValidationError) and isinstance(error, ValueError)
     assert out == error.json() + "\n"
-    # The tool's report: the same objects, in the same key order, plus where each fault is.
+    # The tool's report: the same objects, in the same key order, plus where each fault is; the
+    # Python report is pydantic's, the positions stand beside it.
     tool = json.loads(cli("check", examples / "invalid.yaml").stdout)
-    added = ("file", "end_line", "end_column", "severity", "hint")
+    added = ("line", "column", "file", "end_line", "end_column", "severity", "hint")
     assert [[(k, v) for k, v in e.items() if k not in added] for e in tool] == [
         list(e.items()) for e in json.loads(out)]
+    assert error.positions() == [(e["line"], e["column"]) for e in tool]
 
     errors = error.errors()
     assert errors[0] == {"loc": ("id",), "msg": "id must be one of ['vpc_migration', "
-                         "'vpc_discovery']", "type": "value_error", "line": 3, "column": 5}
+                         "'vpc_discovery']", "type": "value_error"}
     assert all(isinstance(e["loc"], tuple) for e in errors)
-    assert [dict(e, loc=list(e["loc"])) for e in errors] == json.loads(out)
+    assert json.loads(json.dumps(errors)) == json.loads(out)
+    permitted = errors[6]["ctx"]["permitted"]  # tuples in ctx, as pydantic's
+    assert isinstance(permitted, tuple) and "us-east-1" in permitted
     assert str(error).startswith(f"{len(errors)} validation errors for DiscoveryConfiguration\n")
     errors[0]["msg"] = "changed"
     assert error.errors()[0]["msg"] != "changed"

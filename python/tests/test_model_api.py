@@ -66,8 +66,11 @@ def test_model_api_of_a_vpc(vpc):
     assert vpc == vpc.dict() and vpc != {"vpc_id": vpc.vpc_id}
     assert str(vpc).startswith("vpc_id='vpc-0a11b22c33d44e501' crvn_cidr=IPv4Network(")
     field = VPCConfig.__fields__["retain_peering_cidrs"]
-    assert (field.name, field.required, field.default) == ("retain_peering_cidrs", False,
-                                                          [NET("0.0.0.0/0")])
+    # A list default is a factory's, as pydantic 1 declares it: default None, made afresh.
+    assert (field.name, field.alias, field.required, field.default) == (
+        "retain_peering_cidrs", "retain_peering_cidrs", False, None)
+    assert field.default_factory is cvm._default_network
+    assert field.get_default() == [NET("0.0.0.0/0")] and field.field_info.description
     assert VPCConfig.__fields__["vpc_id"].required
     assert VPCConfig.__fields__["eips"].outer_type_ == cvm.IPAddressList
     assert DiscoveryConfiguration.__fields__["tgw"].outer_type_ is cvm.TGWConfig
@@ -118,10 +121,10 @@ def test_constructors_run_in_the_mode_the_host_sets():
 def test_checks_are_class_functions():
     assert DiscoveryConfiguration.isExpectedVpcPrefix(NET("10.1.0.0/16"), [NET("10.0.0.0/8")])
     assert not DiscoveryConfiguration.isExpectedVpcPrefix(NET("11.0.0.0/16"), [NET("10.0.0.0/8")])
-    assert [TfCloudConfig.valid_str_attribute(v, "x") for v in ("", "a", [], None)] == \
-        [False, True, False, False]
-    with pytest.raises(ValueError, match="must be a string"):
-        TfCloudConfig.valid_str_attribute(3, "organization")
+    assert [TfCloudConfig.valid_str_attribute(v) for v in ("", " ", "a", [], [""], None)] == \
+        [False, True, True, False, True, False]
+    with pytest.raises(ValueError, match="^val must be a string, not integer 3$"):
+        TfCloudConfig.valid_str_attribute(3)
     with pytest.raises(ValueError, match="encrypt must be True to set encrypt_key"):
         VPCConfig.check_encrypt_key("k", values={"vpc_id": "v"})
     assert TfCloudConfig.check_and_rewrite_tags(["a"], values={"organization": "o"}) == '["a"]'

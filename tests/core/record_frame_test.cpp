@@ -71,11 +71,13 @@ struct Probe : ModeIdConfig {
   static constexpr auto fields() {
     using R = Probe;
     return table<R>(
-        "Probe", "", record_check(&refuse_forbidden), ModeIdConfig::inherited_fields(),
-        field("first", &R::first, t::_str, required, check(&R::mode_word)),
-        field("second", &R::second, t::optional(t::_str), check(&R::check_second)),
-        field("guarded", &R::guarded, t::optional(t::_str), check_always(&R::check_guarded)),
-        field("joined", &R::joined, t::optional(t::list(t::_str)), check(&R::join)),
+        "Probe", "", record_check(&refuse_forbidden, "refuse_forbidden"),
+        ModeIdConfig::inherited_fields(),
+        field("first", &R::first, t::_str, required, check(&R::mode_word, "mode_word")),
+        field("second", &R::second, t::optional(t::_str), check(&R::check_second, "check_second")),
+        field("guarded", &R::guarded, t::optional(t::_str),
+              check_always(&R::check_guarded, "check_guarded")),
+        field("joined", &R::joined, t::optional(t::list(t::_str)), check(&R::join, "join")),
         field("nets", &R::nets, t::CIDRList),
         field("regions", &R::regions, t::mapping(t::RegionName, t::_str)),
         field("inner", &R::inner, t::optional(t::record<Inner>())),

@@ -5,7 +5,7 @@
 //     return table<R>("VPCConfig", "One spoke VPC.",
 //         field("vpc_id", &R::vpc_id, t::_str, required, doc("Id of the VPC to migrate.")),
 //         field("encrypt_key", &R::encrypt_key, t::optional(t::_str),
-//         check(&R::check_encrypt_key)),
+//         check(&R::check_encrypt_key, "check_encrypt_key")),
 //         ...);
 //   }
 //
@@ -59,20 +59,22 @@ constexpr Doc doc(std::string_view text) {
   return {text};
 }
 
+// A check's name is the one its record's class function has in Python (C++ cannot tell it).
 template <class F>
 struct CheckSpec {
   F fn;
   bool always;
+  std::string_view name;
 };
 // A field check: runs when the key is present (null included).
 template <class F>
-constexpr CheckSpec<F> check(F fn) {
-  return {fn, false};
+constexpr CheckSpec<F> check(F fn, std::string_view name) {
+  return {fn, false, name};
 }
 // A field check that also runs on the default when the key is absent.
 template <class F>
-constexpr CheckSpec<F> check_always(F fn) {
-  return {fn, true};
+constexpr CheckSpec<F> check_always(F fn, std::string_view name) {
+  return {fn, true, name};
 }
 
 // A record check: sees the raw mapping before any field is built; returns the mapping to build
@@ -80,9 +82,10 @@ constexpr CheckSpec<F> check_always(F fn) {
 using RecordCheck = const yaml::Node& (*)(const yaml::Node& raw);
 struct RecordCheckSpec {
   RecordCheck fn;
+  std::string_view name;
 };
-constexpr RecordCheckSpec record_check(RecordCheck fn) {
-  return {fn};
+constexpr RecordCheckSpec record_check(RecordCheck fn, std::string_view name) {
+  return {fn, name};
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -175,7 +178,7 @@ class Table {
   static_assert(size <= kMaxFields, "too many fields in a record table");
 
   constexpr Table(std::string_view name, std::string_view description,
-                  std::array<RecordCheck, NChecks> record_checks, std::tuple<Rows...> rows)
+                  std::array<RecordCheckSpec, NChecks> record_checks, std::tuple<Rows...> rows)
       : name(name), description(description), record_checks(record_checks), rows(rows) {
     std::size_t i = 0;
     std::apply([&](const auto&... row) { ((keys_[i++] = row.key), ...); }, rows);
@@ -190,7 +193,7 @@ class Table {
 
   std::string_view name;         // the record's name, in messages and the schema
   std::string_view description;  // one line on the record, for its Python class
-  std::array<RecordCheck, NChecks> record_checks;
+  std::array<RecordCheckSpec, NChecks> record_checks;
   std::tuple<Rows...> rows;
 
   // The position of a key among the rows, or -1 when the record does not declare it.
@@ -250,7 +253,7 @@ constexpr auto rows_of(const A& a) {
 template <class A>
 constexpr auto record_checks_of(const A& a) {
   if constexpr (std::is_same_v<A, RecordCheckSpec>) {
-    return std::tuple<RecordCheck>(a.fn);
+    return std::tuple<RecordCheckSpec>(a);
   } else {
     return std::tuple<>();
   }
@@ -260,14 +263,15 @@ constexpr auto make_table(std::string_view name, std::string_view description,
                           std::tuple<Cs...> checks, std::tuple<Rows...> rows) {
   return Table<R, sizeof...(Cs), Rows...>(
       name, description,
-      std::apply([](auto... c) { return std::array<RecordCheck, sizeof...(Cs)>{c...}; }, checks),
+      std::apply([](auto... c) { return std::array<RecordCheckSpec, sizeof...(Cs)>{c...}; },
+                 checks),
       rows);
 }
 
 }  // namespace table_detail
 
 // A record's table: its name, a one-line description, then its rows in document order. Inherited
-// rows come as the tuple their base gives (first); record checks as record_check(&R::fn).
+// rows come as the tuple their base gives (first); record checks as record_check(&R::fn, "fn").
 template <class R, class... Args>
 constexpr auto table(std::string_view name, std::string_view description, Args... args) {
   return table_detail::make_table<R>(name, description,

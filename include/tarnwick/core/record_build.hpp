@@ -142,9 +142,9 @@ bool build_into(const yaml::Node& node, Builder& b, R& rec) {
     return false;
   }
   const yaml::Node* raw = &node;
-  for (RecordCheck record_check : table.record_checks) {
+  for (const RecordCheckSpec& record_check : table.record_checks) {
     try {
-      raw = &record_check(*raw);
+      raw = &record_check.fn(*raw);
     } catch (const ValueError& e) {
       LocGuard at(b, std::string_view("__root__"));
       b.error(e.what(), "value_error", node.mark(), nullptr, e.hint());

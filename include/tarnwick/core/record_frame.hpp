@@ -61,7 +61,7 @@ constexpr auto ModeIdConfig::inherited_fields() {
   using R = ModeIdConfig;
   namespace t = types;
   return std::tuple{
-      field("id", &R::id, t::optional(t::_str), check(&R::validate_id),
+      field("id", &R::id, t::optional(t::_str), check(&R::validate_id, "validate_id"),
             doc("Migration mode of the document: vpc_migration or vpc_discovery.")),
       field("label", &R::label, t::optional(t::_str),
             doc("Free label naming the document, for people.")),

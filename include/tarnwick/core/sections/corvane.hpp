@@ -47,7 +47,7 @@ constexpr auto TfControllerAccessConfig::fields() {
   namespace t = types;
   return table<R>(
       "TfControllerAccessConfig", "How the generated Terraform reaches the controller.",
-      record_check(&R::check_mode),
+      record_check(&R::check_mode, "check_mode"),
       field("alias", &R::alias, t::_str,
             doc("Alias of the AWS provider that reads the credentials (SSM mode).")),
       field("mode", &R::mode, t::Literal(kModes),

@@ -77,7 +77,7 @@ constexpr auto ScriptConfig::fields() {
       field("configure_gw_lb_ep", &R::configure_gw_lb_ep, t::optional(t::boolean),
             doc("Configure gateway load balancer endpoints.")),
       field("configure_spoke_gw_hs", &R::configure_spoke_gw_hs, t::optional(t::boolean),
-            check(&R::validate_configure_spoke_gw_hs),
+            check(&R::validate_configure_spoke_gw_hs, "validate_configure_spoke_gw_hs"),
             doc("Deploy spoke gateways over several CIDRs (needs configure_gw_name on and "
                 "add_vpc_cidr off).")),
       field("enable_spoke_egress", &R::enable_spoke_egress, t::boolean,

@@ -33,12 +33,13 @@ constexpr auto TfCloudConfig::fields() {
   namespace t = types;
   return table<R>(
       "TfCloudConfig", "Terraform Cloud settings; tags as the JSON text of the list given.",
-      record_check(&R::check_required_attributes),
+      record_check(&R::check_required_attributes, "check_required_attributes"),
       field("organization", &R::organization, t::optional(t::_str),
             doc("Terraform Cloud organization; required.")),
       field("workspace_name", &R::workspace_name, t::optional(t::_str),
             doc("Workspace by name; give this or tags, not both.")),
-      field("tags", &R::tags, t::optional(t::list(t::_str)), check(&R::check_and_rewrite_tags),
+      field("tags", &R::tags, t::optional(t::list(t::_str)),
+            check(&R::check_and_rewrite_tags, "check_and_rewrite_tags"),
             doc("Workspaces by tags (a non-empty list); give this or workspace_name, not both.")));
 }
 

@@ -1,0 +1,152 @@
+#!/usr/bin/env python3
+"""The package as a Python project gets it: pip builds a wheel from the source tree (offline, with
+no build isolation), the wheel installs into a clean virtualenv (no system site packages, so no
+PyYAML and no pydantic), and there it loads and rejects documents; mypy reads its types through a
+host's drop-in module.
+
+usage: check_wheel.py SOURCE_DIR WORK_DIR [PYTHON]
+Besides Debian's interpreter, the wheel is built for PYTHON, or else for the newest other CPython
+minor version found on the machine (pyenv's, /usr/local's); none found, that part is skipped.
+"""
+
+import glob
+import os
+import shutil
+import subprocess
+import sys
+import textwrap
+
+LOAD = textwrap.dedent("""
+    import sys
+    from tarnwick_config import config_vpc_migration as cvm
+    config = cvm.load_from_yaml(sys.argv[1])
+    assert str(config.account_info[0].regions[0].vpcs[0].crvn_cidr) == "10.220.1.0/24"
+    try:
+        cvm.build_document({"id": "nope"})
+    except cvm.ValidationError as error:
+        assert error.errors(), error
+    else:
+        raise AssertionError("an invalid document was accepted")
+    try:
+        cvm.load_from_yaml(sys.argv[2])
+    except cvm.YamlError as error:
+        assert error.line, error
+    else:
+        raise AssertionError("malformed YAML was accepted")
+    for optional in ("yaml", "pydantic"):
+        assert optional not in sys.modules, optional + " was imported"
+    print("loaded and rejected under", sys.version.split()[0])
+""")
+
+HOST_OK = textwrap.dedent("""
+    from tarnwick.core.config_vpc_migration import DiscoveryConfiguration, load_from_yaml
+
+    def first_cidr(path: str) -> str:
+        config: DiscoveryConfiguration = load_from_yaml(path)
+        vpc = config.account_info[0].regions[0].vpcs[0]
+        return str(vpc.crvn_cidr) + config.account_info[0].regions[0].region
+""")
+HOST_TYPO = HOST_OK.replace("vpc.crvn_cidr", "vpc.crvn_cidrr")
+
+
+def run(command, **kwargs):
+    print("$", " ".join(command), flush=True)
+    result = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                            text=True, **kwargs)
+    return result.returncode, result.stdout
+
+
+def must(command, **kwargs):
+    status, out = run(command, **kwargs)
+    if status != 0:
+        print(out)
+        raise SystemExit(f"failed ({status}): {' '.join(command)}")
+    return out
+
+
+def build_and_install(python, source, work):
+    tag = "py" + must([python, "-c", "import sys; print('%d%d' % sys.version_info[:2])"]).strip()
+    wheels = os.path.join(work, tag, "wheels")
+    shutil.rmtree(wheels, ignore_errors=True)
+    # The build folder is kept between runs, so that a second run builds incrementally.
+    must([python, "-m", "pip", "wheel", "-v", "--no-build-isolation", "--no-deps", "--no-index",
+          "-w", wheels, "--config-settings", "build-dir=" + os.path.join(work, tag, "build"), source])
+    wheel = glob.glob(os.path.join(wheels, "*.whl"))
+    assert len(wheel) == 1, wheel
+    venv = os.path.join(work, tag, "venv")
+    shutil.rmtree(venv, ignore_errors=True)
+    must([python, "-m", "venv", venv])
+    venv_python = os.path.join(venv, "bin", "python")
+    must([venv_python, "-m", "pip", "install", "--no-index", "--no-deps", wheel[0]])
+    return venv_python
+
+
+def check_types(venv_python, source, work):
+    """mypy, as the host runs it, on a host package whose config module is the drop-in."""
+    host = os.path.join(work, "host")
+    shutil.rmtree(host, ignore_errors=True)
+    os.makedirs(os.path.join(host, "tarnwick", "core"))
+    for package in ("tarnwick", "tarnwick/core"):
+        open(os.path.join(host, package, "__init__.py"), "w").close()
+    shutil.copy(os.path.join(source, "python", "dropin", "config_vpc_migration.py"),
+                os.path.join(host, "tarnwick", "core"))
+    mypy = ["/usr/bin/python3", "-m", "mypy", "--no-incremental", "--python-executable",
+            venv_python, "script.py"]
+    for text, clean in ((HOST_OK, True), (HOST_TYPO, False)):
+        with open(os.path.join(host, "script.py"), "w") as f:
+            f.write(text)
+        status, out = run(mypy, cwd=host)
+        if clean and status != 0:
+            print(out)
+            raise SystemExit("mypy reported faults in a correct host script")
+        if not clean and "crvn_cidrr" not in out:
+            print(out)
+            raise SystemExit("mypy missed a misspelt field")
+    print("mypy: clean on the correct script, the misspelt field reported")
+
+
+def version_of(python):
+    try:
+        out = subprocess.run([python, "-c", "import sys, sysconfig, os; print('%d.%d' % "
+                              "sys.version_info[:2], os.path.exists(os.path.join("
+                              "sysconfig.get_paths()['include'], 'Python.h')))"],
+                             capture_output=True, text=True, timeout=60).stdout.split()
+    except OSError:
+        return None
+    return tuple(map(int, out[0].split("."))) if out and out[-1] == "True" else None
+
+
+def other_cpython():
+    """The newest CPython of another minor version than Debian's, with its headers."""
+    debian = version_of("/usr/bin/python3")
+    root = os.environ.get("PYENV_ROOT", os.path.expanduser("~/.pyenv"))
+    found = {}
+    for python in sorted(glob.glob(os.path.join(root, "versions", "*", "bin", "python3")) +
+                         glob.glob("/usr/local/bin/python3.*[0-9]")):
+        version = version_of(python)
+        if version and version >= (3, 8) and version != debian:
+            found[version] = python
+    return found[max(found)] if found else None
+
+
+def main():
+    source, work = sys.argv[1], sys.argv[2]
+    examples = os.path.join(source, "examples")
+    malformed = os.path.join(work, "malformed.yaml")
+    os.makedirs(work, exist_ok=True)
+    with open(malformed, "w") as f:
+        f.write("a: [1, 2\n")
+    other = sys.argv[3] if len(sys.argv) > 3 else other_cpython()
+    pythons = ["/usr/bin/python3"] + ([other] if other else [])
+    if not other:
+        print("no other CPython with headers on this machine: built for Debian's only")
+    for python in pythons:
+        venv_python = build_and_install(python, source, work)
+        print(must([venv_python, "-I", "-c", LOAD, os.path.join(examples, "full.yaml"),
+                    malformed], cwd=work))
+        if python == "/usr/bin/python3":
+            check_types(venv_python, source, work)
+
+
+if __name__ == "__main__":
+    main()
