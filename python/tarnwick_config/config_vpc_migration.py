@@ -129,7 +129,7 @@ for _record, _name, _keys in [
     (DiscoveryConfiguration, "check_tgw_for_none", ("tgw",)),
 ]:
     setattr(_record, _name, _field_check(_keys))
-CorvaneConfig.check_mode = classmethod(_record_check)
+TfControllerAccessConfig.check_mode = classmethod(_record_check)
 TfCloudConfig.check_required_attributes = classmethod(_record_check)
 TfCloudConfig.valid_str_attribute = staticmethod(_core._valid_str_attribute)
 

@@ -127,6 +127,25 @@ def test_checks_are_class_functions():
     assert TfCloudConfig.check_and_rewrite_tags(["a"], values={"organization": "o"}) == '["a"]'
 
 
+# The record checks the host calls, by their class and name: None where the values pass.
+@pytest.mark.parametrize("record, check, values, message", [
+    ("TfControllerAccessConfig", "check_mode", {"mode": "ENV", "alias": "x"},
+     "the following attribute(s) {'alias': 'x'} should be removed"),
+    ("TfControllerAccessConfig", "check_mode", {"mode": "SSM", "alias": "x"}, None),
+    ("TfCloudConfig", "check_required_attributes", {"organization": "o"},
+     "Required workspace_name or tags"),
+    ("TfCloudConfig", "check_required_attributes", {"organization": "o", "tags": ["a"]}, None),
+])
+def test_record_checks_are_class_functions(record, check, values, message):
+    run = getattr(getattr(cvm, record), check)
+    if message is None:
+        assert run(values) == values
+    else:
+        with pytest.raises(ValueError) as info:
+            run(values)
+        assert message in str(info.value)
+
+
 @pytest.mark.parametrize("value, read_as", [
     (datetime.date(2024, 1, 2), "2024-01-02"),
     (ipaddress.IPv4Address("10.0.0.1"), "10.0.0.1"),
