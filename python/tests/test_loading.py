@@ -142,6 +142,15 @@ def test_unreadable_values_are_validation_errors_at_their_place(minimal_dict, va
     assert all(f"value of type {type(value).__name__} cannot be read" in e["msg"]
                for e in errors)
 
+    # Beside the document's own faults; and in a keyword constructor, even where the null that
+    # stands in for the value would have been accepted.
+    vpc["crvn_cidr"] = "10.0.0.7/24"
+    _, exit_ = failed_load(load_from_dict, minimal_dict)
+    assert [e["loc"][-1] for e in exit_.__cause__.errors()] == ["crvn_cidr", "gw_zones", "domain"]
+    with pytest.raises(ValidationError) as info:
+        VPCConfig(vpc_id="v", domain=value)
+    assert [e["loc"] for e in info.value.errors()] == [("domain",)]
+
 
 def nested(levels):
     value = []
