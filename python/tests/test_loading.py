@@ -131,6 +131,18 @@ def test_non_string_keys_are_validation_errors_at_the_key(minimal_dict):
     assert locs == [("5",), ("null",), ("<sequence>",)]
 
 
+@pytest.mark.parametrize("path, where", [((), "config_dict"),
+                                         (("account_info", 0), "config_dict['account_info'][0]")])
+def test_a_key_of_no_scalar_kind_is_a_type_error_naming_its_mapping(minimal_dict, path, where):
+    mapping = minimal_dict
+    for step in path:
+        mapping = mapping[step]
+    mapping[frozenset()] = 1
+    with pytest.raises(TypeError) as info:
+        build_document(minimal_dict)
+    assert str(info.value).startswith(f"{where} has a key of type frozenset;")
+
+
 @pytest.mark.parametrize("value", [{"a"}, object(), b"a", 1j])
 def test_unreadable_values_are_validation_errors_at_their_place(minimal_dict, value):
     vpc = minimal_dict["account_info"][0]["regions"][0]["vpcs"][0]
