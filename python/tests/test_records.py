@@ -135,6 +135,17 @@ def test_one_address_under_two_prefix_lengths(minimal_dict, tmp_path, through_ya
     assert cvm.AccountInfo(**loaded.dict()).filter_cidrs == loaded.filter_cidrs
 
 
+# A loaded record cannot tell which keys its input had: __fields_set__ holds the required fields,
+# even at an empty value, and those that differ from their defaults.
+def test_fields_set_of_a_loaded_record(minimal_dict):
+    regions = minimal_dict["account_info"][0]["regions"]
+    regions[0]["vpcs"][0].update(vpc_id="", az_affinity=True)
+    regions.append({"region": "us-east-2", "vpcs": []})
+    first, second = cvm.build_document(minimal_dict).account_info[0].regions
+    assert first.vpcs[0].__fields_set__ == {"vpc_id", "az_affinity"}
+    assert second.dict(exclude_unset=True) == {"region": "us-east-2", "vpcs": []}
+
+
 def test_absent_optional_sections(examples):
     config = load_from_yaml(examples / "discovery_minimal.yaml", discovery_only=True)
     assert config.corvane is None and config.aws is None and config.config.snat_policies is None
