@@ -203,6 +203,10 @@ def test_constructors_run_in_the_mode_the_host_sets():
 def test_checks_are_class_functions():
     assert DiscoveryConfiguration.isExpectedVpcPrefix(NET("10.1.0.0/16"), [NET("10.0.0.0/8")])
     assert not DiscoveryConfiguration.isExpectedVpcPrefix(NET("11.0.0.0/16"), [NET("10.0.0.0/8")])
+    for ip, prefixes in [("10.1.0.7/16", ["10.0.0.0/8"]), ("10.1.0.0/16", ["10.0.0.7/8"]),
+                         ("10.1.0.0/16", ["10.0.0.0/8", "ten"])]:
+        with pytest.raises(ValueError):
+            DiscoveryConfiguration.isExpectedVpcPrefix(ip, prefixes)
     assert [TfCloudConfig.valid_str_attribute(v, "x") for v in ("", "a", [], None)] == \
         [False, True, False, False]
     with pytest.raises(ValueError, match="must be a string"):
