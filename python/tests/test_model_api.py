@@ -52,9 +52,16 @@ def migration_mode():
     ({"exclude_none": True, "include": {"domain", "encrypt"}}, {"encrypt": True}),
     ({"exclude_none": True, "include": {"hpe", "az_affinity", "spoke_routes"}},
      {"az_affinity": False}),  # False is not None
+    ({"skip_defaults": True, "include": {"domain", "vpc_id"}}, {"vpc_id": "vpc-0a11b22c33d44e501"}),
 ])
 def test_dict_options(vpc, options, expected):
     assert vpc.dict(**options) == expected
+    assert json.loads(vpc.json(**options)) == expected
+
+
+def test_json_takes_an_encoder_and_dumps_options(vpc):
+    assert vpc.json(include={"crvn_cidr", "vpc_id"}, encoder=lambda v: f"<{v}>", sort_keys=True) \
+        == '{"crvn_cidr": "<10.220.1.0/24>", "vpc_id": "vpc-0a11b22c33d44e501"}'
 
 
 # pydantic 1's nested selections: ... (or True) takes a whole value, "__all__" every item.
