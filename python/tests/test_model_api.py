@@ -221,6 +221,12 @@ def test_checks_are_class_functions():
     with pytest.raises(ValueError, match="encrypt must be True to set encrypt_key"):
         VPCConfig.check_encrypt_key("k", values={"vpc_id": "v"})
     assert TfCloudConfig.check_and_rewrite_tags(["a"], values={"organization": "o"}) == '["a"]'
+    # A check of several fields checks the one it is given.
+    fields = TerraformConfig.__fields__
+    values = {"terraform_output": "/tmp/o", "terraform_version": "1", "corvane_provider": "2"}
+    assert TerraformConfig.check_field_for_none(" 3 ", values, fields["aws_provider"]) == "3"
+    with pytest.raises(ValueError, match="missing aws_provider attribute"):
+        TerraformConfig.check_field_for_none(None, values=values, field=fields["aws_provider"])
 
 
 # The record checks the host calls, by their class and name: None where the values pass.
