@@ -135,6 +135,18 @@ def test_non_string_keys_are_validation_errors_at_the_key(minimal_dict):
     assert locs == [("5",), ("null",), ("<sequence>",)]
 
 
+@pytest.mark.parametrize("path, where", [((), "config_dict"),
+                                         (("account_info", 0), "config_dict['account_info'][0]")])
+def test_a_key_of_no_scalar_kind_is_a_type_error_naming_its_mapping(minimal_dict, path, where):
+    mapping = minimal_dict
+    for step in path:
+        mapping = mapping[step]
+    mapping[frozenset()] = 1
+    with pytest.raises(TypeError) as info:
+        build_document(minimal_dict)
+    assert str(info.value).startswith(f"{where} has a key of type frozenset;")
+
+
 @pytest.mark.parametrize("value", [{"a"}, object(), b"a", 1j])
 def test_unreadable_values_are_validation_errors_at_their_place(minimal_dict, value):
     vpc = minimal_dict["account_info"][0]["regions"][0]["vpcs"][0]
@@ -145,6 +157,15 @@ def test_unreadable_values_are_validation_errors_at_their_place(minimal_dict, va
     assert [e["loc"] for e in errors] == [place + ("gw_zones",), place + ("domain",)]
     assert all(f"value of type {type(value).__name__} cannot be read" in e["msg"]
                for e in errors)
+
+    # Beside the document's own faults; and in a keyword constructor, even where the null that
+    # stands in for the value would have been accepted.
+    vpc["crvn_cidr"] = "10.0.0.7/24"
+    _, exit_ = failed_load(load_from_dict, minimal_dict)
+    assert [e["loc"][-1] for e in exit_.__cause__.errors()] == ["crvn_cidr", "gw_zones", "domain"]
+    with pytest.raises(ValidationError) as info:
+        VPCConfig(vpc_id="v", domain=value)
+    assert [e["loc"] for e in info.value.errors()] == [("domain",)]
 
 
 def nested(levels):

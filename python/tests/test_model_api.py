@@ -9,7 +9,7 @@ import pickle
 
 import pytest
 
-from tarnwick_config import config_vpc_migration as cvm
+from tarnwick_config import _errors, config_vpc_migration as cvm
 from tarnwick_config.config_vpc_migration import (
     DiscoveryConfiguration,
     Region,
@@ -50,14 +50,50 @@ def migration_mode():
     ({"exclude_unset": True, "include": {"domain", "vpc_id"}}, {"vpc_id": "vpc-0a11b22c33d44e501"}),
     ({"exclude_defaults": True, "include": {"az_affinity", "encrypt"}}, {"encrypt": True}),
     ({"exclude_none": True, "include": {"domain", "encrypt"}}, {"encrypt": True}),
+    ({"exclude_none": True, "include": {"hpe", "az_affinity", "spoke_routes"}},
+     {"az_affinity": False}),  # False is not None
+    ({"skip_defaults": True, "include": {"domain", "vpc_id"}}, {"vpc_id": "vpc-0a11b22c33d44e501"}),
 ])
 def test_dict_options(vpc, options, expected):
     assert vpc.dict(**options) == expected
+    assert json.loads(vpc.json(**options)) == expected
+
+
+def test_json_takes_an_encoder_and_dumps_options(vpc):
+    assert vpc.json(include={"crvn_cidr", "vpc_id"}, encoder=lambda v: f"<{v}>", sort_keys=True) \
+        == '{"crvn_cidr": "<10.220.1.0/24>", "vpc_id": "vpc-0a11b22c33d44e501"}'
+
+
+# pydantic 1's nested selections: ... (or True) takes a whole value, "__all__" every item.
+@pytest.mark.parametrize("include, expected", [
+    ({"corvane": {"controller_ip": ...}, "alert": {"expect_vpc_prefixes": ...}},
+     {"corvane": {"controller_ip": "10.10.0.20"},
+      "alert": {"expect_vpc_prefixes": ["10.0.0.0/8"]}}),
+    ({"corvane": {"controller_ip": True, "tf_controller_access": {"username"}}},
+     {"corvane": {"controller_ip": "10.10.0.20",
+                  "tf_controller_access": {"username": "tarnwick"}}}),
+    ({"account_info": {"__all__": {"account_id": ...}}},
+     {"account_info": [{"account_id": "310000000001"}, {"account_id": "310000000002"}]}),
+    ({"account_info": {1: {"regions": {0: {"vpcs": {0: {"spoke_advertisement"}}}}}}},
+     {"account_info": [{"regions": [{"vpcs": [{"spoke_advertisement": ["10.40.0.0/16"]}]}]}]}),
+    ({"tgw": {"tgw_by_region": {"eu-west-1": ...}}},
+     {"tgw": {"tgw_by_region": {"eu-west-1": "tgw-0fedcba9876543210"}}}),
+])
+def test_dict_and_json_include_nested(full, include, expected):
+    assert json.loads(full.json(include=include)) == expected
+    assert json.loads(json.dumps(full.dict(include=include), default=str)) == expected
 
 
 def test_dict_excludes_nested_and_json_matches_dump(full):
     data = full.dict(exclude={"account_info": {"__all__": {"regions"}}, "terraform": ...})
     assert "terraform" not in data and "regions" not in data["account_info"][1]
+    first, second = full.dict(exclude={"account_info": {0: {"regions": ..., "hpe": True}}})[
+        "account_info"]
+    assert "regions" not in first and "hpe" not in first and "account_id" in first
+    assert second == full.account_info[1].dict()
+    dumped = json.loads(full.json(exclude={"corvane": {"tf_controller_access": {"username": ...}}}))
+    assert list(dumped["corvane"]["tf_controller_access"]) == [
+        k for k in cvm.TfControllerAccessConfig.__fields__ if k != "username"]
     assert json.loads(full.json()) == cvm.dump_to_dict(full)
 
 
@@ -74,6 +110,8 @@ def test_model_api_of_a_vpc(vpc):
     assert VPCConfig.__fields__["vpc_id"].required
     assert VPCConfig.__fields__["eips"].outer_type_ == cvm.IPAddressList
     assert DiscoveryConfiguration.__fields__["tgw"].outer_type_ is cvm.TGWConfig
+    assert [f.allow_none for f in (VPCConfig.__fields__["domain"], VPCConfig.__fields__["vpc_id"],
+                                   DiscoveryConfiguration.__fields__["tgw"])] == [True, False, True]
     schema = VPCConfig.schema()
     assert list(schema["properties"]) == list(VPCConfig.__fields__)
     assert schema["required"] == ["vpc_id"]
@@ -90,6 +128,41 @@ def test_copies_and_pickles_are_independent(full, vpc):
     shallow = copy.copy(vpc)
     shallow.vpc_id = "other"
     assert vpc.vpc_id != "other"
+    zones = ["q"]
+    assert vpc.copy(update={"gw_zones": zones}).gw_zones is zones
+    deep = vpc.copy(update={"gw_zones": zones}, deep=True).gw_zones
+    assert deep == zones and deep is not zones  # update values are copied too
+    assert list(vpc.copy(include={"domain", "vpc_id"}).dict()) == ["vpc_id", "domain"]
+    assert "encrypt_key" not in vpc.copy(exclude={"encrypt_key"}).dict()
+
+
+# pydantic 1: update values are taken unvalidated and join __fields_set__ (even at a default);
+# the copy's __fields_set__ is its own.
+@pytest.mark.parametrize("update, added", [
+    (None, set()),
+    ({"domain": "d.example", "vpc_id": 5}, {"domain"}),
+    ({"az_affinity": False, "spoke_ha": None}, {"az_affinity", "spoke_ha"}),
+])
+def test_copy_update_sets_values_and_fields_set(vpc, update, added):
+    before = set(vpc.__fields_set__)
+    clone = vpc.copy(update=update)
+    assert clone.dict() == dict(vpc.dict(), **(update or {}))
+    assert clone.__fields_set__ == before | added and vpc.__fields_set__ == before
+    assert set(clone.dict(exclude_unset=True)) == before | added
+    clone.inspection = True
+    assert "inspection" not in vpc.__fields_set__
+
+
+# pydantic 1's construct: values unvalidated, __fields_set__ the given keys unless named, absent
+# fields at a fresh copy of their default.
+@pytest.mark.parametrize("fields_set, expected", [(None, {"vpc_id", "domain"}),
+                                                  ({"vpc_id"}, {"vpc_id"})])
+def test_construct(fields_set, expected):
+    built = VPCConfig.construct(fields_set, vpc_id=5, domain="d")
+    assert (built.vpc_id, built.domain, built.az_affinity) == (5, "d", False)
+    assert built.__fields_set__ == expected and built.dict(exclude_unset=True).keys() == expected
+    built.retain_peering_cidrs.append(NET("10.0.0.0/8"))
+    assert VPCConfig.construct().retain_peering_cidrs == [NET("0.0.0.0/0")]
 
 
 @pytest.mark.usefixtures("migration_mode")
@@ -101,12 +174,36 @@ def test_constructors_build_as_a_load_does(full, vpc):
     assert built.__fields_set__ == {"vpc_id", "gw_zones", "eips"}
     assert VPCConfig(**vpc.dict()) == vpc and Region.parse_obj(full.account_info[0].regions[0])
     with pytest.raises(ValidationError) as info:
-        VPCConfig(vpc_id="v", crvn_cidr="10.0.0.7/24", colour=1)
+        VPCConfig(vpc_id="v", crvn_cidr="10.0.0.7/24", colour=1, domain=[1])
     error = info.value
     assert error.model is VPCConfig
-    assert [e["loc"] for e in error.errors()] == [("crvn_cidr",), ("colour",)]
-    assert [w.loc_tuple() for w in error.raw_errors] == [("crvn_cidr",), ("colour",)]
-    assert isinstance(error.raw_errors[0].exc, ValueError)
+    locs = [("crvn_cidr",), ("domain",), ("colour",)]
+    assert [e["loc"] for e in error.errors()] == locs
+    assert [w.loc_tuple() for w in error.raw_errors] == locs
+    # Each exception says its error type as pydantic derives it: a TypeError or a ValueError,
+    # with the rest of the type as its code.
+    assert [(isinstance(w.exc, TypeError), getattr(w.exc, "code", None), str(w.exc))
+            for w in error.raw_errors] == [
+        (False, "ipv4network", error.errors()[0]["msg"]), (True, "str", "str type expected"),
+        (False, "extra", "extra fields not permitted")]
+
+
+@pytest.mark.usefixtures("migration_mode")
+@pytest.mark.parametrize("build", [
+    lambda examples: VPCConfig(vpc_id="v", crvn_cidr="10.0.0.7/24", colour=1),
+    lambda examples: cvm.BackupConfig.S3Config(account=[1]),
+    lambda examples: cvm.load_from_yaml(examples / "invalid.yaml"),
+])
+def test_validation_errors_survive_pickling(examples, capsys, build):
+    with pytest.raises((ValidationError, SystemExit)) as info:
+        build(examples)
+    error = info.value if isinstance(info.value, ValidationError) else info.value.__cause__
+    for protocol in range(2, pickle.HIGHEST_PROTOCOL + 1):
+        clone = pickle.loads(pickle.dumps(error, protocol))
+        assert type(clone) is ValidationError and clone.model is error.model
+        assert (clone.errors(), clone.json(), str(clone)) == (error.errors(), error.json(),
+                                                              str(error))
+        assert [w.loc_tuple() for w in clone.raw_errors] == [e["loc"] for e in error.errors()]
 
 
 @pytest.mark.usefixtures("migration_mode")
@@ -121,6 +218,10 @@ def test_constructors_run_in_the_mode_the_host_sets():
 def test_checks_are_class_functions():
     assert DiscoveryConfiguration.isExpectedVpcPrefix(NET("10.1.0.0/16"), [NET("10.0.0.0/8")])
     assert not DiscoveryConfiguration.isExpectedVpcPrefix(NET("11.0.0.0/16"), [NET("10.0.0.0/8")])
+    for ip, prefixes in [("10.1.0.7/16", ["10.0.0.0/8"]), ("10.1.0.0/16", ["10.0.0.7/8"]),
+                         ("10.1.0.0/16", ["10.0.0.0/8", "ten"])]:
+        with pytest.raises(ValueError):
+            DiscoveryConfiguration.isExpectedVpcPrefix(ip, prefixes)
     assert [TfCloudConfig.valid_str_attribute(v) for v in ("", " ", "a", [], [""], None)] == \
         [False, True, True, False, True, False]
     with pytest.raises(ValueError, match="^val must be a string, not integer 3$"):
@@ -128,6 +229,31 @@ def test_checks_are_class_functions():
     with pytest.raises(ValueError, match="encrypt must be True to set encrypt_key"):
         VPCConfig.check_encrypt_key("k", values={"vpc_id": "v"})
     assert TfCloudConfig.check_and_rewrite_tags(["a"], values={"organization": "o"}) == '["a"]'
+    # A check of several fields checks the one it is given.
+    fields = TerraformConfig.__fields__
+    values = {"terraform_output": "/tmp/o", "terraform_version": "1", "corvane_provider": "2"}
+    assert TerraformConfig.check_field_for_none(" 3 ", values, fields["aws_provider"]) == "3"
+    with pytest.raises(ValueError, match="missing aws_provider attribute"):
+        TerraformConfig.check_field_for_none(None, values=values, field=fields["aws_provider"])
+
+
+# The record checks the host calls, by their class and name: None where the values pass.
+@pytest.mark.parametrize("record, check, values, message", [
+    ("TfControllerAccessConfig", "check_mode", {"mode": "ENV", "alias": "x"},
+     "the following attribute(s) {'alias': 'x'} should be removed"),
+    ("TfControllerAccessConfig", "check_mode", {"mode": "SSM", "alias": "x"}, None),
+    ("TfCloudConfig", "check_required_attributes", {"organization": "o"},
+     "Required workspace_name or tags"),
+    ("TfCloudConfig", "check_required_attributes", {"organization": "o", "tags": ["a"]}, None),
+])
+def test_record_checks_are_class_functions(record, check, values, message):
+    run = getattr(getattr(cvm, record), check)
+    if message is None:
+        assert run(values) == values
+    else:
+        with pytest.raises(ValueError) as info:
+            run(values)
+        assert message in str(info.value)
 
 
 @pytest.mark.parametrize("value, read_as", [
@@ -152,14 +278,19 @@ def test_records_are_read_as_their_fields(full, minimal_dict):
     assert build_document(minimal_dict).account_info == full.account_info
 
 
-def test_yaml_errors_are_pyyamls(tmp_path):
+def test_yaml_errors_are_pyyamls(tmp_path, monkeypatch):
     yaml = pytest.importorskip("yaml")
     path = tmp_path / "broken.yaml"
     path.write_text("terraform:\n  a: [b\n")
     with pytest.raises(yaml.YAMLError) as info:
         load_from_yaml(path)
-    assert isinstance(info.value, (YamlError, ValueError))
-    assert (info.value.problem_mark.line, info.value.line) == (1, 2)
+    error = info.value
+    assert isinstance(error, (YamlError, ValueError))
+    assert (error.line, error.column) == (2, 6)
+    assert (error.problem_mark.line, error.problem_mark.column) == (1, 5)  # counted from 0
+    monkeypatch.setattr(_errors, "_yaml", None)  # the mark made without PyYAML
+    assert (error.problem_mark.line, error.problem_mark.column) == (1, 5)
+    assert str(error.problem_mark) == str(yaml.Mark(str(path), 0, 1, 5, None, None))
 
 
 def test_names_the_host_knows():

@@ -108,6 +108,44 @@ def test_attributes_hold_what_the_dump_holds(examples, name, discovery_only):
     assert json.dumps(plain(config)) == json.dumps(dump_to_dict(config))
 
 
+# One address under two prefix lengths names two networks, and 0.0.0.0 the address is not
+# 0.0.0.0/0: each kept as written, in order, in the records, the dump and a record built anew.
+@pytest.mark.parametrize("through_yaml", [False, True])
+def test_one_address_under_two_prefix_lengths(minimal_dict, tmp_path, through_yaml):
+    account = minimal_dict["account_info"][0]
+    vpc = account["regions"][0]["vpcs"][0]
+    account["filter_cidrs"] = ["10.0.0.0/8", "10.0.0.0/16", "10.0.0.0/8"]
+    vpc.update(eips=["0.0.0.0", "10.0.0.0"], spoke_advertisement=["0.0.0.0/0", "10.0.0.0/16"])
+    if through_yaml:
+        path = tmp_path / "prefixes.yaml"
+        path.write_text(json.dumps(minimal_dict))  # JSON is YAML
+        config = load_from_yaml(path)
+    else:
+        config = cvm.load_from_dict(minimal_dict)
+    loaded = config.account_info[0]
+    assert loaded.filter_cidrs == [ipaddress.IPv4Network(n) for n in account["filter_cidrs"]]
+    assert [n.prefixlen for n in loaded.filter_cidrs] == [8, 16, 8]
+    built = loaded.regions[0].vpcs[0]
+    assert (built.eips, built.spoke_advertisement) == (
+        [ipaddress.IPv4Address(a) for a in vpc["eips"]],
+        [ipaddress.IPv4Network(n) for n in vpc["spoke_advertisement"]])
+    dumped = dump_to_dict(config)["account_info"][0]
+    assert dumped["filter_cidrs"] == account["filter_cidrs"]
+    assert dumped["regions"][0]["vpcs"][0]["eips"] == vpc["eips"]
+    assert cvm.AccountInfo(**loaded.dict()).filter_cidrs == loaded.filter_cidrs
+
+
+# A loaded record cannot tell which keys its input had: __fields_set__ holds the required fields,
+# even at an empty value, and those that differ from their defaults.
+def test_fields_set_of_a_loaded_record(minimal_dict):
+    regions = minimal_dict["account_info"][0]["regions"]
+    regions[0]["vpcs"][0].update(vpc_id="", az_affinity=True)
+    regions.append({"region": "us-east-2", "vpcs": []})
+    first, second = cvm.build_document(minimal_dict).account_info[0].regions
+    assert first.vpcs[0].__fields_set__ == {"vpc_id", "az_affinity"}
+    assert second.dict(exclude_unset=True) == {"region": "us-east-2", "vpcs": []}
+
+
 def test_absent_optional_sections(examples):
     config = load_from_yaml(examples / "discovery_minimal.yaml", discovery_only=True)
     assert config.corvane is None and config.aws is None and config.config.snat_policies is None
