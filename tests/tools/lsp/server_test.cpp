@@ -4,7 +4,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <condition_variable>
 #include <future>
+#include <mutex>
 #include <istream>
 #include <ostream>
 #include <sstream>
@@ -12,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include "lsp/code_actions.hpp"
+#include "lsp/diagnostics.hpp"
 #include "lsp/server.hpp"
 #include "support/run_tool.hpp"
 
@@ -183,6 +187,155 @@ TEST(LspServer, QuickFixesWriteWhatTheFaultNames) {
                                {"context", {{"diagnostics", {typo}}}}})["result"];
   ASSERT_EQ(actions.size(), 1u);
   EXPECT_EQ(actions[0]["edit"]["changes"][Session::kUri][0]["newText"], "label");
+}
+
+// The ends of nodes are read only for a text with something to mark: a duplicate key in a text
+// that is otherwise valid must still mark its key's value, not the rest of the line.
+// A check that publishes the text it was given, so that a test sees what the server holds.
+json echo(const std::string&, const std::string& text, bool) {
+  return json::array({{{"message", text}}});
+}
+
+TEST(LspServer, IncrementalChangesApplyToTheTextAsItWas) {
+  Session s({std::chrono::milliseconds(0), echo});
+  s.initialize();
+  s.open("a: 1\nb: 2\n");
+  ASSERT_EQ(s.diagnostics(1)[0]["message"], "a: 1\nb: 2\n");
+  struct Case {
+    json changes;
+    const char* text;  // the whole text after them
+  };
+  const Case cases[] = {
+      {{{{"range", range(0, 3, 0, 4)}, {"text", "10"}}}, "a: 10\nb: 2\n"},
+      // An end before the start deletes nothing: the text goes in at the start.
+      {{{{"range", range(1, 0, 0, 1)}, {"text", "c: 3\n"}}}, "a: 10\nc: 3\nb: 2\n"},
+      {{{{"range", range(0, 3, 0, 99)}, {"text", "1"}}}, "a: 1\nc: 3\nb: 2\n"},
+      {{{{"range", range(9, 0, 9, 0)}, {"text", "d: 4\n"}}}, "a: 1\nc: 3\nb: 2\nd: 4\n"},
+      // Each change is in the text the one before it left.
+      {{{{"range", range(1, 0, 2, 0)}, {"text", ""}},
+        {{"range", range(1, 0, 1, 1)}, {"text", "e"}}},
+       "a: 1\ne: 2\nd: 4\n"},
+      {{{{"text", "whole"}}, {{"range", range(0, 5, 0, 5)}, {"text", "!"}}}, "whole!"},
+  };
+  int version = 1;
+  for (const Case& c : cases) {
+    s.change(c.changes, ++version);
+    EXPECT_EQ(s.diagnostics(version)[0]["message"], c.text) << c.changes.dump();
+  }
+}
+
+// Typing sends a change per key: the text is checked once the burst is over, on its last text,
+// and nothing is published for the versions in between.
+TEST(LspServer, ABurstOfChangesIsCheckedOnceOnItsLastText) {
+  std::promise<void> started, release;
+  const std::shared_future<void> released = release.get_future().share();
+  std::mutex m;
+  std::vector<std::string> checked;
+  auto held = [&](const std::string& uri, const std::string& text, bool discovery_only) {
+    {
+      const std::lock_guard<std::mutex> lock(m);
+      checked.push_back(text);
+    }
+    if (text == "v1") {
+      started.set_value();
+      released.wait();  // the burst comes while the first version is being checked
+    }
+    return echo(uri, text, discovery_only);
+  };
+  Session s({std::chrono::milliseconds(0), held});
+  s.initialize();
+  s.open("v1");
+  started.get_future().wait();
+  for (int v = 2; v <= 5; ++v) s.change({{{"text", "v" + std::to_string(v)}}}, v);
+  s.call("textDocument/documentSymbol", {{"textDocument", {{"uri", Session::kUri}}}});  // all read
+  release.set_value();
+  json m5;
+  std::vector<int> versions;
+  while (versions.empty() || versions.back() != 5) {
+    m5 = s.next();
+    ASSERT_FALSE(m5.is_null());
+    if (m5.value("method", "") == "textDocument/publishDiagnostics") {
+      versions.push_back(m5["params"]["version"]);
+    }
+  }
+  EXPECT_EQ(versions, std::vector<int>{5});
+  EXPECT_EQ(m5["params"]["diagnostics"][0]["message"], "v5");
+  const std::lock_guard<std::mutex> lock(m);
+  EXPECT_EQ(checked, (std::vector<std::string>{"v1", "v5"}));
+}
+
+// Until the quiet time has passed nothing is checked: an hour's quiet sees no check while the
+// test gives the worker a generous moment (a wait that can only make a broken server pass).
+TEST(LspServer, NothingIsCheckedBeforeTheQuietTime) {
+  std::mutex m;
+  std::condition_variable checked;
+  int checks = 0;
+  Session s({std::chrono::hours(1), [&](const std::string& uri, const std::string& text, bool d) {
+               const std::lock_guard<std::mutex> lock(m);
+               ++checks;
+               checked.notify_all();
+               return echo(uri, text, d);
+             }});
+  s.initialize();
+  s.open("v1");
+  s.change({{{"text", "v2"}}}, 2);
+  s.call("textDocument/documentSymbol", {{"textDocument", {{"uri", Session::kUri}}}});
+  std::unique_lock<std::mutex> lock(m);
+  EXPECT_FALSE(checked.wait_for(lock, std::chrono::milliseconds(300), [&] { return checks > 0; }));
+}
+
+TEST(LspDiagnostics, DuplicateKeyOfAValidTextIsAWarningAtTheLaterKey) {
+  std::string text = example("full.yaml");
+  const std::string first = "  expect_vpc_prefixes: [10.0.0.0/8]\n";
+  text.insert(text.find(first) + first.size(), "  expect_vpc_prefixes: [10.1.0.0/16]  # again\n");
+  const json found = lsp::diagnostics(Session::kUri, text, false);
+  ASSERT_EQ(codes(found), std::vector<std::string>{"value_error.duplicate_key"});
+  EXPECT_EQ(found[0]["severity"], 2);
+  EXPECT_EQ(found[0]["range"], range(84, 2, 84, 21));
+  const json& related = found[0]["relatedInformation"];
+  ASSERT_EQ(related.size(), 1u);
+  EXPECT_EQ(related[0]["location"],
+            json({{"uri", Session::kUri}, {"range", range(83, 2, 83, 21)}}));
+  EXPECT_EQ(related[0]["message"], "first written here");
+}
+
+// A diagnostic's own data is the fix; the published ones stand in only for a client that drops
+// data, and only at the same range and code (the text may have moved since they were sent).
+TEST(LspQuickFixes, OwnDataFirstThenThePublishedTwin) {
+  auto diagnostic = [](json at, const char* code, const char* replacement = nullptr) {
+    json d{{"range", std::move(at)}, {"code", code}};
+    if (replacement) d["data"] = {{"replacement", replacement}};
+    return d;
+  };
+  const json published =
+      json::array({diagnostic(range(0, 0, 0, 5), "value_error.extra", "label"),
+                   diagnostic(range(2, 8, 2, 17), "value_error.literal", "us-east-1")});
+  struct Case {
+    json asked;
+    const char* title;  // nullptr: no action
+  };
+  const Case cases[] = {
+      {diagnostic(range(3, 0, 3, 5), "value_error.extra", "labels"), "Rename the key to `labels`"},
+      {diagnostic(range(0, 0, 0, 5), "value_error.extra", "lab"), "Rename the key to `lab`"},
+      {diagnostic(range(0, 0, 0, 5), "value_error.extra"), "Rename the key to `label`"},
+      {diagnostic(range(2, 8, 2, 17), "value_error.literal"), "Change to `us-east-1`"},
+      {diagnostic(range(3, 0, 3, 5), "value_error.extra"), nullptr},  // moved, no data
+      {diagnostic(range(0, 0, 0, 5), "value_error.missing"), nullptr},
+      {{{"code", "value_error.extra"}, {"data", {{"replacement", "label"}}}}, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.asked.dump());
+    const json actions = lsp::quick_fixes(Session::kUri, json::array({c.asked}), published);
+    ASSERT_EQ(actions.size(), c.title ? 1u : 0u);
+    if (!c.title) continue;
+    EXPECT_EQ(actions[0]["title"], c.title);
+    EXPECT_EQ(actions[0]["diagnostics"], json::array({c.asked}));
+    const json& edit = actions[0]["edit"]["changes"][Session::kUri];
+    ASSERT_EQ(edit.size(), 1u);
+    EXPECT_EQ(edit[0]["range"], c.asked["range"]);
+    const std::string title = c.title;
+    EXPECT_EQ("`" + edit[0]["newText"].get<std::string>() + "`", title.substr(title.find('`')));
+  }
 }
 
 TEST(LspChecker, PublishesOnlyTheLatestVersion) {
