@@ -167,6 +167,11 @@ TEST(Completion, KeyItemsSayWhatTheFieldIs) {
   const json& cloud = items[6];
   EXPECT_EQ(cloud["label"], "tf_cloud");
   EXPECT_EQ(cloud["textEdit"]["newText"], "tf_cloud:\n    ");
+  // On a key written with its colon, only the word is replaced.
+  const std::string written = "terraform:\n  terraform_output: x\n";
+  const json renamed = lsp::completion(lsp::LineIndex(written), {1, 4});
+  EXPECT_EQ(renamed[7]["textEdit"]["newText"], "tf_cloud");
+  EXPECT_EQ(lsp::range_of(renamed[7]["textEdit"]["range"]), (lsp::Range{{1, 2}, {1, 18}}));
 
   const std::string root = "terraform: {}\n";
   const lsp::LineIndex root_doc(root);

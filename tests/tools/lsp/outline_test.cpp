@@ -71,6 +71,11 @@ TEST(Outline, UnnamedItemsAndTextsThatAreNotYaml) {
   EXPECT_EQ(names(vpcs), "VPC 2,VPC 3,v");
   const lsp::Position second = mixed_doc.position(mixed.find("vpc_id: ''"));
   EXPECT_EQ(lsp::range_of(vpcs[0]["selectionRange"]), (lsp::Range{second, second}));
+  // A name that is an alias lies outside the item: the selection stays inside it.
+  const std::string alias = "x: &id \"310000000001\"\naccount_info:\n  - account_id: *id\n";
+  const json aliased = lsp::document_symbols(lsp::LineIndex(alias)).value_or(json());
+  ASSERT_EQ(names(aliased), "310000000001");
+  EXPECT_EQ(lsp::range_of(aliased[0]["selectionRange"]), (lsp::Range{{2, 4}, {2, 4}}));
   EXPECT_EQ(lsp::document_symbols(lsp::LineIndex("terraform: x\n")), json::array());
   for (const char* bad : {"a: [1, 2\n", "a: b\n c: d\n", "key: \"open\n"}) {
     EXPECT_FALSE(lsp::document_symbols(lsp::LineIndex(bad)).has_value()) << bad;

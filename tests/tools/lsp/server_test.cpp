@@ -6,8 +6,9 @@
 
 #include <condition_variable>
 #include <future>
-#include <mutex>
 #include <istream>
+#include <mutex>
+#include <optional>
 #include <ostream>
 #include <sstream>
 #include <thread>
@@ -119,6 +120,12 @@ std::vector<std::string> codes(const json& diagnostics) {
   return out;
 }
 
+// A check that publishes the text and the mode it was given, so that a test sees what the server
+// holds.
+json echo(const std::string&, const std::string& text, bool discovery_only) {
+  return json::array({{{"message", text}, {"code", discovery_only ? "discovery" : "migration"}}});
+}
+
 }  // namespace
 
 TEST(LspServer, AnswersTheProtocolsErrorsAndEndsAsTheClientAsks) {
@@ -134,6 +141,8 @@ TEST(LspServer, AnswersTheProtocolsErrorsAndEndsAsTheClientAsks) {
   s.raw("Content-Length: " + std::to_string(deep.size()) + "\r\n\r\n" + deep);
   EXPECT_EQ(s.next()["error"]["code"], -32700);
   EXPECT_EQ(s.call("shutdown")["result"], nullptr);
+  const json after = s.call("textDocument/hover", {{"textDocument", {{"uri", "file:///nope"}}}});
+  EXPECT_EQ(after["error"]["code"], -32600);  // nothing is served after shutdown
   s.send(lsp::notification("exit", nullptr));
   EXPECT_EQ(s.status(), 0);
 
@@ -189,13 +198,6 @@ TEST(LspServer, QuickFixesWriteWhatTheFaultNames) {
   EXPECT_EQ(actions[0]["edit"]["changes"][Session::kUri][0]["newText"], "label");
 }
 
-// The ends of nodes are read only for a text with something to mark: a duplicate key in a text
-// that is otherwise valid must still mark its key's value, not the rest of the line.
-// A check that publishes the text it was given, so that a test sees what the server holds.
-json echo(const std::string&, const std::string& text, bool) {
-  return json::array({{{"message", text}}});
-}
-
 TEST(LspServer, IncrementalChangesApplyToTheTextAsItWas) {
   Session s({std::chrono::milliseconds(0), echo});
   s.initialize();
@@ -216,6 +218,8 @@ TEST(LspServer, IncrementalChangesApplyToTheTextAsItWas) {
         {{"range", range(1, 0, 1, 1)}, {"text", "e"}}},
        "a: 1\ne: 2\nd: 4\n"},
       {{{{"text", "whole"}}, {{"range", range(0, 5, 0, 5)}, {"text", "!"}}}, "whole!"},
+      // Invalid UTF-8 is held as sent; what goes out replaces it rather than failing.
+      {{{{"text", "id: \xFF"}}}, "id: \xEF\xBF\xBD"},
   };
   int version = 1;
   for (const Case& c : cases) {
@@ -284,19 +288,100 @@ TEST(LspServer, NothingIsCheckedBeforeTheQuietTime) {
   EXPECT_FALSE(checked.wait_for(lock, std::chrono::milliseconds(300), [&] { return checks > 0; }));
 }
 
-TEST(LspDiagnostics, DuplicateKeyOfAValidTextIsAWarningAtTheLaterKey) {
-  std::string text = example("full.yaml");
+// One diagnostic each: where, how severe, and where its related information points. The ends of
+// nodes are read only for a text with something to mark, so a duplicate key in a text that is
+// otherwise valid is the case that must still mark its key, not the rest of the line.
+TEST(LspDiagnostics, RangesSeveritiesAndRelatedPlaces) {
+  std::string duplicate = example("full.yaml");
   const std::string first = "  expect_vpc_prefixes: [10.0.0.0/8]\n";
-  text.insert(text.find(first) + first.size(), "  expect_vpc_prefixes: [10.1.0.0/16]  # again\n");
-  const json found = lsp::diagnostics(Session::kUri, text, false);
-  ASSERT_EQ(codes(found), std::vector<std::string>{"value_error.duplicate_key"});
-  EXPECT_EQ(found[0]["severity"], 2);
-  EXPECT_EQ(found[0]["range"], range(84, 2, 84, 21));
-  const json& related = found[0]["relatedInformation"];
-  ASSERT_EQ(related.size(), 1u);
-  EXPECT_EQ(related[0]["location"],
-            json({{"uri", Session::kUri}, {"range", range(83, 2, 83, 21)}}));
-  EXPECT_EQ(related[0]["message"], "first written here");
+  duplicate.insert(duplicate.find(first) + first.size(),
+                   "  expect_vpc_prefixes: [10.1.0.0/16]  # again\n");
+  struct Case {
+    std::string text;
+    const char* code;
+    int severity;
+    json range, related;  // related: null when none
+  };
+  const Case cases[] = {
+      {duplicate, "value_error.duplicate_key", 2, range(84, 2, 84, 21), range(83, 2, 83, 21)},
+      {"id: x\nlabel: \"open\n", "document_error.malformed_yaml", 1, range(1, 7, 1, 12), nullptr},
+      {"a: b: c\n", "document_error.malformed_yaml", 1, range(0, 4, 0, 7), nullptr},
+      {"- a\n- b\n", "document_error.not_mapping", 1, range(0, 0, 2, 0), nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text.substr(0, 40));
+    const json found = lsp::diagnostics(Session::kUri, c.text, false);
+    ASSERT_EQ(codes(found), std::vector<std::string>{c.code});
+    EXPECT_EQ(found[0]["severity"], c.severity);
+    EXPECT_EQ(found[0]["range"], c.range);
+    if (c.related.is_null()) {
+      EXPECT_FALSE(found[0].contains("relatedInformation"));
+      continue;
+    }
+    const json& related = found[0]["relatedInformation"];
+    ASSERT_EQ(related.size(), 1u);
+    EXPECT_EQ(related[0]["location"], json({{"uri", Session::kUri}, {"range", c.related}}));
+    EXPECT_EQ(related[0]["message"], "first written here");
+  }
+}
+
+// The first line may name the mode; anything else leaves it to the setting.
+TEST(LspDiagnostics, ModeComments) {
+  struct Case {
+    const char* text;
+    std::optional<bool> mode;
+  };
+  const Case cases[] = {
+      {"# tarnwick-config: discovery-only\nid: x\n", true},
+      {"  #tarnwick-config:   migration  \r\nid: x\n", false},
+      {"# tarnwick-config: migration", false},
+      {"# tarnwick-config: other\n", std::nullopt},
+      {"id: x\n# tarnwick-config: discovery-only\n", std::nullopt},
+      {"# tarnwick-config discovery-only\n", std::nullopt},
+  };
+  for (const Case& c : cases) EXPECT_EQ(lsp::mode_comment(c.text), c.mode) << c.text;
+}
+
+// The workspace setting applies to every document without a mode comment, and a change of it
+// checks them again.
+TEST(LspServer, TheSettingDecidesTheModeWhereNoCommentDoes) {
+  Session s({std::chrono::milliseconds(0), echo});
+  s.initialize({{"discoveryOnly", true}});
+  s.open("id: x\n");
+  EXPECT_EQ(s.diagnostics(1)[0]["code"], "discovery");
+  s.send(lsp::notification("workspace/didChangeConfiguration",
+                           {{"settings", {{"tarnwick", {{"discoveryOnly", false}}}}}}));
+  EXPECT_EQ(s.diagnostics(1)[0]["code"], "migration");
+  s.change({{{"text", "# tarnwick-config: discovery-only\nid: x\n"}}}, 2);
+  EXPECT_EQ(s.diagnostics(2)[0]["code"], "discovery");
+}
+
+// A document closed while its check runs gets no diagnostics from that check: the empty ones
+// the close sends are the last.
+TEST(LspServer, ACheckRunningAtTheCloseIsNotPublished) {
+  std::promise<void> started, release;
+  const std::shared_future<void> released = release.get_future().share();
+  auto held = [&](const std::string& uri, const std::string& text, bool discovery_only) {
+    if (text == "held") {
+      started.set_value();
+      released.wait();
+    }
+    return echo(uri, text, discovery_only);
+  };
+  Session s({std::chrono::milliseconds(0), held});
+  s.initialize();
+  s.open("held");
+  started.get_future().wait();
+  s.send(lsp::notification("textDocument/didClose", {{"textDocument", {{"uri", Session::kUri}}}}));
+  json closed = s.next();  // sent as the close is read
+  EXPECT_EQ(closed["params"]["diagnostics"], json::array());
+  release.set_value();
+  const std::string other = "file:///work/other.yaml";
+  s.send(lsp::notification("textDocument/didOpen",
+                           {{"textDocument", {{"uri", other}, {"version", 1}, {"text", "x"}}}}));
+  // The worker checks one text at a time: whatever the held check publishes comes first.
+  json next = s.next();
+  EXPECT_EQ(next["params"]["uri"], other) << next.dump();
 }
 
 // A diagnostic's own data is the fix; the published ones stand in only for a client that drops
@@ -329,6 +414,8 @@ TEST(LspQuickFixes, OwnDataFirstThenThePublishedTwin) {
     ASSERT_EQ(actions.size(), c.title ? 1u : 0u);
     if (!c.title) continue;
     EXPECT_EQ(actions[0]["title"], c.title);
+    EXPECT_EQ(actions[0]["kind"], "quickfix");
+    EXPECT_EQ(actions[0]["isPreferred"], true);  // the one fix: an editor may apply it at once
     EXPECT_EQ(actions[0]["diagnostics"], json::array({c.asked}));
     const json& edit = actions[0]["edit"]["changes"][Session::kUri];
     ASSERT_EQ(edit.size(), 1u);
