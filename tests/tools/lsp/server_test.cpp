@@ -151,6 +151,15 @@ TEST(LspServer, AnswersTheProtocolsErrorsAndEndsAsTheClientAsks) {
   EXPECT_EQ(gone.status(), 1);
 }
 
+// A header line is refused at its limit, before the rest of it is read into memory.
+TEST(LspTransport, AHeaderLineIsReadNoFurtherThanItsLimit) {
+  std::istringstream in("Content-Length: " + std::string(1 << 20, '1') + "\r\n\r\n{}");
+  std::ostringstream out;
+  lsp::Transport transport(in, out);
+  EXPECT_THROW(transport.read(), lsp::FramingError);
+  EXPECT_LT(in.tellg(), 8192);
+}
+
 TEST(LspServer, DiagnosticsFollowEditsAndTheMode) {
   Session s;
   s.initialize();
