@@ -1,6 +1,7 @@
 #include "lsp/rpc.hpp"
 
 #include <charconv>
+#include <istream>
 #include <string_view>
 
 namespace tarnwick::lsp {
@@ -38,6 +39,18 @@ std::optional<std::size_t> content_length(std::string_view line) {
   return n;
 }
 
+// One header line without its LF, read no further than `limit` bytes: a client that never ends a
+// line cannot make the server hold it. False at the end of the input with nothing read.
+bool header_line(std::istream& in, std::string& line, std::size_t limit) {
+  line.clear();
+  for (std::istream::int_type c; (c = in.get()) != std::istream::traits_type::eof();) {
+    if (c == '\n') return true;
+    if (line.size() == limit) throw FramingError("header line too long", false);
+    line += std::istream::traits_type::to_char_type(c);
+  }
+  return !line.empty();
+}
+
 }  // namespace
 
 std::optional<nlohmann::json> Transport::read() {
@@ -45,11 +58,10 @@ std::optional<nlohmann::json> Transport::read() {
   std::string line;
   bool any_header = false;
   for (;;) {
-    if (!std::getline(in_, line)) {
+    if (!header_line(in_, line, 4096)) {
       if (any_header) throw FramingError("input ended inside a message header", false);
       return std::nullopt;
     }
-    if (line.size() > 4096) throw FramingError("header line too long", false);
     const std::string_view l = trim(line);
     if (l.empty()) {
       if (any_header) break;

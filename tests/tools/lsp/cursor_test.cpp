@@ -74,6 +74,8 @@ TEST(Cursor, ContextsOfValidAndHalfWrittenTexts) {
       {"id: x\n|\nterraform: {}", S::Bare, "", "", "id,terraform"},
       {"id: x\nterr|aform: x", S::Key, "", "terraform", "id"},
       {"regions:\n  - |", S::Bare, "regions.[]", "", ""},
+      {"\"a\\\"b\": 1\n'c''d': 2\nid|: x", S::Key, "", "id", "c'd,a\"b"},  // escaped quotes
+      {"label: wave#3|\n", S::Value, "label", "wave#3", ""},  // a '#' not after a blank
   };
   for (const Case& c : cases) {
     const Marked m = marked(c.text);

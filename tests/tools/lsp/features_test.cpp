@@ -100,6 +100,14 @@ TEST(Hover, KeysVpcItemsAndNothing) {
       {"|- vpc_id: vpc-0b99c00d11e22f302",
        "VPC `vpc-0b99c00d11e22f302` in account "
        "`310000000002`, region `us-west-2`"},
+      // A section's defaults are its fields' own: its key shows none.
+      {"\nale|rt:", "**alert** — AlertConfig\n\nWhen to raise alerts.\n\nOptional."},
+      {"\nconf|ig:",
+       "**config** — ScriptConfig\n\nSwitches of the migration features for the whole "
+       "document.\n\nOptional."},
+      {"  expect_dest_ci", "raise an alert.\n\nDefault: `[\"0.0.0.0/0\"]`."},
+      {"  add_vpc_ci",
+       "**add_vpc_cidr** — boolean\n\nAdd crvn_cidr to the VPCs.\n\nDefault: `true`."},
   };
   for (const Case& c : cases) {
     const json h = lsp::hover(doc, at(doc, c.pattern));
@@ -159,6 +167,11 @@ TEST(Completion, KeyItemsSayWhatTheFieldIs) {
   const json& cloud = items[6];
   EXPECT_EQ(cloud["label"], "tf_cloud");
   EXPECT_EQ(cloud["textEdit"]["newText"], "tf_cloud:\n    ");
+  // On a key written with its colon, only the word is replaced.
+  const std::string written = "terraform:\n  terraform_output: x\n";
+  const json renamed = lsp::completion(lsp::LineIndex(written), {1, 4});
+  EXPECT_EQ(renamed[7]["textEdit"]["newText"], "tf_cloud");
+  EXPECT_EQ(lsp::range_of(renamed[7]["textEdit"]["range"]), (lsp::Range{{1, 2}, {1, 18}}));
 
   const std::string root = "terraform: {}\n";
   const lsp::LineIndex root_doc(root);

@@ -59,6 +59,23 @@ TEST(Outline, UnnamedItemsAndTextsThatAreNotYaml) {
   EXPECT_EQ((*symbols)[0]["name"], "account 1");
   EXPECT_EQ((*symbols)[0]["children"][0]["name"], "region 1");
   EXPECT_EQ((*symbols)[0]["children"][0]["children"][0]["name"], "VPC 1");
+  // Items that are no mappings get no symbol but keep their place in the count.
+  const std::string mixed =
+      "account_info:\n  - x\n  - regions:\n      - [y]\n      - vpcs:\n          - z\n"
+      "          - vpc_id: ''\n          - vpc_id: [a]\n          - vpc_id: v\n";
+  const lsp::LineIndex mixed_doc(mixed);
+  const json accounts = lsp::document_symbols(mixed_doc).value_or(json());
+  ASSERT_EQ(names(accounts), "account 2");
+  ASSERT_EQ(names(accounts[0]["children"]), "region 2");
+  const json& vpcs = accounts[0]["children"][0]["children"];
+  EXPECT_EQ(names(vpcs), "VPC 2,VPC 3,v");
+  const lsp::Position second = mixed_doc.position(mixed.find("vpc_id: ''"));
+  EXPECT_EQ(lsp::range_of(vpcs[0]["selectionRange"]), (lsp::Range{second, second}));
+  // A name that is an alias lies outside the item: the selection stays inside it.
+  const std::string alias = "x: &id \"310000000001\"\naccount_info:\n  - account_id: *id\n";
+  const json aliased = lsp::document_symbols(lsp::LineIndex(alias)).value_or(json());
+  ASSERT_EQ(names(aliased), "310000000001");
+  EXPECT_EQ(lsp::range_of(aliased[0]["selectionRange"]), (lsp::Range{{2, 4}, {2, 4}}));
   EXPECT_EQ(lsp::document_symbols(lsp::LineIndex("terraform: x\n")), json::array());
   for (const char* bad : {"a: [1, 2\n", "a: b\n c: d\n", "key: \"open\n"}) {
     EXPECT_FALSE(lsp::document_symbols(lsp::LineIndex(bad)).has_value()) << bad;

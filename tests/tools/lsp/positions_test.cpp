@@ -20,6 +20,7 @@ TEST(LineIndex, OffsetsAndPositionsRoundTripAcrossLineBreaksAndWideCharacters) {
     EXPECT_EQ(index.position(c.offset), c.at) << c.offset;
   }
   EXPECT_EQ(index.offset({1, 99}), 6u + 6);  // clamped to the line's end
+  EXPECT_EQ(index.offset({4, 0}), text.size());  // the line after the last
   EXPECT_EQ(index.offset({9, 0}), text.size());
   EXPECT_EQ(index.from_mark({3, 6}), (lsp::Position{2, 6}));  // mark columns count characters
   EXPECT_EQ(index.code_point_column(2, 6), 5u);

@@ -4,14 +4,19 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <condition_variable>
 #include <future>
 #include <istream>
+#include <mutex>
+#include <optional>
 #include <ostream>
 #include <sstream>
 #include <thread>
 
 #include <gtest/gtest.h>
 
+#include "lsp/code_actions.hpp"
+#include "lsp/diagnostics.hpp"
 #include "lsp/server.hpp"
 #include "support/run_tool.hpp"
 
@@ -115,6 +120,12 @@ std::vector<std::string> codes(const json& diagnostics) {
   return out;
 }
 
+// A check that publishes the text and the mode it was given, so that a test sees what the server
+// holds.
+json echo(const std::string&, const std::string& text, bool discovery_only) {
+  return json::array({{{"message", text}, {"code", discovery_only ? "discovery" : "migration"}}});
+}
+
 }  // namespace
 
 TEST(LspServer, AnswersTheProtocolsErrorsAndEndsAsTheClientAsks) {
@@ -130,12 +141,23 @@ TEST(LspServer, AnswersTheProtocolsErrorsAndEndsAsTheClientAsks) {
   s.raw("Content-Length: " + std::to_string(deep.size()) + "\r\n\r\n" + deep);
   EXPECT_EQ(s.next()["error"]["code"], -32700);
   EXPECT_EQ(s.call("shutdown")["result"], nullptr);
+  const json after = s.call("textDocument/hover", {{"textDocument", {{"uri", "file:///nope"}}}});
+  EXPECT_EQ(after["error"]["code"], -32600);  // nothing is served after shutdown
   s.send(lsp::notification("exit", nullptr));
   EXPECT_EQ(s.status(), 0);
 
   Session gone;  // a client that goes away without shutdown
   gone.initialize();
   EXPECT_EQ(gone.status(), 1);
+}
+
+// A header line is refused at its limit, before the rest of it is read into memory.
+TEST(LspTransport, AHeaderLineIsReadNoFurtherThanItsLimit) {
+  std::istringstream in("Content-Length: " + std::string(1 << 20, '1') + "\r\n\r\n{}");
+  std::ostringstream out;
+  lsp::Transport transport(in, out);
+  EXPECT_THROW(transport.read(), lsp::FramingError);
+  EXPECT_LT(in.tellg(), 8192);
 }
 
 TEST(LspServer, DiagnosticsFollowEditsAndTheMode) {
@@ -183,6 +205,233 @@ TEST(LspServer, QuickFixesWriteWhatTheFaultNames) {
                                {"context", {{"diagnostics", {typo}}}}})["result"];
   ASSERT_EQ(actions.size(), 1u);
   EXPECT_EQ(actions[0]["edit"]["changes"][Session::kUri][0]["newText"], "label");
+}
+
+TEST(LspServer, IncrementalChangesApplyToTheTextAsItWas) {
+  Session s({std::chrono::milliseconds(0), echo});
+  s.initialize();
+  s.open("a: 1\nb: 2\n");
+  ASSERT_EQ(s.diagnostics(1)[0]["message"], "a: 1\nb: 2\n");
+  struct Case {
+    json changes;
+    const char* text;  // the whole text after them
+  };
+  const Case cases[] = {
+      {{{{"range", range(0, 3, 0, 4)}, {"text", "10"}}}, "a: 10\nb: 2\n"},
+      // An end before the start deletes nothing: the text goes in at the start.
+      {{{{"range", range(1, 0, 0, 1)}, {"text", "c: 3\n"}}}, "a: 10\nc: 3\nb: 2\n"},
+      {{{{"range", range(0, 3, 0, 99)}, {"text", "1"}}}, "a: 1\nc: 3\nb: 2\n"},
+      {{{{"range", range(9, 0, 9, 0)}, {"text", "d: 4\n"}}}, "a: 1\nc: 3\nb: 2\nd: 4\n"},
+      // Each change is in the text the one before it left.
+      {{{{"range", range(1, 0, 2, 0)}, {"text", ""}},
+        {{"range", range(1, 0, 1, 1)}, {"text", "e"}}},
+       "a: 1\ne: 2\nd: 4\n"},
+      {{{{"text", "whole"}}, {{"range", range(0, 5, 0, 5)}, {"text", "!"}}}, "whole!"},
+      // Invalid UTF-8 is held as sent; what goes out replaces it rather than failing.
+      {{{{"text", "id: \xFF"}}}, "id: \xEF\xBF\xBD"},
+  };
+  int version = 1;
+  for (const Case& c : cases) {
+    s.change(c.changes, ++version);
+    EXPECT_EQ(s.diagnostics(version)[0]["message"], c.text) << c.changes.dump();
+  }
+}
+
+// Typing sends a change per key: the text is checked once the burst is over, on its last text,
+// and nothing is published for the versions in between.
+TEST(LspServer, ABurstOfChangesIsCheckedOnceOnItsLastText) {
+  std::promise<void> started, release;
+  const std::shared_future<void> released = release.get_future().share();
+  std::mutex m;
+  std::vector<std::string> checked;
+  auto held = [&](const std::string& uri, const std::string& text, bool discovery_only) {
+    {
+      const std::lock_guard<std::mutex> lock(m);
+      checked.push_back(text);
+    }
+    if (text == "v1") {
+      started.set_value();
+      released.wait();  // the burst comes while the first version is being checked
+    }
+    return echo(uri, text, discovery_only);
+  };
+  Session s({std::chrono::milliseconds(0), held});
+  s.initialize();
+  s.open("v1");
+  started.get_future().wait();
+  for (int v = 2; v <= 5; ++v) s.change({{{"text", "v" + std::to_string(v)}}}, v);
+  s.call("textDocument/documentSymbol", {{"textDocument", {{"uri", Session::kUri}}}});  // all read
+  release.set_value();
+  json m5;
+  std::vector<int> versions;
+  while (versions.empty() || versions.back() != 5) {
+    m5 = s.next();
+    ASSERT_FALSE(m5.is_null());
+    if (m5.value("method", "") == "textDocument/publishDiagnostics") {
+      versions.push_back(m5["params"]["version"]);
+    }
+  }
+  EXPECT_EQ(versions, std::vector<int>{5});
+  EXPECT_EQ(m5["params"]["diagnostics"][0]["message"], "v5");
+  const std::lock_guard<std::mutex> lock(m);
+  EXPECT_EQ(checked, (std::vector<std::string>{"v1", "v5"}));
+}
+
+// Until the quiet time has passed nothing is checked: an hour's quiet sees no check while the
+// test gives the worker a generous moment (a wait that can only make a broken server pass).
+TEST(LspServer, NothingIsCheckedBeforeTheQuietTime) {
+  std::mutex m;
+  std::condition_variable checked;
+  int checks = 0;
+  Session s({std::chrono::hours(1), [&](const std::string& uri, const std::string& text, bool d) {
+               const std::lock_guard<std::mutex> lock(m);
+               ++checks;
+               checked.notify_all();
+               return echo(uri, text, d);
+             }});
+  s.initialize();
+  s.open("v1");
+  s.change({{{"text", "v2"}}}, 2);
+  s.call("textDocument/documentSymbol", {{"textDocument", {{"uri", Session::kUri}}}});
+  std::unique_lock<std::mutex> lock(m);
+  EXPECT_FALSE(checked.wait_for(lock, std::chrono::milliseconds(300), [&] { return checks > 0; }));
+}
+
+// One diagnostic each: where, how severe, and where its related information points. The ends of
+// nodes are read only for a text with something to mark, so a duplicate key in a text that is
+// otherwise valid is the case that must still mark its key, not the rest of the line.
+TEST(LspDiagnostics, RangesSeveritiesAndRelatedPlaces) {
+  std::string duplicate = example("full.yaml");
+  const std::string first = "  expect_vpc_prefixes: [10.0.0.0/8]\n";
+  duplicate.insert(duplicate.find(first) + first.size(),
+                   "  expect_vpc_prefixes: [10.1.0.0/16]  # again\n");
+  struct Case {
+    std::string text;
+    const char* code;
+    int severity;
+    json range, related;  // related: null when none
+  };
+  const Case cases[] = {
+      {duplicate, "value_error.duplicate_key", 2, range(84, 2, 84, 21), range(83, 2, 83, 21)},
+      {"id: x\nlabel: \"open\n", "document_error.malformed_yaml", 1, range(1, 7, 1, 12), nullptr},
+      {"a: b: c\n", "document_error.malformed_yaml", 1, range(0, 4, 0, 7), nullptr},
+      {"- a\n- b\n", "document_error.not_mapping", 1, range(0, 0, 2, 0), nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text.substr(0, 40));
+    const json found = lsp::diagnostics(Session::kUri, c.text, false);
+    ASSERT_EQ(codes(found), std::vector<std::string>{c.code});
+    EXPECT_EQ(found[0]["severity"], c.severity);
+    EXPECT_EQ(found[0]["range"], c.range);
+    if (c.related.is_null()) {
+      EXPECT_FALSE(found[0].contains("relatedInformation"));
+      continue;
+    }
+    const json& related = found[0]["relatedInformation"];
+    ASSERT_EQ(related.size(), 1u);
+    EXPECT_EQ(related[0]["location"], json({{"uri", Session::kUri}, {"range", c.related}}));
+    EXPECT_EQ(related[0]["message"], "first written here");
+  }
+}
+
+// The first line may name the mode; anything else leaves it to the setting.
+TEST(LspDiagnostics, ModeComments) {
+  struct Case {
+    const char* text;
+    std::optional<bool> mode;
+  };
+  const Case cases[] = {
+      {"# tarnwick-config: discovery-only\nid: x\n", true},
+      {"  #tarnwick-config:   migration  \r\nid: x\n", false},
+      {"# tarnwick-config: migration", false},
+      {"# tarnwick-config: other\n", std::nullopt},
+      {"id: x\n# tarnwick-config: discovery-only\n", std::nullopt},
+      {"# tarnwick-config discovery-only\n", std::nullopt},
+  };
+  for (const Case& c : cases) EXPECT_EQ(lsp::mode_comment(c.text), c.mode) << c.text;
+}
+
+// The workspace setting applies to every document without a mode comment, and a change of it
+// checks them again.
+TEST(LspServer, TheSettingDecidesTheModeWhereNoCommentDoes) {
+  Session s({std::chrono::milliseconds(0), echo});
+  s.initialize({{"discoveryOnly", true}});
+  s.open("id: x\n");
+  EXPECT_EQ(s.diagnostics(1)[0]["code"], "discovery");
+  s.send(lsp::notification("workspace/didChangeConfiguration",
+                           {{"settings", {{"tarnwick", {{"discoveryOnly", false}}}}}}));
+  EXPECT_EQ(s.diagnostics(1)[0]["code"], "migration");
+  s.change({{{"text", "# tarnwick-config: discovery-only\nid: x\n"}}}, 2);
+  EXPECT_EQ(s.diagnostics(2)[0]["code"], "discovery");
+}
+
+// A document closed while its check runs gets no diagnostics from that check: the empty ones
+// the close sends are the last.
+TEST(LspServer, ACheckRunningAtTheCloseIsNotPublished) {
+  std::promise<void> started, release;
+  const std::shared_future<void> released = release.get_future().share();
+  auto held = [&](const std::string& uri, const std::string& text, bool discovery_only) {
+    if (text == "held") {
+      started.set_value();
+      released.wait();
+    }
+    return echo(uri, text, discovery_only);
+  };
+  Session s({std::chrono::milliseconds(0), held});
+  s.initialize();
+  s.open("held");
+  started.get_future().wait();
+  s.send(lsp::notification("textDocument/didClose", {{"textDocument", {{"uri", Session::kUri}}}}));
+  json closed = s.next();  // sent as the close is read
+  EXPECT_EQ(closed["params"]["diagnostics"], json::array());
+  release.set_value();
+  const std::string other = "file:///work/other.yaml";
+  s.send(lsp::notification("textDocument/didOpen",
+                           {{"textDocument", {{"uri", other}, {"version", 1}, {"text", "x"}}}}));
+  // The worker checks one text at a time: whatever the held check publishes comes first.
+  json next = s.next();
+  EXPECT_EQ(next["params"]["uri"], other) << next.dump();
+}
+
+// A diagnostic's own data is the fix; the published ones stand in only for a client that drops
+// data, and only at the same range and code (the text may have moved since they were sent).
+TEST(LspQuickFixes, OwnDataFirstThenThePublishedTwin) {
+  auto diagnostic = [](json at, const char* code, const char* replacement = nullptr) {
+    json d{{"range", std::move(at)}, {"code", code}};
+    if (replacement) d["data"] = {{"replacement", replacement}};
+    return d;
+  };
+  const json published =
+      json::array({diagnostic(range(0, 0, 0, 5), "value_error.extra", "label"),
+                   diagnostic(range(2, 8, 2, 17), "value_error.literal", "us-east-1")});
+  struct Case {
+    json asked;
+    const char* title;  // nullptr: no action
+  };
+  const Case cases[] = {
+      {diagnostic(range(3, 0, 3, 5), "value_error.extra", "labels"), "Rename the key to `labels`"},
+      {diagnostic(range(0, 0, 0, 5), "value_error.extra", "lab"), "Rename the key to `lab`"},
+      {diagnostic(range(0, 0, 0, 5), "value_error.extra"), "Rename the key to `label`"},
+      {diagnostic(range(2, 8, 2, 17), "value_error.literal"), "Change to `us-east-1`"},
+      {diagnostic(range(3, 0, 3, 5), "value_error.extra"), nullptr},  // moved, no data
+      {diagnostic(range(0, 0, 0, 5), "value_error.missing"), nullptr},
+      {{{"code", "value_error.extra"}, {"data", {{"replacement", "label"}}}}, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.asked.dump());
+    const json actions = lsp::quick_fixes(Session::kUri, json::array({c.asked}), published);
+    ASSERT_EQ(actions.size(), c.title ? 1u : 0u);
+    if (!c.title) continue;
+    EXPECT_EQ(actions[0]["title"], c.title);
+    EXPECT_EQ(actions[0]["kind"], "quickfix");
+    EXPECT_EQ(actions[0]["isPreferred"], true);  // the one fix: an editor may apply it at once
+    EXPECT_EQ(actions[0]["diagnostics"], json::array({c.asked}));
+    const json& edit = actions[0]["edit"]["changes"][Session::kUri];
+    ASSERT_EQ(edit.size(), 1u);
+    EXPECT_EQ(edit[0]["range"], c.asked["range"]);
+    const std::string title = c.title;
+    EXPECT_EQ("`" + edit[0]["newText"].get<std::string>() + "`", title.substr(title.find('`')));
+  }
 }
 
 TEST(LspChecker, PublishesOnlyTheLatestVersion) {
