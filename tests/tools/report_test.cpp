@@ -102,6 +102,22 @@ TEST(Reporters, TextGivesTheHintUnderItsFault) {
             "doc.yaml: error: b: no hint\n");
 }
 
+// The total counts every document of the run.
+TEST(Reporters, TextTotalsEveryDocumentOfTheRun) {
+  const std::vector<core::ErrorDetail> one{fault({"a"}, "first", 0, 0)};
+  const std::vector<core::ErrorDetail> two{fault({"b"}, "second", 0, 0),
+                                           fault({"c"}, "third", 0, 0)};
+  std::ostringstream out;
+  report::TextReporter reporter(out, false);
+  reporter.report({"a.yaml", "", one});
+  reporter.report({"b.yaml", "", two});
+  reporter.report({"c.yaml", "", {}});
+  reporter.finish();
+  EXPECT_EQ(out.str(),
+            "a.yaml: error: a: first\nb.yaml: error: b: second\nb.yaml: error: c: third\n"
+            "3 errors\n");
+}
+
 TEST(Reporters, JsonIsTheValidationErrorsArrayWithFileEndAndSeverity) {
   const std::string text = "a: [1, 2, 'caf\xC3\xA9']\nb: 5\n";
   std::vector<core::ErrorDetail> faults{fault({"a", std::int64_t{2}}, "caf\xC3\xA9", 1, 11),
@@ -183,6 +199,43 @@ TEST(Reporters, GithubEscapes) {
             "::error file=dir/a%2Cb.yaml,line=1,col=5,endLine=1,endColumn=7,title=a.0::bad, "
             "really: 100%25\n"
             "::error file=dir/a%2Cb.yaml,title=document_error.not_mapping::no document\n");
+}
+
+// One rule per kind of fault over the whole run; its help names each field once (list indexes
+// dropped), in the order the fields were first met.
+TEST(Reporters, SarifRulesAcrossDocumentsHelpEachFieldOnce) {
+  using J = nlohmann::ordered_json;
+  const core::Loc ip{"corvane", "controller_ip"};
+  const auto cidr = [](std::int64_t account, std::int64_t vpc) {
+    return core::Loc{"account_info", account, "regions", std::int64_t{0}, "vpcs", vpc, "crvn_cidr"};
+  };
+  std::vector<core::ErrorDetail> first{fault(cidr(0, 0), "bad cidr", 2, 6),
+                                       fault(ip, "bad address", 1, 4),
+                                       fault({"zz"}, "extra", 0, 0)};
+  first[2].type = "value_error.extra";
+  const std::vector<core::ErrorDetail> second{fault(cidr(1, 2), "bad cidr", 0, 0),
+                                              fault(ip, "again", 0, 0)};
+  std::ostringstream out;
+  report::SarifReporter reporter(out, "9.9");
+  reporter.report({"dir/a b.yaml", "a:\n  y: [1]\n", first});
+  reporter.report({"c.yaml", "", second});
+  reporter.finish();
+  const J run = J::parse(out.str())["runs"][0];
+  const J& driver = run["tool"]["driver"];
+  EXPECT_EQ(driver["version"], "9.9");
+  const std::string help =
+      "account_info.regions.vpcs.crvn_cidr: " + std::string(report::field_description(cidr(0, 0))) +
+      "\ncorvane.controller_ip: " + std::string(report::field_description(ip));
+  J rules = J::parse(R"([{"id": "value_error", "shortDescription": {"text": "value_error"},
+                           "help": {"text": ""}},
+                          {"id": "value_error.extra",
+                           "shortDescription": {"text": "value_error.extra"}}])");
+  rules[0]["help"]["text"] = help;
+  EXPECT_EQ(driver["rules"], rules);
+  ASSERT_EQ(run["results"].size(), 5u);
+  for (const J& r : run["results"]) {
+    EXPECT_EQ(rules[r["ruleIndex"].get<std::size_t>()]["id"], r["ruleId"]);
+  }
 }
 
 TEST(Reporters, FieldDescriptionOfTheLastKey) {
