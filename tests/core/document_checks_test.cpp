@@ -133,5 +133,23 @@ INSTANTIATE_TEST_SUITE_P(Priority, CheckConfigRule, ::testing::Values(
              {N + ", crvn_cidrs: [10.1.0.0/24], spoke_advertisement: []"}, kZones + T1}));
 // clang-format on
 
+// The lists repeat the account id once per VPC: up to 64 characters it is shown whole, past that
+// cut.
+TEST(CheckConfigAccountId, CutPast64Characters) {
+  const RuleCase names{
+      "spoke name missing", "", {"transit_gw_name: t, crvn_cidr: 10.1.0.0/24"}, ""};
+  const std::string id64(64, '7');
+  const struct {
+    std::string id, shown;
+  } cases[] = {{id64, id64}, {id64 + "8", id64 + "..."}};
+  for (const auto& c : cases) {
+    std::string doc = document(names);
+    doc.replace(doc.find("'123'"), 5, "'" + c.id + "'");
+    EXPECT_EQ(testing::errors_of<DiscoveryConfiguration>(doc),
+              std::vector<std::string>{"config: " + kNames + "account: " + c.shown +
+                                       ", region: us-east-1, vpc: vpc-1"});
+  }
+}
+
 }  // namespace
 }  // namespace tarnwick::core

@@ -10,8 +10,10 @@ namespace tarnwick::core {
 namespace {
 
 TEST(Hints, NameWhatWasProbablyMeant) {
-  constexpr std::array<std::string_view, 4> keys{"terraform_version", "terraform_output", "id",
-                                                 "aws_provider"};
+  const std::string longest(64, 'k');  // the longest key still compared
+  const std::array<std::string_view, 7> keys{
+      "terraform_version", "terraform_output", "id", "aws_provider", "eip", "tags", longest};
+  const std::string near_longest = longest.substr(1) + "j", too_long = longest + "j";
   const struct {
     std::string_view given;
     std::string expected;
@@ -21,7 +23,13 @@ TEST(Hints, NameWhatWasProbablyMeant) {
       {"terraform_outptu", "did you mean `terraform_output`?"},
       {"aws_provder", "did you mean `aws_provider`?"},
       {"ib", "did you mean `id`?"},
-      {"xy", ""},  // as far from "id" as a short key can be
+      {"xy", ""},    // as far from "id" as a short key can be
+      {"xyid", ""},  // within a four-letter key's two edits, but all of "id" replaced
+      {"eix", "did you mean `eip`?"},    // three letters: one edit allowed ...
+      {"exx", ""},                       // ... not two
+      {"taxx", "did you mean `tags`?"},  // four letters: two
+      {near_longest, "did you mean `" + longest + "`?"},
+      {too_long, ""},
       {"terraform", ""},
       {"completely_other", ""},
       {std::string_view("terraform_version_and_a_great_deal_more_text_after_it_all_the_way"), ""},

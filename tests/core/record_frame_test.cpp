@@ -331,6 +331,8 @@ INSTANTIATE_TEST_SUITE_P(
         Conversion{"s: 1.50", R"("s":"1.50")"}, Conversion{"s: 2024-01-01", R"("s":"2024-01-01")"},
         Conversion{"s: 123456789012345678901234567890", R"("s":"123456789012345678901234567890")"},
         Conversion{"s: !!int '0x1F'", R"("s":"31")"}, Conversion{"s: '  a  '", R"("s":"  a  ")"},
+        // An explicit !!bool is the value, as Python writes it, not the word used for it.
+        Conversion{"s: !!bool yes", R"("s":"True")"}, Conversion{"s: !!bool 'off'", R"("s":"False")"},
         Conversion{"s: [a]", "!str type expected"}, Conversion{"s: {a: 1}", "!str type expected"},
         // !!binary holds its decoded bytes when they are UTF-8 text.
         Conversion{"s: !!binary aGVsbG8=", R"("s":"hello")"},
@@ -341,6 +343,8 @@ INSTANTIATE_TEST_SUITE_P(
         Conversion{"trimmed: '  us-west-2  '", R"("trimmed":"us-west-2")"},
         Conversion{"trimmed: '   '", R"("trimmed":"")"},
         Conversion{"trimmed: \"\\u00a0x\\u3000\\t\"", R"("trimmed":"x")"},
+        Conversion{"trimmed: \"\\r\\vx\\f\\r\\x1c\\x20\"", R"("trimmed":"x")"},
+        Conversion{"trimmed: \"\\x0ex\\x1b\"", R"("trimmed":"\u000ex\u001b")"},  // not blanks
         Conversion{"name: '  12345678901234567890123456789012345678901234567890  '",
                    R"("name":"12345678901234567890123456789012345678901234567890")"},
         Conversion{"name: 123456789012345678901234567890123456789012345678901",

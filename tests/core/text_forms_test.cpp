@@ -45,6 +45,7 @@ TEST(PythonRepr, Floats) {
 }
 
 TEST(PythonRepr, ParsedValues) {
+  const std::string ones100 = "0b" + std::string(100, '1'), ones101 = ones100 + "1";
   const std::pair<std::string_view, std::string_view> cases[] = {
       {"~", "None"},
       {"yes", "True"},
@@ -54,6 +55,8 @@ TEST(PythonRepr, ParsedValues) {
       {"1:30", "90"},
       {"-99999999999999999999999", "-99999999999999999999999"},
       {"0x10000000000000000", "18446744073709551616"},
+      {ones100, "1267650600228229401496703205375"},  // the most digits converted
+      {ones101, ones101},                            // past that: as written
       {"1_0.5", "10.5"},
       {".inf", "inf"},
       {"2001-12-14", "datetime.date(2001, 12, 14)"},

@@ -171,6 +171,8 @@ TEST(Cli, SeveralFilesWorstStatusOneReport) {
   r = run("check --format sarif " + invalid + " " + full + " " + invalid);
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(J::parse(r.out)["runs"][0]["results"].size(), 24u);
+  r = run("check --format text " + invalid + " " + full + " " + invalid);
+  EXPECT_TRUE(r.err.ends_with("\n24 errors\n")) << r.err;  // one total for the run
 
   r = run("check --quiet --format sarif " + full + " " + full);
   EXPECT_EQ(r.status, 0);

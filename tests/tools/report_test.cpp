@@ -54,14 +54,17 @@ TEST(Reporters, EachFormatNameGetsItsClass) {
 }
 
 TEST(Reporters, TextInSourceOrderWithCaretHelpAndTotal) {
-  const std::string text = "a: 1\n\tb: x\r\nc: \xC3\xA9" "2\nd: " + std::string(1001, 'x') + "\n";
+  const std::string longest = "e: " + std::string(997, 'x');  // the longest line quoted
+  const std::string text =
+      "a: 1\n\tb: x\r\nc: \xC3\xA9" "2\nd: " + std::string(1001, 'x') + "\n" + longest + "\n";
   std::vector<core::ErrorDetail> faults{
       fault({"c"}, "after a two-byte character", 3, 5),
       fault({"b"}, "after a tab, before a CR", 2, 5),
       fault({"items", std::int64_t{0}}, "no position", 0, 0),
       fault({"d"}, "too long to quote", 4, 4),
       fault({}, "past the end", 9, 1),
-      fault({"e"}, "no position either", 0, 0)};
+      fault({"e"}, "no position either", 0, 0),
+      fault({"e"}, "a long line", 5, 1)};
   faults[1].hint = "write it without the tab";
   const struct {
     bool colour;
@@ -73,10 +76,11 @@ TEST(Reporters, TextInSourceOrderWithCaretHelpAndTotal) {
        "  help: write it without the tab\n"
        "doc.yaml:3:5: error: c: after a two-byte character\n  c: \xC3\xA9" "2\n      ^\n"
        "doc.yaml:4:4: error: d: too long to quote\n  (line 4 is 1004 bytes long)\n"
+       "doc.yaml:5:1: error: e: a long line\n  " + longest + "\n  ^\n"
        "doc.yaml:9:1: error: : past the end\n  \n  ^\n"
        "doc.yaml: error: items.0: no position\n"
        "doc.yaml: error: e: no position either\n"
-       "6 errors\n"},
+       "7 errors\n"},
       {true, 1,
        "\033[1mdoc.yaml:3:5:\033[0m \033[1;31merror:\033[0m \033[1mc:\033[0m after a two-byte "
        "character\n  c: \xC3\xA9" "2\n      \033[1;32m^\033[0m\n1 error\n"}};
@@ -100,6 +104,25 @@ TEST(Reporters, TextGivesTheHintUnderItsFault) {
             "doc.yaml:1:1: error: terraform_versoin: extra fields not permitted\n"
             "  terraform_versoin: 1\n  ^\n  help: did you mean `terraform_version`?\n"
             "doc.yaml: error: b: no hint\n");
+}
+
+// Faults on one line by column; the last line quoted even without a line end; the total counts
+// every document of the run.
+TEST(Reporters, TextOrdersColumnsQuotesTheLastLineAndTotalsTheRun) {
+  const std::vector<core::ErrorDetail> one{fault({"b"}, "second", 1, 7),
+                                           fault({"a"}, "first", 1, 2)};
+  const std::vector<core::ErrorDetail> two{fault({"c"}, "third", 0, 0),
+                                           fault({"d"}, "fourth", 0, 0)};
+  std::ostringstream out;
+  report::TextReporter reporter(out, false);
+  reporter.report({"a.yaml", "{a: 1, b: 2}", one});
+  reporter.report({"b.yaml", "", two});
+  reporter.report({"c.yaml", "", {}});
+  reporter.finish();
+  EXPECT_EQ(out.str(),
+            "a.yaml:1:2: error: a: first\n  {a: 1, b: 2}\n   ^\n"
+            "a.yaml:1:7: error: b: second\n  {a: 1, b: 2}\n        ^\n"
+            "b.yaml: error: c: third\nb.yaml: error: d: fourth\n4 errors\n");
 }
 
 TEST(Reporters, JsonIsTheValidationErrorsArrayWithFileEndAndSeverity) {
@@ -185,6 +208,64 @@ TEST(Reporters, GithubEscapes) {
             "::error file=dir/a%2Cb.yaml,title=document_error.not_mapping::no document\n");
 }
 
+// One rule per kind of fault over the whole run; its help names each field once (list indexes
+// dropped), in the order the fields were first met.
+TEST(Reporters, SarifRulesAcrossDocumentsHelpEachFieldOnce) {
+  using J = nlohmann::ordered_json;
+  const core::Loc ip{"corvane", "controller_ip"};
+  const auto cidr = [](std::int64_t account, std::int64_t vpc) {
+    return core::Loc{"account_info", account, "regions", std::int64_t{0}, "vpcs", vpc, "crvn_cidr"};
+  };
+  std::vector<core::ErrorDetail> first{fault(cidr(0, 0), "bad cidr", 2, 6),
+                                       fault(ip, "bad address", 1, 4),
+                                       fault({"zz"}, "extra", 0, 0)};
+  first[1].hint = "octet 300 is over 255";
+  first[2].type = "value_error.extra";
+  const std::vector<core::ErrorDetail> second{fault(cidr(1, 2), "bad cidr", 0, 0),
+                                              fault(ip, "again", 0, 0)};
+  std::ostringstream out;
+  report::SarifReporter reporter(out, "9.9");
+  reporter.report({"dir/a b.yaml", "a:\n  y: [1]\n", first});
+  reporter.report({"c.yaml", "", second});
+  reporter.finish();
+  const J run = J::parse(out.str())["runs"][0];
+  const J& driver = run["tool"]["driver"];
+  EXPECT_EQ(driver["version"], "9.9");
+  const std::string help =
+      "account_info.regions.vpcs.crvn_cidr: " + std::string(report::field_description(cidr(0, 0))) +
+      "\ncorvane.controller_ip: " + std::string(report::field_description(ip));
+  J rules = J::parse(R"([{"id": "value_error", "shortDescription": {"text": "value_error"},
+                           "help": {"text": ""}},
+                          {"id": "value_error.extra",
+                           "shortDescription": {"text": "value_error.extra"}}])");
+  rules[0]["help"]["text"] = help;
+  EXPECT_EQ(driver["rules"], rules);
+  const struct {
+    std::size_t rule;
+    const char* uri;
+    const char* text;
+    J region;  // null: none
+  } cases[] = {
+      {0, "dir/a%20b.yaml", "account_info.0.regions.0.vpcs.0.crvn_cidr: bad cidr",
+       {{"startLine", 2}, {"startColumn", 6}, {"endLine", 2}, {"endColumn", 9}}},
+      {0, "dir/a%20b.yaml", "corvane.controller_ip: bad address (octet 300 is over 255)",
+       {{"startLine", 1}, {"startColumn", 4}}},  // no node starts there: no end
+      {1, "dir/a%20b.yaml", "zz: extra", nullptr},
+      {0, "c.yaml", "account_info.1.regions.0.vpcs.2.crvn_cidr: bad cidr", nullptr},
+      {0, "c.yaml", "corvane.controller_ip: again", nullptr}};
+  ASSERT_EQ(run["results"].size(), std::size(cases));
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE(i);
+    const J& r = run["results"][i];
+    EXPECT_EQ(r["ruleIndex"], cases[i].rule);
+    EXPECT_EQ(r["ruleId"], rules[cases[i].rule]["id"]);
+    EXPECT_EQ(r["message"]["text"], cases[i].text);
+    const J& physical = r["locations"][0]["physicalLocation"];
+    EXPECT_EQ(physical["artifactLocation"]["uri"], cases[i].uri);
+    EXPECT_EQ(physical.value("region", J()), cases[i].region);
+  }
+}
+
 TEST(Reporters, FieldDescriptionOfTheLastKey) {
   const struct {
     core::Loc loc;
@@ -203,6 +284,7 @@ TEST(Reporters, FieldDescriptionOfTheLastKey) {
             report::field_description({"corvane"}));
   EXPECT_EQ(report::uri_of("<stdin>"), "%3Cstdin%3E");
   EXPECT_EQ(report::uri_of("dir/a b.yaml"), "dir/a%20b.yaml");
+  EXPECT_EQ(report::uri_of("v2/a_b~c-9.yaml"), "v2/a_b~c-9.yaml");  // unreserved: kept
 }
 
 }  // namespace

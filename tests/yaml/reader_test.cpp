@@ -229,6 +229,36 @@ TEST(Reader, DuplicateKeysLaterWinsFirstPositionKept) {
   EXPECT_TRUE(d.duplicates()[2].path.empty());
 }
 
+// NaN is one key however it is spelt, as 0x10 and 16 are: written twice, it is a duplicate, in a
+// small mapping and in one searched through an index alike.
+TEST(Reader, NanKeysWrittenTwiceAreDuplicates) {
+  std::string many;
+  for (int i = 0; i < 20; ++i) many += "k" + std::to_string(i) + ": 0\n";
+  const struct {
+    std::string text;
+    std::string shown;      // show() of the root, or of its last entry past `many`
+    std::string duplicate;  // the key reported, or empty: none
+  } cases[] = {{".nan: 1\n.nan: 2\n", "{.nan: 2}", ".nan"},
+               {".NaN: 1\nx: 0\n.nan: 2\n", "{.nan: 2, \"x\": 0}", ".NaN"},
+               {".nan: 1\n'.nan': 2\n.inf: 3\n", "{.nan: 1, \".nan\": 2, .inf: 3}", ""},
+               {many + ".NAN: 1\n.nan: 2\n", ".nan: 2", ".NAN"},
+               {many + ".nan: 1\n.inf: 2\n", ".inf: 2", ""}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    Document d = read_string(c.text);
+    if (c.text.starts_with("k0")) {
+      const Entry& last = d.root().entries().back();
+      EXPECT_EQ(show(*last.key) + ": " + show(*last.value), c.shown);
+    } else {
+      EXPECT_EQ(show(d.root()), c.shown);
+    }
+    ASSERT_EQ(d.duplicates().size(), c.duplicate.empty() ? 0u : 1u);
+    if (!c.duplicate.empty()) {
+      EXPECT_EQ(d.duplicates()[0].key, c.duplicate);
+    }
+  }
+}
+
 TEST(Reader, DuplicateRecordsAreBounded) {
   // Long keys on a deep path, repeated many times: records stop, resolution does not.
   const std::string key(1000, 'k');
