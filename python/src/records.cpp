@@ -144,8 +144,7 @@ const std::array<PyObject*, core::table_of<R>.size>& keys_of() {
 }
 
 // An instance of R's Python class, its fields set straight into its __dict__ (no constructor
-// runs). __fields_set__ holds the required fields and those that differ from their default: the
-// C++ record does not keep which keys its input had.
+// runs); __fields_set__ holds the keys its input gave.
 template <class R>
 requires std::is_base_of_v<core::BaseModel, R> py::object to_py(IpCache& cache, const R& rec) {
   PyObject* cls = class_of<R>();
@@ -155,15 +154,12 @@ requires std::is_base_of_v<core::BaseModel, R> py::object to_py(IpCache& cache, 
   if (!obj) throw py::error_already_set();
   auto dict = py::reinterpret_steal<py::object>(PyObject_GenericGetDict(obj.ptr(), nullptr));
   if (!dict) throw py::error_already_set();
-  static const R defaults{};
   const auto& keys = keys_of<R>();
   py::set fields_set;
   core::table_of<R>.each_indexed([&](auto i, const auto& row) {
     py::object value = row_value(cache, row, rec);
     if (PyDict_SetItem(dict.ptr(), keys[i], value.ptr()) != 0) throw py::error_already_set();
-    if (row.required || !(rec.*row.member == defaults.*row.member)) {
-      fields_set.add(py::handle(keys[i]));
-    }
+    if ((rec.fields_given >> i & 1U) != 0) fields_set.add(py::handle(keys[i]));
   });
   if (PyObject_GenericSetAttr(obj.ptr(), py::str("__fields_set__").ptr(), fields_set.ptr()) != 0) {
     throw py::error_already_set();

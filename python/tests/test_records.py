@@ -135,15 +135,26 @@ def test_one_address_under_two_prefix_lengths(minimal_dict, tmp_path, through_ya
     assert cvm.AccountInfo(**loaded.dict()).filter_cidrs == loaded.filter_cidrs
 
 
-# A loaded record cannot tell which keys its input had: __fields_set__ holds the required fields,
-# even at an empty value, and those that differ from their defaults.
-def test_fields_set_of_a_loaded_record(minimal_dict):
+# __fields_set__ of a loaded record holds the keys its input gave, also at their default value,
+# and nothing for a section made from its defaults.
+@pytest.mark.parametrize("source", ["dict", "yaml"])
+def test_fields_set_of_a_loaded_record(minimal_dict, source, tmp_path):
     regions = minimal_dict["account_info"][0]["regions"]
-    regions[0]["vpcs"][0].update(vpc_id="", az_affinity=True)
+    regions[0]["vpcs"][0].update(vpc_id="", az_affinity=False, encrypt=None)
     regions.append({"region": "us-east-2", "vpcs": []})
-    first, second = cvm.build_document(minimal_dict).account_info[0].regions
-    assert first.vpcs[0].__fields_set__ == {"vpc_id", "az_affinity"}
+    if source == "dict":
+        config = cvm.build_document(minimal_dict)
+    else:
+        path = tmp_path / "doc.yaml"
+        path.write_text(json.dumps(minimal_dict))  # JSON is YAML
+        config = cvm.load_from_yaml(path)
+    first, second = config.account_info[0].regions
+    assert first.vpcs[0].__fields_set__ == {"vpc_id", "az_affinity", "encrypt"}
+    assert first.vpcs[0].dict(exclude_unset=True) == {"vpc_id": "", "az_affinity": False,
+                                                      "encrypt": None}
     assert second.dict(exclude_unset=True) == {"region": "us-east-2", "vpcs": []}
+    assert config.__fields_set__ == {"terraform", "corvane", "account_info"}
+    assert config.alert.__fields_set__ == set()
 
 
 def test_absent_optional_sections(examples):

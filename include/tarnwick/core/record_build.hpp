@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -155,14 +156,17 @@ bool build_into(const yaml::Node& node, Builder& b, R& rec) {
   const std::size_t errors_before = b.error_count();
   std::array<const yaml::Entry*, table.size> present{};
   std::vector<const yaml::Entry*> extra;
+  std::uint64_t given = 0;
   for (const yaml::Entry& e : raw->entries()) {
     std::ptrdiff_t i = e.key->kind() == yaml::Kind::Str ? table.index_of(e.key->text()) : -1;
     if (i < 0) {
       extra.push_back(&e);
     } else {
       present[static_cast<std::size_t>(i)] = &e;
+      given |= std::uint64_t{1} << i;
     }
   }
+  rec.fields_given = given;
 
   // An absent key is shown at the key the record is written under (its first key may be
   // anything), or at the mapping itself for a list item or the top record.

@@ -17,6 +17,8 @@
 #include <string>
 #include <tuple>
 
+#include <cstdint>
+
 #include "tarnwick/core/builder.hpp"
 #include "tarnwick/core/errors.hpp"
 #include "tarnwick/core/field_table.hpp"
@@ -33,7 +35,11 @@ struct BaseModel {
   static bool discovery_only();
   static void set_discovery_only(bool value);
 
-  friend bool operator==(const BaseModel&, const BaseModel&) = default;
+  // Which fields the record's input gave, bit i for row i of its table (what the Python host
+  // reports as __fields_set__). Bookkeeping, not a value: records compare without it.
+  std::uint64_t fields_given = 0;
+
+  friend bool operator==(const BaseModel&, const BaseModel&) { return true; }
 };
 
 // Builds a record of type R in the mode of the most recent load.
