@@ -44,12 +44,21 @@ void raise_validation_failure(const core::ValidationError& e) {
   PyErr_SetObject(g_validation_failure, args.ptr());
 }
 
+py::object line_of(yaml::Mark mark) {
+  return mark.known() ? py::object(py::int_(mark.line)) : py::none();
+}
+py::object column_of(yaml::Mark mark) {
+  return mark.known() ? py::object(py::int_(mark.column)) : py::none();
+}
+
+// The Python layer's factory picks the class (PyYAML's, by the stage, when it is installed).
 void raise_yaml_error(const yaml::YamlError& e) {
-  py::object error = py::reinterpret_borrow<py::object>(g_yaml_error)(text(e.what()));
-  error.attr("problem") = text(e.problem());
-  error.attr("file") = text(e.file());
-  error.attr("line") = e.mark().known() ? py::object(py::int_(e.mark().line)) : py::none();
-  error.attr("column") = e.mark().known() ? py::object(py::int_(e.mark().column)) : py::none();
+  static constexpr const char* kStages[] = {"reader",   "scanner",     "parser",
+                                            "composer", "constructor", "limit"};
+  py::object error = py::reinterpret_borrow<py::object>(g_yaml_error)(
+      text(e.what()), kStages[static_cast<int>(e.stage())], text(e.problem()), text(e.file()),
+      line_of(e.mark()), column_of(e.mark()), text(e.context()), line_of(e.context_mark()),
+      column_of(e.context_mark()));
   PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(error.ptr())), error.ptr());
 }
 
@@ -136,7 +145,7 @@ PYBIND11_MODULE(_core, m) {
         g_yaml_error = yaml_error.release().ptr();
       },
       py::arg("record_base"), py::arg("yaml_error"),
-      "Registers the records' base class and the class of YAML errors.");
+      "Registers the records' base class and the factory of YAML errors.");
   m.def("_load_yaml", &load_yaml, py::arg("yml_path"), py::arg("discovery_only"),
         py::arg("mode_ids"),
         "Reads and builds a document; raises _ValidationFailure instead of printing.");

@@ -165,25 +165,73 @@ class YamlError(*_YamlBases):
     """Malformed YAML, or YAML beyond the reader's limits.
 
     The message carries the file, line and column; problem, file, line and column hold them apart
-    (line and column count from 1 and are None when unknown). problem_mark is the position as
-    PyYAML gives it (counted from 0), or None.
+    (line and column count from 1 and are None when unknown), context, context_line and
+    context_column the construct the fault was found in. problem_mark and context_mark are the
+    positions as PyYAML gives them (counted from 0), or None. With PyYAML installed, a fault is
+    raised as PyYAML's class for its step too: yaml.scanner.ScannerError, yaml.parser.ParserError,
+    yaml.composer.ComposerError, yaml.constructor.ConstructorError or yaml.reader.ReaderError.
     """
 
-    problem = file = line = column = None
+    problem = file = line = column = context = context_line = context_column = None
+    note = None
+    _stage = "limit"
+
+    def __init__(self, message, problem=None, file=None, line=None, column=None, context=None,
+                 context_line=None, context_column=None):
+        ValueError.__init__(self, message)  # not PyYAML's: its marks are properties here
+        self.problem, self.file, self.line, self.column = problem, file, line, column
+        self.context, self.context_line, self.context_column = (
+            context or None, context_line, context_column)
+
+    def __str__(self):
+        return self.args[0] if self.args else ""
 
     @property
     def problem_mark(self):
-        if self.line is None:
-            return None
-        if _yaml is not None:
-            return _yaml.Mark(self.file, 0, self.line - 1, (self.column or 1) - 1, None, None)
-        return _Mark(self.file, self.line - 1, (self.column or 1) - 1)
+        return _mark(self.file, self.line, self.column)
+
+    @property
+    def context_mark(self):
+        return _mark(self.file, self.context_line, self.context_column)
 
     def __reduce__(self):
-        return (_rebuilt_yaml_error, (str(self), self.problem, self.file, self.line, self.column))
+        return (_yaml_error, (str(self), self._stage, self.problem, self.file, self.line,
+                              self.column, self.context, self.context_line, self.context_column))
 
 
-def _rebuilt_yaml_error(message, problem, file, line, column):
-    error = YamlError(message)
-    error.problem, error.file, error.line, error.column = problem, file, line, column
+def _mark(file, line, column):
+    if line is None:
+        return None
+    if _yaml is not None:
+        return _yaml.Mark(file, 0, line - 1, (column or 1) - 1, None, None)
+    return _Mark(file, line - 1, (column or 1) - 1)
+
+
+# PyYAML's class of each step; a limit of ours has none.
+_PYYAML_CLASSES = {"reader": ("reader", "ReaderError"), "scanner": ("scanner", "ScannerError"),
+                   "parser": ("parser", "ParserError"), "composer": ("composer", "ComposerError"),
+                   "constructor": ("constructor", "ConstructorError")}
+_stage_classes = {}
+
+
+def _yaml_error_class(stage):
+    if _yaml is None or stage not in _PYYAML_CLASSES:
+        return YamlError
+    if stage not in _stage_classes:
+        module, name = _PYYAML_CLASSES[stage]
+        pyyaml = getattr(getattr(_yaml, module), name)
+        _stage_classes[stage] = type(name, (YamlError, pyyaml), {
+            "_stage": stage, "__module__": __name__, "__qualname__": name,
+            "__doc__": YamlError.__doc__})
+    return _stage_classes[stage]
+
+
+def _yaml_error(message, stage, problem=None, file=None, line=None, column=None, context=None,
+                context_line=None, context_column=None):
+    """The error of a fault found while reading YAML: made by the compiled reader."""
+    error = _yaml_error_class(stage)(message, problem, file, line, column, context,
+                                     context_line, context_column)
+    if stage == "reader" and _yaml is not None:  # what PyYAML's ReaderError carries
+        error.name, error.position, error.character = file, None, None
+        error.encoding, error.reason = "utf-8", problem
     return error

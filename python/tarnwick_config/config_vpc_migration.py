@@ -10,7 +10,7 @@ import os
 import sys
 import typing
 
-from . import _core, _records
+from . import _core, _errors, _records
 from ._errors import ErrorWrapper, ValidationError, YamlError, validated
 from ._records import GWName, ModelField, _BaseModel, _default_network, _str
 
@@ -56,7 +56,7 @@ Tag = typing.Dict[str, str]
 Tags = typing.List[Tag]
 
 
-_core._register_errors(_BaseModel, YamlError)
+_core._register_errors(_BaseModel, _errors._yaml_error)
 globals().update(_records.make_classes(__name__))  # every record class, under its own name
 TerraformConfig.DEFAULT_MODULE_SOURCE = _core.DEFAULT_MODULE_SOURCE
 TerraformConfig.DEFAULT_MODULE_NAME = _core.DEFAULT_MODULE_NAME

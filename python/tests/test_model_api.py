@@ -293,6 +293,32 @@ def test_yaml_errors_are_pyyamls(tmp_path, monkeypatch):
     assert str(error.problem_mark) == str(yaml.Mark(str(path), 0, 1, 5, None, None))
 
 
+# Each malformed text raises the class PyYAML's own loader raises for it, with both marks.
+@pytest.mark.parametrize("text, problem, context", [
+    ("a: [1, 2\n", (0, 3), (0, 3)),  # parser: the flow sequence left open
+    ("a: b: c\n", (0, 4), None),  # scanner
+    ("x:\n\t- 1\n", (1, 0), (1, 0)),  # scanner, with the context it was in
+    ("a: *x\n", (0, 3), None),  # composer: an undefined alias
+    ("--- a\n--- b\n", (1, 0), None),  # composer: a second document
+    ("a: !!python/object x\n", (0, 3), None),  # constructor: a tag that makes objects
+    ("a: \"x\x01\"\n", (0, 5), None),  # reader: a control character
+])
+def test_yaml_errors_are_pyyamls_classes(tmp_path, text, problem, context):
+    yaml = pytest.importorskip("yaml")
+    with pytest.raises(yaml.YAMLError) as theirs:
+        yaml.load(text, Loader=yaml.FullLoader)
+    path = tmp_path / "broken.yaml"
+    path.write_text(text)
+    with pytest.raises(YamlError) as info:
+        load_from_yaml(path)
+    error = info.value
+    assert isinstance(error, type(theirs.value)) and isinstance(error, ValueError)
+    mark = lambda m: m and (m.line, m.column)  # noqa: E731
+    assert (mark(error.problem_mark), mark(error.context_mark)) == (problem, context)
+    again = pickle.loads(pickle.dumps(error))
+    assert (type(again), str(again), mark(again.context_mark)) == (type(error), str(error), context)
+
+
 def test_names_the_host_knows():
     assert cvm.__doc__ == "Configuration options for discovery migration."
     assert cvm.GW_NAME_KEYS + ["x"] == ["spoke_gw_name", "transit_gw_name", "x"]

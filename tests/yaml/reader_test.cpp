@@ -393,6 +393,40 @@ TEST(Reader, ErrorCarriesFileMarkAndProblem) {
   }
 }
 
+// Each fault is classed by the step of reading it comes from, and a syntax fault keeps the
+// construct it was found in, as YAML loaders report them.
+TEST(Reader, FaultsSayTheirStepAndContext) {
+  const struct {
+    std::string_view yaml;
+    YamlStage stage;
+    std::string_view context;
+    Mark context_mark;
+  } cases[] = {
+      {"a: [1, 2\n", YamlStage::parser, "while parsing a flow sequence", {1, 4}},
+      {"a: b: c\n", YamlStage::scanner, "", {}},
+      {"x:\n\t- 1\n", YamlStage::scanner, "while scanning for the next token", {2, 1}},
+      {"a: \"x\x01\"\n", YamlStage::reader, "", {}},
+      {"a: *x\n", YamlStage::composer, "", {}},
+      {"--- a\n--- b\n", YamlStage::composer, "", {}},
+      {"a: &x [*x]\n", YamlStage::composer, "", {}},
+      {"a: !!python/object x\n", YamlStage::constructor, "", {}},
+      {"{[1]: x}\n", YamlStage::constructor, "", {}},
+      {"<<: 1\n", YamlStage::constructor, "", {}},
+      {"[[[[1]]]]\n", YamlStage::limit, "", {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.yaml);
+    try {
+      read_string(c.yaml, "<string>", Limits{.max_depth = 3});
+      ADD_FAILURE() << "no error";
+    } catch (const YamlError& e) {
+      EXPECT_EQ(e.stage(), c.stage);
+      EXPECT_EQ(e.context(), c.context);
+      EXPECT_EQ(e.context_mark(), c.context_mark);
+    }
+  }
+}
+
 class ReaderFiles : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -47,18 +47,32 @@ struct Limits {
 
 // Every fault of reading: libyaml's own problem text, or one of ours (a refused tag, a second
 // document, a recursive alias, a limit), with where it happened.
+// The step of reading a fault comes from, as YAML loaders class their errors: decoding the
+// bytes, scanning tokens, parsing the structure, composing nodes (anchors, aliases, documents),
+// constructing values (tags, keys, merges), or a limit of ours.
+enum class YamlStage { reader, scanner, parser, composer, constructor, limit };
+
 class YamlError : public std::runtime_error {
  public:
-  YamlError(std::string problem, std::string file, Mark mark);
+  YamlError(std::string problem, std::string file, Mark mark, YamlStage stage = YamlStage::limit,
+            std::string context = {}, Mark context_mark = {});
 
   const std::string& problem() const { return problem_; }
   const std::string& file() const { return file_; }
   Mark mark() const { return mark_; }
+  YamlStage stage() const { return stage_; }
+  // The construct the fault was found in ("while scanning a simple key") and where it began;
+  // empty and unknown for faults that have none.
+  const std::string& context() const { return context_; }
+  Mark context_mark() const { return context_mark_; }
 
  private:
   std::string problem_;
   std::string file_;
   Mark mark_;
+  YamlStage stage_;
+  std::string context_;
+  Mark context_mark_;
 };
 
 // What a read document holds:

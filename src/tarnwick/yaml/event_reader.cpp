@@ -49,7 +49,7 @@ inline void Reader::on_event(const yaml_event_t& e, int& documents, bool& done) 
     case YAML_DOCUMENT_START_EVENT:
       if (documents++ > 0) {
         fail("expected a single document in the stream, but found another document",
-             mark_of(e.start_mark));
+             mark_of(e.start_mark), YamlStage::composer);
       }
       break;
     case YAML_SCALAR_EVENT:
@@ -90,7 +90,7 @@ void Reader::fail_parser(const yaml_parser_t& p) const {
         std::snprintf(buf, sizeof buf, " (#x%02X)", static_cast<unsigned>(p.problem_value));
         problem += buf;
       }
-      fail(std::move(problem), mark_at_offset(p.problem_offset));
+      fail(std::move(problem), mark_at_offset(p.problem_offset), YamlStage::reader);
     }
     default:
       break;
@@ -110,7 +110,10 @@ void Reader::fail_parser(const yaml_parser_t& p) const {
   if (off < input_.size() && input_[off] == '\t') {
     problem += " (a tab cannot be used for indentation; use spaces)";
   }
-  fail(std::move(problem) + quote_line(mark), mark);
+  // The context as libyaml gives it, for callers that class faults as YAML loaders do.
+  throw YamlError(std::move(problem) + quote_line(mark), doc_.name(), mark,
+                  p.error == YAML_SCANNER_ERROR ? YamlStage::scanner : YamlStage::parser,
+                  p.context ? p.context : "", p.context ? context_mark : Mark{});
 }
 
 Mark Reader::last_character_mark() const {
@@ -169,7 +172,7 @@ Reader::Anchor* Reader::define_anchor(const yaml_char_t* name, const Node* node,
   if (!inserted) {
     // As the Python loader does: a reused anchor name would make aliases ambiguous to readers.
     fail("found duplicate anchor &" + it->first + "; first occurrence at " + at(it->second.mark),
-         mark);
+         mark, YamlStage::composer);
   }
   if (node->transient()) release_.note_anchor(&it->second.node);
   return &it->second;
@@ -201,7 +204,7 @@ inline void Reader::on_scalar(const yaml_event_t& e) {
   if (s.length > max_scalar_bytes_) {
     fail("scalar of " + std::to_string(s.length) + " bytes is longer than the limit of " +
              std::to_string(max_scalar_bytes_) + " bytes",
-         mark);
+         mark, YamlStage::limit);
   }
   std::string_view text(reinterpret_cast<const char*>(s.value), s.length);
   bool key = expecting_key();
@@ -262,12 +265,14 @@ inline void Reader::on_alias(const yaml_event_t& e) {
   Mark mark = mark_of(e.start_mark);
   std::string_view name = chars(e.data.alias.anchor);
   auto it = anchors_.find(name);
-  if (it == anchors_.end()) fail("found undefined alias *" + std::string(name), mark);
+  if (it == anchors_.end()) {
+    fail("found undefined alias *" + std::string(name), mark, YamlStage::composer);
+  }
   const Anchor& a = it->second;
   if (!a.complete) {
     fail("alias *" + std::string(name) + " refers to anchor &" + std::string(name) + " at " +
              at(a.mark) + ", which encloses it: recursive structures are not allowed",
-         mark);
+         mark, YamlStage::composer);
   }
   budget_.charge_text(a.text_bytes, mark);
   note_text(a.text_bytes);
@@ -298,7 +303,7 @@ void Reader::on_start(const yaml_event_t& e, bool is_map) {
   if (frames_.size() >= max_depth_) {
     fail(
         "collections are nested deeper than the limit of " + std::to_string(max_depth_) + " levels",
-        mark);
+        mark, YamlStage::limit);
   }
   if (expecting_key()) {
     fail(std::string("found unhashable key: ") + (is_map ? "a mapping" : "a sequence") +

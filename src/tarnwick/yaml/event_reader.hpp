@@ -58,8 +58,10 @@ class Reader {
     std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
   };
 
-  [[noreturn]] void fail(std::string problem, Mark mark) const {
-    throw YamlError(std::move(problem), doc_.name(), mark);
+  // Most faults found past libyaml are about what a node means, as a loader's constructing step.
+  [[noreturn]] void fail(std::string problem, Mark mark,
+                         YamlStage stage = YamlStage::constructor) const {
+    throw YamlError(std::move(problem), doc_.name(), mark, stage);
   }
   [[noreturn]] void fail_parser(const yaml_parser_t& p) const;
   Mark mark_at_offset(std::size_t offset) const;

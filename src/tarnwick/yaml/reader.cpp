@@ -20,11 +20,15 @@ std::string render(const std::string& problem, const std::string& file, Mark mar
 
 }  // namespace
 
-YamlError::YamlError(std::string problem, std::string file, Mark mark)
+YamlError::YamlError(std::string problem, std::string file, Mark mark, YamlStage stage,
+                     std::string context, Mark context_mark)
     : std::runtime_error(render(problem, file, mark)),
       problem_(std::move(problem)),
       file_(std::move(file)),
-      mark_(mark) {}
+      mark_(mark),
+      stage_(stage),
+      context_(std::move(context)),
+      context_mark_(context_mark) {}
 
 Document read_string(std::string_view text, std::string name, const Limits& limits) {
   return read_string(text, std::move(name), nullptr, limits);
