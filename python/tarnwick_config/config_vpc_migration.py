@@ -165,9 +165,11 @@ def _build_from_yaml(path, discovery_only):
 
 def dump_to_dict(config):
     """Every field of every record in field order as a plain dict: addresses and networks as
-    text, an absent tgw as {}, tf_cloud.tags as its text."""
-    if not isinstance(config, DiscoveryConfiguration):
-        raise TypeError(f"config must be a DiscoveryConfiguration, not {type(config).__name__}")
+    text, an absent tgw as {}, tf_cloud.tags as its text. Any record dumps, a section as well as
+    a whole document."""
+    if not isinstance(config, _BaseModel):
+        raise TypeError(f"config must be a record such as DiscoveryConfiguration, not "
+                        f"{type(config).__name__}")
     return json.loads(config.json())
 
 

@@ -29,9 +29,12 @@ def test_dump_to_yaml_writes_and_reads_nothing(examples, tmp_path):
     assert existing.read_text() == "keep: me\n"
 
 
-def test_dumps_take_only_a_document(examples):
+def test_dumps_take_any_record(examples):
     config = load_from_yaml(examples / "full.yaml")
-    with pytest.raises(TypeError):
+    with pytest.raises(TypeError, match="not dict"):
         dump_to_dict({"terraform": {}})
-    with pytest.raises(TypeError):
-        dump_to_dict(config.terraform)
+    whole = dump_to_dict(config)
+    assert dump_to_dict(config.terraform) == whole["terraform"]
+    assert dump_to_dict(config.account_info[0].regions[0].vpcs[1]) == \
+        whole["account_info"][0]["regions"][0]["vpcs"][1]
+    assert dump_to_dict(config.aws.s3) == whole["aws"]["s3"]  # a nested record class

@@ -319,6 +319,50 @@ def test_yaml_errors_are_pyyamls_classes(tmp_path, text, problem, context):
     assert (type(again), str(again), mark(again.context_mark)) == (type(error), str(error), context)
 
 
+def test_classes_describe_their_fields_to_help_and_type_readers():
+    import inspect
+    import typing
+    params = inspect.signature(VPCConfig).parameters
+    assert list(params) == list(VPCConfig.__fields__)
+    assert params["vpc_id"].default is inspect.Parameter.empty
+    assert params["retain_peering_cidrs"].default == [NET("0.0.0.0/0")]
+    assert params["crvn_cidr"].annotation == typing.Optional[ipaddress.IPv4Network]
+    assert all(p.kind is inspect.Parameter.KEYWORD_ONLY for p in params.values())
+    assert "vpc_id: tarnwick_config._records._str" in pydoc_text(VPCConfig)
+    fields = {**Region.__fields__, **VPCConfig.__fields__, **cvm.AccountInfo.__fields__}
+    assert fields["region"].outer_type_ == cvm.RegionName == fields["region"].type_
+    assert fields["spoke_gw_name"].type_ is cvm.GWName and fields["vpc_id"].type_ is cvm._str
+    account_id = fields["account_id"].type_
+    assert (account_id.regex.pattern, account_id.strip_whitespace) == ("^[0-9]+$", True)
+    assert (fields["vpcs"].outer_type_, fields["vpcs"].type_) == (typing.List[VPCConfig], VPCConfig)
+    assert fields["vpcs"].default_factory is None and fields["vpcs"].required
+    alert = DiscoveryConfiguration.__fields__["alert"]
+    assert alert.default is None and alert.default_factory is cvm.AlertConfig
+    assert isinstance(alert.get_default(), cvm.AlertConfig)
+    assert DiscoveryConfiguration.__fields__["id"].default is None  # a constant default
+    assert DiscoveryConfiguration.__fields__["id"].default_factory is None
+    assert _BaseModel.Config.extra == "forbid" and VPCConfig.__config__.extra == "forbid"
+
+
+def pydoc_text(cls):
+    import pydoc
+    return pydoc.render_doc(cls, renderer=pydoc.plaintext)
+
+
+def test_parse_raw_and_parse_file(tmp_path):
+    vpc = VPCConfig.parse_raw('{"vpc_id": " v "}')
+    assert vpc.vpc_id == "v" and VPCConfig.parse_raw(b'{"vpc_id": "w"}').vpc_id == "w"
+    path = tmp_path / "vpc.json"
+    path.write_text('{"vpc_id": "x", "colour": 1}')
+    with pytest.raises(ValidationError) as info:
+        VPCConfig.parse_file(path)
+    assert [e["type"] for e in info.value.errors()] == ["value_error.extra"]
+    with pytest.raises(ValidationError) as info:
+        VPCConfig.parse_raw("{nope")
+    assert info.value.errors()[0]["loc"] == ("__root__",)
+    assert info.value.errors()[0]["type"] == "value_error.jsondecode"
+
+
 def test_names_the_host_knows():
     assert cvm.__doc__ == "Configuration options for discovery migration."
     assert cvm.GW_NAME_KEYS + ["x"] == ["spoke_gw_name", "transit_gw_name", "x"]
