@@ -6,22 +6,26 @@ holding a record reports the record's faults as its own, under the field's locat
 """
 
 import copy
+import importlib
 import json
 
 from . import _core
 
-try:
-    import yaml as _yaml
-except ImportError:  # PyYAML is optional: without it, YAML errors have a base of their own
-    _yaml = None
+# PyYAML and pydantic are optional, and each costs the import tens of milliseconds: they are
+# imported when a fault first needs their classes. None: not installed.
+_optional = {}
 
-try:
-    import pydantic as _pydantic
 
-    if not _pydantic.VERSION.startswith("1."):
-        _pydantic = getattr(_pydantic, "v1", None)
-except ImportError:  # pydantic is optional too
-    _pydantic = None
+def _library(name):
+    if name not in _optional:
+        try:
+            module = importlib.import_module(name)
+        except ImportError:
+            module = None
+        if name == "pydantic" and module is not None and not module.VERSION.startswith("1."):
+            module = getattr(module, "v1", None)  # pydantic 2 carries the API of 1
+        _optional[name] = module
+    return _optional[name]
 
 
 class ErrorWrapper:
@@ -39,9 +43,6 @@ class ErrorWrapper:
     def __repr__(self):
         return f"ErrorWrapper(exc={self.exc!r}, loc={self._loc!r})"
 
-
-if _pydantic is not None:
-    ErrorWrapper = _pydantic.error_wrappers.ErrorWrapper  # noqa: F811 - pydantic's own
 
 _fault_classes = {}
 
@@ -83,10 +84,7 @@ def _display(errors):
                      f"({type_and_ctx(error)})" for error in errors)
 
 
-_ValidationBases = (_pydantic.ValidationError,) if _pydantic is not None else (ValueError,)
-
-
-class ValidationError(*_ValidationBases):
+class ValidationError(ValueError):
     """Every fault of one build, in the order found.
 
     errors() lists them as pydantic 1 does: dicts of loc (a tuple of keys and list indexes), msg,
@@ -105,7 +103,9 @@ class ValidationError(*_ValidationBases):
 
     @property
     def raw_errors(self):
-        return [ErrorWrapper(_fault(e), e["loc"]) for e in self._errors]
+        pydantic = _library("pydantic")
+        wrapper = pydantic.error_wrappers.ErrorWrapper if pydantic else ErrorWrapper
+        return [wrapper(_fault(e), e["loc"]) for e in self._errors]
 
     def errors(self):
         return copy.deepcopy(self._errors)
@@ -127,7 +127,21 @@ class ValidationError(*_ValidationBases):
     def __reduce__(self):
         errors = [dict(e, **({"line": p[0], "column": p[1]} if p else {}))
                   for e, p in zip(self._errors, self._positions)]
-        return (type(self), (self.model, errors))
+        return (_validation_error, (self.model, errors))
+
+
+_pydantic_class = []
+
+
+def _validation_error(model, errors):
+    """A ValidationError, which is a pydantic ValidationError too where pydantic is installed,
+    so that `except pydantic.ValidationError` and a host's pydantic model handle it."""
+    if not _pydantic_class:
+        pydantic = _library("pydantic")
+        _pydantic_class.append(type("ValidationError", (ValidationError, pydantic.ValidationError), {
+            "__module__": __name__, "__doc__": ValidationError.__doc__}) if pydantic
+            else ValidationError)
+    return _pydantic_class[0](model, errors)
 
 
 # The record classes by name, filled in by the records module (model names in failures).
@@ -144,7 +158,7 @@ def validated(build, *args):
         return build(*args)
     except _core._ValidationFailure as failure:
         model, errors = failure.args[0], failure.args[3]
-    raise ValidationError(model, errors)
+    raise _validation_error(model, errors)
 
 
 class _Mark:
@@ -157,11 +171,7 @@ class _Mark:
         return f'  in "{self.name}", line {self.line + 1}, column {self.column + 1}'
 
 
-# Without PyYAML the class is a ValueError alone (Exception before ValueError has no order).
-_YamlBases = (_yaml.YAMLError, ValueError) if _yaml is not None else (ValueError,)
-
-
-class YamlError(*_YamlBases):
+class YamlError(ValueError):
     """Malformed YAML, or YAML beyond the reader's limits.
 
     The message carries the file, line and column; problem, file, line and column hold them apart
@@ -169,7 +179,8 @@ class YamlError(*_YamlBases):
     context_column the construct the fault was found in. problem_mark and context_mark are the
     positions as PyYAML gives them (counted from 0), or None. With PyYAML installed, a fault is
     raised as PyYAML's class for its step too: yaml.scanner.ScannerError, yaml.parser.ParserError,
-    yaml.composer.ComposerError, yaml.constructor.ConstructorError or yaml.reader.ReaderError.
+    yaml.composer.ComposerError, yaml.constructor.ConstructorError or yaml.reader.ReaderError (a
+    limit of ours as yaml.YAMLError).
     """
 
     problem = file = line = column = context = context_line = context_column = None
@@ -202,24 +213,27 @@ class YamlError(*_YamlBases):
 def _mark(file, line, column):
     if line is None:
         return None
-    if _yaml is not None:
-        return _yaml.Mark(file, 0, line - 1, (column or 1) - 1, None, None)
+    yaml = _library("yaml")
+    if yaml is not None:
+        return yaml.Mark(file, 0, line - 1, (column or 1) - 1, None, None)
     return _Mark(file, line - 1, (column or 1) - 1)
 
 
-# PyYAML's class of each step; a limit of ours has none.
+# PyYAML's class of each step; a limit of ours is its base class.
 _PYYAML_CLASSES = {"reader": ("reader", "ReaderError"), "scanner": ("scanner", "ScannerError"),
                    "parser": ("parser", "ParserError"), "composer": ("composer", "ComposerError"),
-                   "constructor": ("constructor", "ConstructorError")}
+                   "constructor": ("constructor", "ConstructorError"), "limit": ("", "YAMLError")}
 _stage_classes = {}
 
 
 def _yaml_error_class(stage):
-    if _yaml is None or stage not in _PYYAML_CLASSES:
+    yaml = _library("yaml")
+    if yaml is None:
         return YamlError
     if stage not in _stage_classes:
-        module, name = _PYYAML_CLASSES[stage]
-        pyyaml = getattr(getattr(_yaml, module), name)
+        module, name = _PYYAML_CLASSES.get(stage, _PYYAML_CLASSES["limit"])
+        pyyaml = getattr(getattr(yaml, module) if module else yaml, name)
+        name = name if module else "YamlError"
         _stage_classes[stage] = type(name, (YamlError, pyyaml), {
             "_stage": stage, "__module__": __name__, "__qualname__": name,
             "__doc__": YamlError.__doc__})
@@ -231,7 +245,7 @@ def _yaml_error(message, stage, problem=None, file=None, line=None, column=None,
     """The error of a fault found while reading YAML: made by the compiled reader."""
     error = _yaml_error_class(stage)(message, problem, file, line, column, context,
                                      context_line, context_column)
-    if stage == "reader" and _yaml is not None:  # what PyYAML's ReaderError carries
+    if stage == "reader" and _library("yaml") is not None:  # what PyYAML's ReaderError has
         error.name, error.position, error.character = file, None, None
         error.encoding, error.reason = "utf-8", problem
     return error

@@ -289,7 +289,7 @@ class _BaseModel:
         except (ValueError, UnicodeDecodeError) as exc:
             type_ = "value_error.jsondecode" if isinstance(exc, json.JSONDecodeError) \
                 else "value_error.unicodedecode"
-            raise _errors.ValidationError(cls, [{"loc": ["__root__"], "msg": str(exc),
+            raise _errors._validation_error(cls, [{"loc": ["__root__"], "msg": str(exc),
                                                   "type": type_}]) from None
         return cls.parse_obj(obj)
 

@@ -200,7 +200,7 @@ def test_validation_errors_survive_pickling(examples, capsys, build):
     error = info.value if isinstance(info.value, ValidationError) else info.value.__cause__
     for protocol in range(2, pickle.HIGHEST_PROTOCOL + 1):
         clone = pickle.loads(pickle.dumps(error, protocol))
-        assert type(clone) is ValidationError and clone.model is error.model
+        assert type(clone) is type(error) and clone.model is error.model
         assert (clone.errors(), clone.json(), str(clone)) == (error.errors(), error.json(),
                                                               str(error))
         assert [w.loc_tuple() for w in clone.raw_errors] == [e["loc"] for e in error.errors()]
@@ -288,9 +288,13 @@ def test_yaml_errors_are_pyyamls(tmp_path, monkeypatch):
     assert isinstance(error, (YamlError, ValueError))
     assert (error.line, error.column) == (2, 6)
     assert (error.problem_mark.line, error.problem_mark.column) == (1, 5)  # counted from 0
-    monkeypatch.setattr(_errors, "_yaml", None)  # the mark made without PyYAML
+    monkeypatch.setitem(_errors._optional, "yaml", None)  # as if PyYAML were not installed
     assert (error.problem_mark.line, error.problem_mark.column) == (1, 5)
     assert str(error.problem_mark) == str(yaml.Mark(str(path), 0, 1, 5, None, None))
+    monkeypatch.setattr(_errors, "_stage_classes", {})
+    with pytest.raises(YamlError) as info:
+        load_from_yaml(path)
+    assert type(info.value) is YamlError and not isinstance(info.value, yaml.YAMLError)
 
 
 # Each malformed text raises the class PyYAML's own loader raises for it, with both marks.

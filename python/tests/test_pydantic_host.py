@@ -60,3 +60,14 @@ def test_errors_print_as_pydantics(minimal_dict):
     ours, want = own.value.errors()[0], theirs.value.errors()[0]
     assert (ours["type"], ours["ctx"]) == (want["type"], want["ctx"])
     assert str(own.value).splitlines()[2].endswith(str(theirs.value).splitlines()[2][-60:])
+
+
+def test_the_import_leaves_pyyaml_and_pydantic_for_when_a_fault_needs_them(examples):
+    import subprocess
+    import sys
+    code = ("import sys; from tarnwick_config import config_vpc_migration as cvm; "
+            "cvm.load_from_yaml(sys.argv[1]); print(sorted({'yaml', 'pydantic'} & set(sys.modules)))"
+)
+    out = subprocess.run([sys.executable, "-c", code, str(examples / "full.yaml")],
+                         capture_output=True, text=True, check=True).stdout
+    assert out.strip() == "[]"
