@@ -47,8 +47,11 @@ void Checker::work() {
     for (auto it = pending_.begin(); it != pending_.end(); ++it) {
       if (it->second.due < next->second.due) next = it;
     }
-    if (Clock::now() < next->second.due) {
-      wake_.wait_until(lock, next->second.due);
+    // A copy: the wait reads the time again after it wakes, when a close or the destructor may
+    // have erased the job.
+    const Clock::time_point due = next->second.due;
+    if (Clock::now() < due) {
+      wake_.wait_until(lock, due);
       continue;  // a newer change may have moved it, or another may be due first
     }
     const std::string uri = next->first;
