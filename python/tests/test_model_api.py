@@ -106,6 +106,9 @@ def test_model_api_of_a_vpc(vpc):
     assert (field.name, field.alias, field.required, field.default) == (
         "retain_peering_cidrs", "retain_peering_cidrs", False, None)
     assert field.default_factory is cvm._default_network
+    # An empty list or mapping is made by its own type.
+    assert [VPCConfig.__fields__["gw_zones"].default_factory,
+            cvm.TGWConfig.__fields__["tgw_by_region"].default_factory] == [list, dict]
     assert field.get_default() == [NET("0.0.0.0/0")] and field.field_info.description
     assert VPCConfig.__fields__["vpc_id"].required
     assert VPCConfig.__fields__["eips"].outer_type_ == cvm.IPAddressList
@@ -189,6 +192,27 @@ def test_constructors_build_as_a_load_does(full, vpc):
 
 
 @pytest.mark.usefixtures("migration_mode")
+@pytest.mark.parametrize("data, encoding, expected", [
+    (b'{"vpc_id": "v"}', "utf8", "v"),
+    ('{"vpc_id": "v\u00e9"}'.encode("utf-16"), "utf-16", "v\u00e9"),
+    (b'{"vpc_id": ', "utf8", "value_error.jsondecode"),
+    (b'{"vpc_id": "\xff"}', "utf8", "value_error.unicodedecode"),
+], ids=["utf8", "utf16", "no-json", "bad-utf8"])
+def test_parse_raw_and_parse_file(tmp_path, data, encoding, expected):
+    path = tmp_path / "vpc.json"
+    path.write_bytes(data)
+    for parse in (lambda: VPCConfig.parse_raw(data, encoding=encoding),
+                  lambda: VPCConfig.parse_file(path, encoding=encoding)):
+        if expected.startswith("value_error"):
+            with pytest.raises(ValidationError) as info:
+                parse()
+            assert [(e["loc"], e["type"]) for e in info.value.errors()] == [
+                (("__root__",), expected)]
+        else:
+            assert parse().vpc_id == expected
+
+
+@pytest.mark.usefixtures("migration_mode")
 @pytest.mark.parametrize("build", [
     lambda examples: VPCConfig(vpc_id="v", crvn_cidr="10.0.0.7/24", colour=1),
     lambda examples: cvm.BackupConfig.S3Config(account=[1]),
@@ -201,8 +225,8 @@ def test_validation_errors_survive_pickling(examples, capsys, build):
     for protocol in range(2, pickle.HIGHEST_PROTOCOL + 1):
         clone = pickle.loads(pickle.dumps(error, protocol))
         assert type(clone) is type(error) and clone.model is error.model
-        assert (clone.errors(), clone.json(), str(clone)) == (error.errors(), error.json(),
-                                                              str(error))
+        assert (clone.errors(), clone.json(), str(clone), clone.positions()) == (
+            error.errors(), error.json(), str(error), error.positions())
         assert [w.loc_tuple() for w in clone.raw_errors] == [e["loc"] for e in error.errors()]
 
 
@@ -353,7 +377,7 @@ def pydoc_text(cls):
     return pydoc.render_doc(cls, renderer=pydoc.plaintext)
 
 
-def test_parse_raw_and_parse_file(tmp_path):
+def test_parse_raw_trims_and_parse_file_refuses_undeclared_keys(tmp_path):
     vpc = VPCConfig.parse_raw('{"vpc_id": " v "}')
     assert vpc.vpc_id == "v" and VPCConfig.parse_raw(b'{"vpc_id": "w"}').vpc_id == "w"
     path = tmp_path / "vpc.json"

@@ -136,7 +136,13 @@ TEST(Reporters, JsonIsTheValidationErrorsArrayWithFileEndAndSeverity) {
   EXPECT_EQ(out.str(), "");  // nothing failed: nothing printed
   reporter.report({"doc.yaml", text, faults});
   reporter.finish();
-  const auto got = nlohmann::ordered_json::parse(out.str());
+  const std::string written = out.str();
+  // ASCII only, as ValidationError::json() writes it: the accent escaped, the bad byte replaced.
+  EXPECT_TRUE(std::none_of(written.begin(), written.end(),
+                           [](char c) { return static_cast<unsigned char>(c) >= 0x80; }));
+  EXPECT_NE(written.find("caf\\u00e9"), std::string::npos);
+  EXPECT_NE(written.find("bad \\ufffd byte"), std::string::npos);
+  const auto got = nlohmann::ordered_json::parse(written);
   const auto base = core::ValidationError("Model", faults).to_json();
   ASSERT_EQ(got.size(), 2u);
   const struct {

@@ -39,12 +39,15 @@ LOAD = textwrap.dedent("""
 """)
 
 HOST_OK = textwrap.dedent("""
-    from tarnwick.core.config_vpc_migration import DiscoveryConfiguration, load_from_yaml
+    from tarnwick.core.config_vpc_migration import DiscoveryConfiguration, VPCConfig, load_from_yaml
 
     def first_cidr(path: str) -> str:
         config: DiscoveryConfiguration = load_from_yaml(path)
         vpc = config.account_info[0].regions[0].vpcs[0]
         return str(vpc.crvn_cidr) + config.account_info[0].regions[0].region
+
+    def new_vpc() -> VPCConfig:
+        return VPCConfig(vpc_id="vpc-1")  # the one required field; the others may be left out
 """)
 HOST_TYPO = HOST_OK.replace("vpc.crvn_cidr", "vpc.crvn_cidrr")
 

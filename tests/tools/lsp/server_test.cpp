@@ -160,6 +160,25 @@ TEST(LspTransport, AHeaderLineIsReadNoFurtherThanItsLimit) {
   EXPECT_LT(in.tellg(), 8192);
 }
 
+// A length that is not all digits frames nothing safely: it ends the session.
+TEST(LspTransport, OnlyALengthOfDigitsIsTaken) {
+  struct Case {
+    const char* header;
+    bool taken;
+  };
+  for (const Case& c : {Case{"content-LENGTH:  2 ", true}, Case{"Content-Length: 2x", false},
+                        Case{"Content-Length: 2 2", false}, Case{"Content-Length: -2", false}}) {
+    std::istringstream in(std::string(c.header) + "\r\n\r\n{}");
+    std::ostringstream out;
+    lsp::Transport transport(in, out);
+    if (c.taken) {
+      EXPECT_EQ(transport.read(), json::object()) << c.header;
+    } else {
+      EXPECT_THROW(transport.read(), lsp::FramingError) << c.header;
+    }
+  }
+}
+
 TEST(LspServer, DiagnosticsFollowEditsAndTheMode) {
   Session s;
   s.initialize();
@@ -235,6 +254,12 @@ TEST(LspServer, IncrementalChangesApplyToTheTextAsItWas) {
     s.change(c.changes, ++version);
     EXPECT_EQ(s.diagnostics(version)[0]["message"], c.text) << c.changes.dump();
   }
+  // A change that names no version is the next one.
+  s.send(lsp::notification("textDocument/didChange", {{"textDocument", {{"uri", Session::kUri}}},
+                                                      {"contentChanges", {{{"text", "z"}}}}}));
+  const json published = s.next();
+  EXPECT_EQ(published["params"]["version"], version + 1);
+  EXPECT_EQ(published["params"]["diagnostics"][0]["message"], "z");
 }
 
 // Typing sends a change per key: the text is checked once the burst is over, on its last text,
