@@ -377,6 +377,13 @@ def pydoc_text(cls):
     return pydoc.render_doc(cls, renderer=pydoc.plaintext)
 
 
+def test_one_fault_is_one_validation_error():
+    with pytest.raises(ValidationError) as info:
+        VPCConfig(vpc_id="v", colour=1)
+    assert str(info.value) == ("1 validation error for VPCConfig\ncolour\n"
+                               "  extra fields not permitted (type=value_error.extra)")
+
+
 def test_parse_raw_trims_and_parse_file_refuses_undeclared_keys(tmp_path):
     vpc = VPCConfig.parse_raw('{"vpc_id": " v "}')
     assert vpc.vpc_id == "v" and VPCConfig.parse_raw(b'{"vpc_id": "w"}').vpc_id == "w"

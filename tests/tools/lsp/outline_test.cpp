@@ -30,6 +30,11 @@ TEST(Outline, AccountsRegionsAndVpcsOfTheFullExample) {
   EXPECT_EQ(names(*symbols), "310000000001,310000000002");
   const json& retail = (*symbols)[0];
   EXPECT_EQ(retail["detail"], "retail");
+  // A name given as null is no name.
+  const auto unnamed = lsp::document_symbols(
+      lsp::LineIndex("account_info:\n  - account_id: '1'\n    account_name: null\n"));
+  ASSERT_TRUE(unnamed.has_value() && unnamed->size() == 1u);
+  EXPECT_FALSE((*unnamed)[0].contains("detail")) << (*unnamed)[0].dump();
   EXPECT_EQ(names(retail["children"]), "us-east-1,eu-west-1");
   EXPECT_EQ(names(retail["children"][0]["children"]),
             "vpc-0a11b22c33d44e501,vpc-0a11b22c33d44e502");

@@ -24,4 +24,7 @@ TEST(LineIndex, OffsetsAndPositionsRoundTripAcrossLineBreaksAndWideCharacters) {
   EXPECT_EQ(index.offset({9, 0}), text.size());
   EXPECT_EQ(index.from_mark({3, 6}), (lsp::Position{2, 6}));  // mark columns count characters
   EXPECT_EQ(index.code_point_column(2, 6), 5u);
+  const lsp::LineIndex euro("\xE2\x82\xACx: 1\n");  // "€" is 3 bytes and 1 unit
+  EXPECT_EQ(euro.offset({0, 2}), 4u);
+  EXPECT_EQ(euro.position(4), (lsp::Position{0, 2}));
 }

@@ -158,6 +158,18 @@ TEST(LspTransport, AHeaderLineIsReadNoFurtherThanItsLimit) {
   lsp::Transport transport(in, out);
   EXPECT_THROW(transport.read(), lsp::FramingError);
   EXPECT_LT(in.tellg(), 8192);
+  // The limit itself: a line of 4096 bytes (its CR included) is read, one of 4097 is not.
+  for (const std::size_t size : {std::size_t{4096}, std::size_t{4097}}) {
+    std::string line = "Content-Length: 2";
+    line += std::string(size - line.size() - 1, ' ') + "\r";
+    std::istringstream padded(line + "\n\r\n{}");
+    lsp::Transport reader(padded, out);
+    if (size == 4096) {
+      EXPECT_EQ(reader.read(), json::object());
+    } else {
+      EXPECT_THROW(reader.read(), lsp::FramingError);
+    }
+  }
 }
 
 // A length that is not all digits frames nothing safely: it ends the session.
