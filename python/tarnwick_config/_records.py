@@ -249,13 +249,8 @@ class _BaseModel:
     def parse_obj(cls, obj):
         if isinstance(obj, cls):
             return obj.copy()
-        if not isinstance(obj, dict):
-            try:
-                obj = dict(obj)
-            except (TypeError, ValueError) as exc:
-                raise TypeError(f"{cls.__name__} expected dict not {type(obj).__name__}") \
-                    from exc
-        return cls(**obj)
+        return cls(**_as_dict(obj, lambda: TypeError(
+            f"{cls.__name__} expected dict not {type(obj).__name__}")))
 
     @classmethod
     def validate(cls, value):
@@ -263,13 +258,8 @@ class _BaseModel:
         calls for a field of this type."""
         if isinstance(value, cls):
             return value.copy()
-        if not isinstance(value, dict):
-            try:
-                value = dict(value)
-            except (TypeError, ValueError) as exc:
-                raise _errors._fault_class("type_error.dict")("value is not a valid dict") \
-                    from exc
-        return cls(**value)
+        return cls(**_as_dict(value, lambda: _errors._fault_class("type_error.dict")(
+            "value is not a valid dict")))
 
     @classmethod
     def __get_validators__(cls):
@@ -307,6 +297,16 @@ class _BaseModel:
     @classmethod
     def schema_json(cls, *, by_alias=True, **dumps_kwargs):
         return json.dumps(cls.schema(), **dumps_kwargs)
+
+
+def _as_dict(value, refusal):
+    """value as a dict (a mapping or pairs are taken); otherwise refusal() is raised."""
+    if isinstance(value, dict):
+        return value
+    try:
+        return dict(value)
+    except (TypeError, ValueError) as exc:
+        raise refusal() from exc
 
 
 # The shared constrained strings, as pydantic 1's constr makes them: str subclasses whose class
@@ -363,6 +363,10 @@ def _types_of(shape, classes):
     raise TypeError(f"unknown field shape {shape!r}")
 
 
+# The tables as make_classes read them, for the layer's other uses at import.
+TABLES = []
+
+
 def _class_named(name):
     """The record class of a record name ("BackupConfig.S3Config"), once make_classes ran."""
     return _errors._classes[name]
@@ -374,7 +378,7 @@ def _annotation(field):
 
 def make_classes(module_name):
     """Every record class by record name ("BackupConfig.S3Config" nested in BackupConfig)."""
-    tables = _core._tables()
+    tables = TABLES[:] = _core._tables()
     classes = {"_BaseModel": _BaseModel}
     for table in tables:
         outer, _, name = table["name"].rpartition(".")

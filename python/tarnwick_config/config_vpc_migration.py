@@ -97,7 +97,7 @@ def _record_check(cls, values):
 def _register_checks():
     """Each record's checks as class functions, under the names and for the keys the tables
     give (a check named on several rows runs for each of their keys)."""
-    for table in _core._tables():
+    for table in _records.TABLES:
         cls = _records._class_named(table["name"])
         keys = {}
         for row in table["fields"]:
