@@ -81,8 +81,9 @@ std::optional<nlohmann::json> Transport::read() {
   bool too_deep = false;
   nlohmann::json message = nlohmann::json::parse(
       body,
+      // The callback sees a container's start at its parent's depth: kMaxDepth levels in all.
       [&too_deep](int depth, nlohmann::json::parse_event_t, nlohmann::json&) {
-        if (depth > kMaxDepth) too_deep = true;
+        if (depth >= kMaxDepth) too_deep = true;
         return !too_deep;
       },
       false);

@@ -172,6 +172,22 @@ TEST(LspTransport, AHeaderLineIsReadNoFurtherThanItsLimit) {
   }
 }
 
+// The nesting limit itself: an array nested kMaxDepth deep is read, one level more is refused.
+TEST(LspTransport, NestingIsReadUpToItsLimitExactly) {
+  for (const int levels : {lsp::Transport::kMaxDepth, lsp::Transport::kMaxDepth + 1}) {
+    const std::string body = std::string(static_cast<std::size_t>(levels), '[') +
+                             std::string(static_cast<std::size_t>(levels), ']');
+    std::istringstream in("Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+    std::ostringstream out;
+    lsp::Transport transport(in, out);
+    if (levels == lsp::Transport::kMaxDepth) {
+      EXPECT_TRUE(transport.read().value().is_array()) << levels;
+    } else {
+      EXPECT_THROW(transport.read(), lsp::FramingError) << levels;
+    }
+  }
+}
+
 // A length that is not all digits frames nothing safely: it ends the session.
 TEST(LspTransport, OnlyALengthOfDigitsIsTaken) {
   struct Case {
