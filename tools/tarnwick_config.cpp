@@ -21,7 +21,9 @@
 #include <CLI/CLI.hpp>
 
 #include "lsp/server.hpp"
+#include "report/json_reporter.hpp"
 #include "report/reporter.hpp"
+#include "report/text_reporter.hpp"
 #include "tarnwick/core/config_vpc_migration.hpp"
 #include "tarnwick/core/load.hpp"
 #include "tarnwick/core/schema.hpp"
@@ -48,7 +50,7 @@ struct Options {
   bool quiet = false;
   report::Format format = report::Format::Json;
   std::string dump_format = "json";  // dump: json or yaml
-  std::string output;  // schema: the file to write ("" or "-": standard output)
+  std::string output;                // schema: the file to write ("" or "-": standard output)
 };
 
 // A failure outside validation: one line on standard error, exit status 2. A document's own
@@ -59,24 +61,22 @@ struct Fatal {
   core::ErrorDetail fault{};
 };
 
-Fatal document_fatal(std::string message, std::string name, std::string msg, const char* type,
-                     yaml::Mark mark = {}) {
-  core::ErrorDetail fault;
-  fault.msg = std::move(msg);
-  fault.type = type;
-  fault.mark = mark;
-  return {std::move(message), std::move(name), std::move(fault)};
-}
-
 core::Source source_of(const std::string& file) {
   return file == "-" ? core::Source::standard_input() : core::Source::file(file);
 }
 
-void warn_duplicates(const core::LoadResult& loaded) {
-  for (const yaml::DuplicateKey& d : loaded.duplicates) {
-    std::cerr << loaded.name << ":" << d.second.line << ":" << d.second.column
-              << ": warning: " << report::duplicate_warning(d) << "\n";
+// The one line a document that could not be validated gets on standard error.
+std::string fatal_line(const core::LoadResult& loaded) {
+  if (loaded.cause) {
+    try {
+      std::rethrow_exception(loaded.cause);
+    } catch (const yaml::YamlError& e) {
+      return e.what();  // with the file, the line and the reader's context
+    } catch (...) {
+    }
   }
+  if (loaded.fatal->type == core::kind::kNotMapping) return loaded.name + ": " + loaded.fatal->msg;
+  return loaded.fatal->msg;
 }
 
 std::string summary(const core::DiscoveryConfiguration& config) {
@@ -92,36 +92,26 @@ std::string summary(const core::DiscoveryConfiguration& config) {
          plural(regions, "region", "regions") + ", " + plural(vpcs, "VPC", "VPCs");
 }
 
-core::LoadResult load_source(const Options& opt, const std::string& file) {
-  const core::Source source = source_of(file);
-  try {
-    return core::load(source, {opt.discovery_only, opt.strict});
-  } catch (const yaml::YamlError& e) {
-    throw document_fatal(e.what(), source.name(), e.problem(), report::kMalformedYaml, e.mark());
-  } catch (const std::filesystem::filesystem_error& e) {
-    std::string message = "cannot read " + e.path1().string() + ": " + e.code().message();
-    throw document_fatal(message, source.name(), message, report::kUnreadableFile);
-  } catch (const std::system_error& e) {
-    throw document_fatal(e.what(), source.name(), e.what(), report::kUnreadableFile);
-  }
+core::LoadResult load_file(const Options& opt, const std::string& file) {
+  core::LoadResult loaded = core::load(source_of(file), {.discovery_only = opt.discovery_only,
+                                                         .strict_duplicates = opt.strict,
+                                                         .mode_comment = true});
+  if (loaded.fatal) throw Fatal{fatal_line(loaded), loaded.name, *loaded.fatal};
+  return loaded;
 }
 
 // Loads a document; on success returns the record, on a fault reports it and returns nullopt.
-// The records are built while the text is read; the text is kept only for a failed document's
-// report.
+// Warnings are reported either way. The records are built while the text is read; the text is
+// kept only for a report.
 std::optional<core::DiscoveryConfiguration> load(const Options& opt, const std::string& file,
                                                  report::Reporter& reporter, std::string& name) {
-  core::LoadResult loaded = load_source(opt, file);
+  core::LoadResult loaded = load_file(opt, file);
   name = loaded.name;
-  if (loaded.config) std::string().swap(loaded.text);
-  // Under --strict a text report lists each duplicate as a fault: a warning would say it twice.
-  if (!(opt.strict && opt.format == report::Format::Text)) warn_duplicates(loaded);
-  if (loaded.not_mapping) {
-    const std::string why = loaded.not_mapping_reason();
-    throw document_fatal(loaded.name + ": " + why, loaded.name, why, report::kNotMapping);
+  if (loaded.config && loaded.warnings.empty()) std::string().swap(loaded.text);
+  if (!loaded.faults().empty() || !loaded.warnings.empty()) {
+    reporter.report({loaded.name, loaded.text, loaded.faults(), loaded.warnings});
   }
   if (loaded.config) return std::move(loaded.config);
-  reporter.report({loaded.name, loaded.text, loaded.error->errors()});
   return std::nullopt;
 }
 
@@ -153,13 +143,21 @@ int run_check(const Options& opt) {
   return worst;
 }
 
+// Faults as check --format json does; a valid document's warnings as text on standard error,
+// so that standard output holds the mapping alone.
 int run_dump(const Options& opt) {
-  std::string name;
-  const auto reporter = report::make_reporter(report::Format::Json);
-  auto config = load(opt, opt.file, *reporter, name);
-  reporter->finish();
-  if (!config) return 1;
-  const nlohmann::ordered_json plain = core::dump_to_dict(*config);
+  core::LoadResult loaded = load_file(opt, opt.file);
+  if (!loaded.config) {
+    report::JsonReporter json(std::cout);
+    json.report({loaded.name, loaded.text, loaded.faults(), loaded.warnings});
+    json.finish();
+    return 1;
+  }
+  if (!loaded.warnings.empty()) {
+    report::TextReporter(std::cerr, report::colour_on_stderr())
+        .report({loaded.name, loaded.text, {}, loaded.warnings});
+  }
+  const nlohmann::ordered_json plain = core::dump_to_dict(*loaded.config);
   if (opt.dump_format == "yaml") {
     std::cout << tarnwick::tools::to_yaml(plain);
     return 0;

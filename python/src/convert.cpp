@@ -185,7 +185,10 @@ class Converter {
   yaml::Node* unreadable(PyObject* o, const Place& place) {
     std::string msg = std::string("value of type ") + Py_TYPE(o)->tp_name +
                       " cannot be read: expected str, int, float, bool, None, list or dict";
-    tree_.unreadable.push_back({loc_of(place), std::move(msg), "type_error", nullptr, {}, {}, {}});
+    core::ErrorDetail& fault = tree_.unreadable.emplace_back();
+    fault.loc = loc_of(place);
+    fault.msg = std::move(msg);
+    fault.type = "type_error";
     return doc().make_null();
   }
 

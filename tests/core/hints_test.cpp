@@ -127,22 +127,26 @@ TEST(Hints, TravelWithTheFaultsOfADocument) {
 TEST(Hints, NameTheReplacementWhenItIsClear) {
   const struct {
     std::string_view text;
-    std::string loc, suggestion;
+    std::string loc, fix, title;
   } cases[] = {
       {"terraform: {terraform_output: x, terraform_versoin: '1'}", "terraform.terraform_versoin",
-       "terraform_version"},
+       "terraform_version", "Rename the key to `terraform_version`"},
       {"account_info: [{account_id: '1', regions: [{region: US-EAST-1, vpcs: []}]}]",
-       "account_info.0.regions.0.region", "us-east-1"},
-      {"config: {allow_vpc_cidrs: [10.0.0.1/8]}", "config.allow_vpc_cidrs.0", "10.0.0.0/8"},
-      {"config: {allow_vpc_cidrs: [10.0.0.0/33]}", "config.allow_vpc_cidrs.0", ""},
+       "account_info.0.regions.0.region", "us-east-1", "Change to `us-east-1`"},
+      {"config: {allow_vpc_cidrs: [10.0.0.1/8]}", "config.allow_vpc_cidrs.0", "10.0.0.0/8",
+       "Change to `10.0.0.0/8`"},
+      {"config: {allow_vpc_cidrs: [10.0.0.0/33]}", "config.allow_vpc_cidrs.0", "", ""},
   };
   for (const auto& c : cases) {
     const ValidationError e = testing::build_fails<DiscoveryConfiguration>(c.text);
-    std::string found = "(no fault)";
+    std::string found = "(no fault)", title;
     for (const ErrorDetail& d : e.errors()) {
-      if (loc_text(d.loc) == c.loc) found = d.suggestion;
+      if (loc_text(d.loc) != c.loc) continue;
+      found = d.fix ? d.fix->text : "";
+      title = d.fix ? d.fix->title : "";
     }
-    EXPECT_EQ(found, c.suggestion) << c.text;
+    EXPECT_EQ(found, c.fix) << c.text;
+    EXPECT_EQ(title, c.title) << c.text;
   }
 }
 

@@ -45,8 +45,8 @@ function faultsOf(text, discoveryOnly = false) {
 const at = (line, character) => `${line}:${character}`;
 function faultKey(f) {
   const end = f.end_line === undefined ? "" : `-${at(f.end_line - 1, f.end_column - 1)}`;
-  const severity = f.type === "value_error.duplicate_key" ? 2 : 1;
-  return `${at(f.line - 1, f.column - 1)}${end} ${f.type} ${severity}`;
+  const severity = { error: 1, warning: 2, note: 3 }[f.severity];
+  return `${at(f.line - 1, f.column - 1)}${end} ${f.rule} ${severity}`;
 }
 function diagnosticKey(d, withEnd = true) {
   const { start, end } = d.range;
@@ -79,7 +79,9 @@ function wordingFaults(uri, diagnostics, faults) {
       r.message,
     ]);
     const wantRelated = f.hint ? [[uri, diagnosticKey(d), f.hint]] : [];
-    if (d.source !== "tarnwick-config" || d.message !== `${f.loc.join(".")}: ${f.msg}` ||
+    // The hint is in the message too: not every editor shows related information.
+    const hint = f.hint ? ` (${f.hint})` : "";
+    if (d.source !== "tarnwick-config" || d.message !== `${f.loc.join(".")}: ${f.msg}${hint}` ||
         JSON.stringify(related) !== JSON.stringify(wantRelated)) {
       wrong.push(JSON.stringify(d));
     }
@@ -231,7 +233,7 @@ async function diagnosticsAndMode(client, uri, original) {
   check("the diagnostics are check's faults (positions, codes, severities)",
         faults.length > 5 && !wrongPlaces, wrongPlaces);
   const wrongWords = wordingFaults(uri, d1, faults);
-  check("each diagnostic is worded as the fault, hints as related information",
+  check("each diagnostic is worded as the fault, hints in it and as related information",
         faults.some((f) => f.hint) && !wrongWords, wrongWords);
 
   const discoveryText = `# tarnwick-config: discovery-only\n${original}`;

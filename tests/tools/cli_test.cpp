@@ -26,10 +26,10 @@ std::string example(const char* name) {
   return std::string("'") + TARNWICK_SOURCE_DIR + "/examples/" + name + "'";
 }
 
-TEST(Cli, ValidDocumentIsSilentOnStandardOutput) {
+TEST(Cli, ValidDocumentIsAnEmptyArrayOnStandardOutput) {
   Outcome r = run("check " + example("full.yaml"));
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.out, "[]\n");  // still one JSON value for a program to read
   EXPECT_NE(r.err.find("full.yaml: valid (2 accounts, 3 regions, 5 VPCs)"), std::string::npos);
 
   r = run("check --discovery-only " + example("discovery_minimal.yaml"));
@@ -81,12 +81,25 @@ TEST(Cli, DuplicateKeysWarnAndFailUnderStrict) {
   std::string doc = slurp(fs::path(TARNWICK_SOURCE_DIR) / "examples/full.yaml");
   const auto last_line = std::count(doc.begin(), doc.end(), '\n') + 1;
   doc += "label: again\n";
-  Outcome r = run("check -", &doc);
-  EXPECT_EQ(r.status, 0);
+  Outcome r = run("check --format text -", &doc);
+  EXPECT_EQ(r.status, 0);  // a warning never changes the verdict
   EXPECT_NE(r.err.find("<stdin>:" + std::to_string(last_line) +
-                       ":1: warning: duplicate key 'label' (first at line 4, column 1)"),
+                       ":1: warning: label: duplicate key 'label' (first at line 4, column 1)"),
             std::string::npos)
       << r.err;
+  EXPECT_TRUE(r.err.ends_with("0 errors, 1 warning\n")) << r.err;
+  // Every format carries it, as a warning.
+  r = run("check -", &doc);
+  EXPECT_EQ(r.status, 0);
+  const J warned = J::parse(r.out);
+  ASSERT_EQ(warned.size(), 1u) << r.out;
+  EXPECT_EQ(warned[0]["severity"], "warning");
+  EXPECT_EQ(warned[0]["line"], last_line);
+  r = run("check --format sarif -", &doc);
+  EXPECT_EQ(J::parse(r.out)["runs"][0]["results"][0]["level"], "warning");
+  r = run("check --format github -", &doc);
+  EXPECT_TRUE(r.out.starts_with("::warning file=<stdin>,line=" + std::to_string(last_line)))
+      << r.out;
 
   r = run("check --strict -", &doc);
   EXPECT_EQ(r.status, 1);
@@ -178,7 +191,7 @@ TEST(Cli, SeveralFilesWorstStatusOneReport) {
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(J::parse(r.out)["runs"][0]["results"], J::array());  // a CI job always gets a log
-  EXPECT_EQ(run("check --quiet " + full).out, "");
+  EXPECT_EQ(run("check --quiet " + full).out, "[]\n");
   EXPECT_EQ(run("dump " + full + " " + full).status, 2);  // dump takes one document
 }
 
@@ -233,10 +246,11 @@ INSTANTIATE_TEST_SUITE_P(
         FatalCase{"check /nonexistent/doc.yaml", nullptr, "No such file or directory",
                   "document_error.unreadable_file"},
         FatalCase{"check /", nullptr, "Is a directory", "document_error.unreadable_file"},
-        FatalCase{"check -", "", "<stdin>: the document is empty",
+        FatalCase{"check -", "", "<stdin>: the document is empty", "document_error.not_mapping"},
+        FatalCase{"check -", "- a\n", "the document must be a mapping of sections, not a sequence",
                   "document_error.not_mapping"},
-        FatalCase{"check -", "- a\n", "not sequence", "document_error.not_mapping"},
-        FatalCase{"check --format text -", "- a\n", "not sequence"},
+        FatalCase{"check --format text -", "- a\n",
+                  "must be a mapping of sections, not a sequence"},
         FatalCase{"dump -", "a: 'open\n", "<stdin>:1:4"},
         FatalCase{"dump --format text -", "", "text"},
         FatalCase{"check -", "a: 1\n---\nb: 2\n", "expected a single document",

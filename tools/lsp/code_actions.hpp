@@ -1,5 +1,5 @@
-// Quick fixes: a diagnostic whose fault names what was meant (a mistyped key, a choice in the
-// wrong case, a network with host bits) becomes an edit that writes it in place.
+// Quick fixes: a diagnostic whose fault carries a fix (a mistyped key, a choice in the wrong
+// case, a network with host bits: made where the fault was found) becomes an edit.
 #pragma once
 
 #include <string_view>

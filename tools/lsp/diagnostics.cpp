@@ -1,11 +1,7 @@
 #include "lsp/diagnostics.hpp"
 
-#include <exception>
-
 #include "lsp/positions.hpp"
-#include "report/reporter.hpp"
 #include "tarnwick/core/load.hpp"
-#include "tarnwick/yaml/node_ends.hpp"
 
 namespace tarnwick::lsp {
 
@@ -13,113 +9,113 @@ namespace {
 
 constexpr int kError = 1;
 constexpr int kWarning = 2;
+constexpr int kInformation = 3;
+// An editor shows a message in a hover or a line: a list of thousands of VPCs is cut there (each
+// VPC is a diagnostic of its own as well).
+constexpr std::size_t kListedInMessage = 10;
 
-std::string_view trim(std::string_view s) {
-  const auto begin = s.find_first_not_of(" \t");
-  if (begin == std::string_view::npos) return {};
-  return s.substr(begin, s.find_last_not_of(" \t\r") - begin + 1);
+int severity_of(core::Severity severity) {
+  switch (severity) {
+    case core::Severity::warning:
+      return kWarning;
+    case core::Severity::note:
+      return kInformation;
+    case core::Severity::error:
+      break;
+  }
+  return kError;
 }
 
-// A fault's range: from its mark to the end of its node (report::end_of), else to the end of the
-// mark's line (a YAML error, a fault with no node of its own).
-Range range_at(const LineIndex& index, const yaml::NodeEnds& ends,
-               const core::ErrorDetail& fault) {
-  const Position start = index.from_mark(fault.mark);
-  if (const auto end = report::end_of(ends, fault)) return {start, index.from_mark(*end)};
-  const std::string_view line = index.line(start.line);
-  const Position line_end = index.position(index.offset({start.line, 0}) + line.size());
-  return {start, line_end.character > start.character ? line_end : start};
+// A range from its marks; without an end, to the end of the start's line (a YAML error, a
+// place with no node of its own).
+Range range_of(const LineIndex& index, yaml::Mark start, yaml::Mark end) {
+  const Position from = index.from_mark(start.known() ? start : yaml::Mark{1, 1});
+  if (start.known() && end.known()) return {from, index.from_mark(end)};
+  const std::string_view line = index.line(from.line);
+  const Position line_end = index.position(index.offset({from.line, 0}) + line.size());
+  return {from, line_end.character > from.character ? line_end : from};
 }
 
-Range range_at(const LineIndex& index, const yaml::NodeEnds& ends, yaml::Mark mark) {
-  core::ErrorDetail at;
-  at.mark = mark;
-  return range_at(index, ends, at);
-}
-
-nlohmann::json diagnostic(const Range& range, int severity, const std::string& code,
-                          const std::string& message) {
+nlohmann::json diagnostic(const Range& range, const core::ErrorDetail& fault, std::string message) {
   return {{"range", to_json(range)},
-          {"severity", severity},
-          {"code", code},
+          {"severity", severity_of(fault.severity)},
+          {"code", fault.rule_id()},
           {"source", kSource},
-          {"message", message}};
+          {"message", std::move(message)}};
 }
 
-void add_fault(nlohmann::json& out, std::string_view uri, const Range& range,
+// One fault: its diagnostic with the hint in the message (clients that hide related information
+// still show it), related places, its fix as data; then each place it names that is a finding of
+// its own (a VPC a rule names), so the operator sees it where it is.
+void add_fault(nlohmann::json& out, std::string_view uri, const LineIndex& index,
                const core::ErrorDetail& fault) {
+  const Range range = range_of(index, fault.mark, fault.end);
   const std::string loc = core::loc_text(fault.loc);
-  nlohmann::json d =
-      diagnostic(range, kError, fault.type, loc.empty() ? fault.msg : loc + ": " + fault.msg);
+  std::string message = core::shown_message(fault, kListedInMessage);
+  if (!loc.empty()) message = loc + ": " + message;
+  if (!fault.hint.empty()) message += " (" + fault.hint + ")";
+  nlohmann::json d = diagnostic(range, fault, std::move(message));
+  nlohmann::json related = nlohmann::json::array();
   if (!fault.hint.empty()) {
-    d["relatedInformation"] = nlohmann::json::array(
-        {{{"location", {{"uri", uri}, {"range", to_json(range)}}}, {"message", fault.hint}}});
+    related.push_back(
+        {{"location", {{"uri", uri}, {"range", to_json(range)}}}, {"message", fault.hint}});
   }
-  if (!fault.suggestion.empty()) d["data"] = {{"replacement", fault.suggestion}};
+  for (const core::Related& r : fault.related) {
+    if (!r.start.known() || related.size() >= kListedInMessage) continue;
+    related.push_back(
+        {{"location", {{"uri", uri}, {"range", to_json(range_of(index, r.start, r.end))}}},
+         {"message", r.message}});
+  }
+  if (!related.empty()) d["relatedInformation"] = std::move(related);
+  if (fault.fix) {
+    const Range fixed = range_of(index, fault.fix->start, fault.fix->end);
+    d["data"] = {
+        {"fix",
+         {{"range", to_json(fixed)}, {"newText", fault.fix->text}, {"title", fault.fix->title}}}};
+  }
   out.push_back(std::move(d));
+  for (const core::Related& r : fault.related) {
+    if (!r.finding || !r.start.known()) continue;
+    out.push_back(diagnostic(range_of(index, r.start, r.end), fault,
+                             r.message + " (" + std::string(fault.rule_id()) + ")"));
+  }
 }
 
-void add_duplicates(nlohmann::json& out, std::string_view uri, const LineIndex& index,
-                    const yaml::NodeEnds& ends, const core::LoadResult& loaded) {
-  for (const yaml::DuplicateKey& dup : loaded.duplicates) {
-    const core::ErrorDetail fault = core::duplicate_key_fault(dup);
-    const Range range = range_at(index, ends, fault);
-    nlohmann::json d =
-        diagnostic(range, kWarning, fault.type, report::duplicate_warning(dup));
-    core::ErrorDetail first = fault;
-    first.mark = dup.first;
-    d["relatedInformation"] = nlohmann::json::array(
-        {{{"location", {{"uri", uri}, {"range", to_json(range_at(index, ends, first))}}},
-          {"message", "first written here"}}});
-    out.push_back(std::move(d));
+// Whether a text that did not parse still looks like a migration document: a section key at the
+// start of a line. Other YAML in the workspace stays unmarked.
+bool names_a_section(std::string_view text) {
+  for (std::string_view key : core::document_keys()) {
+    for (std::size_t at = text.find(key); at != std::string_view::npos;
+         at = text.find(key, at + 1)) {
+      const bool line_start = at == 0 || text[at - 1] == '\n';
+      const std::size_t after = at + key.size();
+      if (line_start && after < text.size() && text[after] == ':') return true;
+    }
   }
+  return false;
 }
 
 }  // namespace
 
 std::optional<bool> mode_comment(std::string_view text) {
-  const std::string_view first = text.substr(0, text.find_first_of("\r\n"));
-  std::string_view rest = trim(first);
-  if (!rest.starts_with('#')) return std::nullopt;
-  rest = trim(rest.substr(1));
-  constexpr std::string_view kTag = "tarnwick-config:";
-  if (!rest.starts_with(kTag)) return std::nullopt;
-  rest = trim(rest.substr(kTag.size()));
-  if (rest == "discovery-only") return true;
-  if (rest == "migration") return false;
-  return std::nullopt;
+  return core::mode_comment(text);
 }
 
 nlohmann::json diagnostics(std::string_view uri, std::string_view text, bool discovery_only) {
   const LineIndex index(text);
   nlohmann::json out = nlohmann::json::array();
-  core::LoadResult loaded;
-  try {
-    loaded = core::load(core::Source::text(text, std::string(uri)), {discovery_only, false});
-  } catch (const yaml::YamlError& e) {
-    out.push_back(diagnostic(range_at(index, {}, e.mark()), kError, report::kMalformedYaml,
-                             e.problem()));
-    return out;
-  } catch (const std::exception& e) {
-    // Nothing else is expected from a text; say it rather than leave stale marks.
-    out.push_back(diagnostic(range_at(index, {}, {1, 1}), kError, report::kUnreadableFile,
-                             e.what()));
+  const core::LoadResult loaded =
+      core::load(core::Source::text(text, std::string(uri)),
+                 {.discovery_only = discovery_only, .mode_comment = true});
+  if (loaded.fatal) {
+    const bool malformed = loaded.fatal->type == core::kind::kMalformedYaml;
+    if ((malformed && !names_a_section(text)) || loaded.not_mapping) return out;
+    add_fault(out, uri, index, *loaded.fatal);
     return out;
   }
-  // The ends cost a second scan: only a text with something to mark pays it.
-  const bool marks = !loaded.config || !loaded.duplicates.empty();
-  const yaml::NodeEnds ends = marks ? yaml::node_ends(text) : yaml::NodeEnds();
-  if (loaded.not_mapping) {
-    out.push_back(diagnostic(range_at(index, ends, {1, 1}), kError, report::kNotMapping,
-                             loaded.not_mapping_reason()));
-    return out;
-  }
-  if (loaded.error) {
-    for (const core::ErrorDetail& fault : loaded.error->errors()) {
-      add_fault(out, uri, range_at(index, ends, fault), fault);
-    }
-  }
-  add_duplicates(out, uri, index, ends, loaded);
+  if (!loaded.any_section) return out;  // not a migration document
+  for (const core::ErrorDetail& fault : loaded.faults()) add_fault(out, uri, index, fault);
+  for (const core::ErrorDetail& warning : loaded.warnings) add_fault(out, uri, index, warning);
   return out;
 }
 

@@ -41,20 +41,18 @@ std::string escape_property(std::string_view text) {
 }
 
 void GithubReporter::report(const DocumentReport& doc) {
-  const yaml::NodeEnds ends = yaml::node_ends(doc.text);
-  for (const core::ErrorDetail& e : doc.faults) {
-    out_ << "::error file=" << escape_property(doc.name);
+  doc.each([&](const core::ErrorDetail& e) {
+    static constexpr const char* kCommand[] = {"::error", "::warning", "::notice"};
+    out_ << kCommand[static_cast<int>(e.severity)] << " file=" << escape_property(doc.name);
     if (e.mark.known()) {
       out_ << ",line=" << e.mark.line << ",col=" << e.mark.column;
-      if (const auto end = end_of(ends, e)) {
-        out_ << ",endLine=" << end->line << ",endColumn=" << end->column;
-      }
+      if (e.end.known()) out_ << ",endLine=" << e.end.line << ",endColumn=" << e.end.column;
     }
     const std::string title = e.loc.empty() ? e.type : core::loc_text(e.loc);
     std::string msg = e.msg;
     if (!e.hint.empty()) msg += "\n" + e.hint;
     out_ << ",title=" << escape_property(title) << "::" << escape_message(msg) << "\n";
-  }
+  });
   out_ << std::flush;
 }
 

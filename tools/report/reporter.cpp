@@ -17,24 +17,6 @@ const std::vector<std::pair<std::string, Format>>& format_names() {
   return names;
 }
 
-std::string duplicate_warning(const yaml::DuplicateKey& duplicate) {
-  return "duplicate key '" + duplicate.key + "' (first at line " +
-         std::to_string(duplicate.first.line) + ", column " +
-         std::to_string(duplicate.first.column) + "); the later value wins";
-}
-
-bool about_key(const core::ErrorDetail& fault) {
-  return fault.type == "value_error.extra" || fault.type == "value_error.duplicate_key";
-}
-
-std::optional<yaml::Mark> end_of(const yaml::NodeEnds& ends, const core::ErrorDetail& fault) {
-  if (!fault.mark.known()) return std::nullopt;
-  // A fault about a key ends with the key, even the first key of a mapping, which starts where
-  // its mapping does.
-  if (about_key(fault)) return ends.inner_end_of(fault.mark);
-  return ends.end_of(fault.mark);
-}
-
 std::unique_ptr<Reporter> make_reporter(Format format, std::string_view version) {
   switch (format) {
     case Format::Json:

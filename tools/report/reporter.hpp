@@ -2,7 +2,6 @@
 #pragma once
 
 #include <memory>
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -10,7 +9,6 @@
 #include <vector>
 
 #include "tarnwick/core/errors.hpp"
-#include "tarnwick/yaml/node_ends.hpp"
 
 namespace tarnwick::report {
 
@@ -19,19 +17,22 @@ enum class Format { Json, Text, Sarif, Github };
 // The option text of each format, for the command line.
 const std::vector<std::pair<std::string, Format>>& format_names();
 
-// One document's report: the name it goes by in messages, its text (to quote it and to find
-// where nodes end), and its faults in the order found. A fault outside validation is one
-// ErrorDetail with a type of its own (see the fatal_* kinds below).
+// One document's report: the name it goes by in messages, its text (to quote it), its faults in
+// the order found, and its warnings and notes. Each fault comes placed from the load (its range,
+// its related places); a document stopped before validation is reported with report_fatal.
 struct DocumentReport {
   std::string_view name;
   std::string_view text;
   std::span<const core::ErrorDetail> faults;
-};
+  std::span<const core::ErrorDetail> warnings = {};
 
-// The kinds of fault that stop a document before validation.
-inline constexpr const char* kMalformedYaml = "document_error.malformed_yaml";
-inline constexpr const char* kUnreadableFile = "document_error.unreadable_file";
-inline constexpr const char* kNotMapping = "document_error.not_mapping";
+  // Calls fn on every fault, then every warning.
+  template <class F>
+  void each(F&& fn) const {
+    for (const core::ErrorDetail& e : faults) fn(e);
+    for (const core::ErrorDetail& e : warnings) fn(e);
+  }
+};
 
 // Writes one format to the stream it owns. A run reports each failed document, then finishes
 // once: formats that hold one value for the run (a JSON array, a SARIF log) write it then.
@@ -47,17 +48,6 @@ class Reporter {
   }
   virtual void finish() {}
 };
-
-// Whether the fault is about a key itself (an undeclared key, a key written twice) rather than
-// about the value at its position.
-bool about_key(const core::ErrorDetail& fault);
-
-// The warning about a key written twice, without the file and position it is shown at:
-// "duplicate key 'k' (first at line 3, column 1); the later value wins".
-std::string duplicate_warning(const yaml::DuplicateKey& duplicate);
-
-// Where the fault's node ends in the text, when it has a position and a node starts there.
-std::optional<yaml::Mark> end_of(const yaml::NodeEnds& ends, const core::ErrorDetail& fault);
 
 // The reporter of a format, on its usual stream (text: standard error, the others: standard
 // output); `version` is the tool's, for formats that name it.

@@ -33,8 +33,8 @@ std::string uri_of(std::string_view name) {
 }
 
 std::size_t SarifReporter::rule_of(const core::ErrorDetail& e) {
-  auto [it, added] = rule_index_.try_emplace(e.type, rules_.size());
-  if (added) rules_.push_back({e.type, {}});
+  auto [it, added] = rule_index_.try_emplace(std::string(e.rule_id()), rules_.size());
+  if (added) rules_.push_back({std::string(e.rule_id()), {}});
   Rule& rule = rules_[it->second];
   const std::string_view description = field_description(e.loc);
   if (!description.empty()) {
@@ -51,27 +51,44 @@ std::size_t SarifReporter::rule_of(const core::ErrorDetail& e) {
   return it->second;
 }
 
+namespace {
+
+J region_of(yaml::Mark start, yaml::Mark end) {
+  J region{{"startLine", start.line}, {"startColumn", start.column}};
+  if (end.known()) {
+    region["endLine"] = end.line;
+    region["endColumn"] = end.column;
+  }
+  return region;
+}
+
+}  // namespace
+
 void SarifReporter::report(const DocumentReport& doc) {
-  const yaml::NodeEnds ends = yaml::node_ends(doc.text);
-  for (const core::ErrorDetail& e : doc.faults) {
+  const std::string uri = uri_of(doc.name);
+  doc.each([&](const core::ErrorDetail& e) {
     const std::size_t rule = rule_of(e);
-    J physical{{"artifactLocation", {{"uri", uri_of(doc.name)}}}};
-    if (e.mark.known()) {
-      J region{{"startLine", e.mark.line}, {"startColumn", e.mark.column}};
-      if (const auto end = end_of(ends, e)) {
-        region["endLine"] = end->line;
-        region["endColumn"] = end->column;
-      }
-      physical["region"] = std::move(region);
-    }
+    J physical{{"artifactLocation", {{"uri", uri}}}};
+    if (e.mark.known()) physical["region"] = region_of(e.mark, e.end);
     std::string text = e.loc.empty() ? e.msg : core::loc_text(e.loc) + ": " + e.msg;
     if (!e.hint.empty()) text += " (" + e.hint + ")";
-    results_.push_back({{"ruleId", e.type},
-                        {"ruleIndex", rule},
-                        {"level", "error"},
-                        {"message", {{"text", std::move(text)}}},
-                        {"locations", J::array({{{"physicalLocation", std::move(physical)}}})}});
-  }
+    J result{{"ruleId", e.rule_id()},
+             {"ruleIndex", rule},
+             {"level", core::severity_name(e.severity)},
+             {"message", {{"text", std::move(text)}}},
+             {"locations", J::array({{{"physicalLocation", std::move(physical)}}})}};
+    J related = J::array();
+    for (const core::Related& r : e.related) {
+      if (!r.start.known()) continue;
+      related.push_back(
+          {{"id", related.size()},
+           {"physicalLocation",
+            {{"artifactLocation", {{"uri", uri}}}, {"region", region_of(r.start, r.end)}}},
+           {"message", {{"text", r.message}}}});
+    }
+    if (!related.empty()) result["relatedLocations"] = std::move(related);
+    results_.push_back(std::move(result));
+  });
 }
 
 void SarifReporter::finish() {

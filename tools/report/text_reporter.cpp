@@ -37,14 +37,15 @@ bool colour_on_stderr() {
 TextReporter::TextReporter(std::ostream& out, bool colour)
     : out_(out),
       red_(colour ? "\033[1;31m" : ""),
+      yellow_(colour ? "\033[1;33m" : ""),
       green_(colour ? "\033[1;32m" : ""),
       bold_(colour ? "\033[1m" : ""),
       reset_(colour ? "\033[0m" : "") {}
 
-std::vector<const core::ErrorDetail*> in_source_order(std::span<const core::ErrorDetail> faults) {
+std::vector<const core::ErrorDetail*> in_source_order(const DocumentReport& doc) {
   std::vector<const core::ErrorDetail*> order;
-  order.reserve(faults.size());
-  for (const core::ErrorDetail& e : faults) order.push_back(&e);
+  order.reserve(doc.faults.size() + doc.warnings.size());
+  doc.each([&](const core::ErrorDetail& e) { order.push_back(&e); });
   std::stable_sort(order.begin(), order.end(), [](const auto* a, const auto* b) {
     if (a->mark.known() != b->mark.known()) return a->mark.known();
     if (a->mark.line != b->mark.line) return a->mark.line < b->mark.line;
@@ -55,24 +56,48 @@ std::vector<const core::ErrorDetail*> in_source_order(std::span<const core::Erro
 
 void TextReporter::report(const DocumentReport& doc) {
   const SourceLines lines(doc.text);
-  for (const core::ErrorDetail* e : in_source_order(doc.faults)) {
+  for (const core::ErrorDetail* e : in_source_order(doc)) {
     heading(doc.name, *e);
     if (e->mark.known()) quote(lines.line(e->mark.line), e->mark);
     if (!e->hint.empty()) out_ << "  " << bold_ << "help:" << reset_ << " " << e->hint << "\n";
+    findings(doc.name, *e);
   }
-  total_ += doc.faults.size();
+  errors_ += doc.faults.size();
+  for (const core::ErrorDetail& w : doc.warnings)
+    warnings_ += w.severity == core::Severity::warning;
 }
 
 void TextReporter::finish() {
-  if (total_ == 0) return;
-  out_ << total_ << (total_ == 1 ? " error" : " errors") << "\n";
+  if (errors_ == 0 && warnings_ == 0) return;
+  out_ << errors_ << (errors_ == 1 ? " error" : " errors");
+  if (warnings_ != 0) out_ << ", " << warnings_ << (warnings_ == 1 ? " warning" : " warnings");
+  out_ << "\n";
 }
 
 void TextReporter::heading(std::string_view name, const core::ErrorDetail& e) {
   out_ << bold_ << name;
   if (e.mark.known()) out_ << ":" << e.mark.line << ":" << e.mark.column;
-  out_ << ":" << reset_ << " " << red_ << "error:" << reset_ << " " << bold_
-       << core::loc_text(e.loc) << ":" << reset_ << " " << e.msg << "\n";
+  const bool error = e.severity == core::Severity::error;
+  out_ << ":" << reset_ << " " << (error ? red_ : yellow_) << core::severity_name(e.severity) << ":"
+       << reset_ << " " << bold_ << core::loc_text(e.loc) << ":" << reset_ << " "
+       << core::shown_message(e, kListed) << "\n";
+}
+
+// Each place the fault holds at (each VPC a rule names), on a line of its own.
+void TextReporter::findings(std::string_view name, const core::ErrorDetail& e) {
+  std::size_t shown = 0, more = 0;
+  for (const core::Related& r : e.related) {
+    if (!r.finding) continue;
+    if (shown == kListed) {
+      ++more;
+      continue;
+    }
+    ++shown;
+    out_ << "  " << bold_ << "-->" << reset_ << " " << name;
+    if (r.start.known()) out_ << ":" << r.start.line << ":" << r.start.column;
+    out_ << ": " << r.message << "\n";
+  }
+  if (more != 0) out_ << "  ... and " << more << " more\n";
 }
 
 void TextReporter::quote(std::string_view line, const yaml::Mark& mark) {

@@ -35,23 +35,29 @@ class TextReporter final : public Reporter {
   void report(const DocumentReport& doc) override;
   // The caller already wrote its one line on standard error.
   void report_fatal(std::string_view, const core::ErrorDetail&) override {}
-  // "N errors", when any fault was reported.
+  // "N errors" (and ", M warnings"), when anything was reported.
   void finish() override;
+
+  // A list of VPCs in a message, and the VPC lines under it, are cut after this many.
+  static constexpr std::size_t kListed = 10;
 
  private:
   void heading(std::string_view name, const core::ErrorDetail& e);
   void quote(std::string_view line, const yaml::Mark& mark);
+  void findings(std::string_view name, const core::ErrorDetail& e);
 
   std::ostream& out_;
   const char* red_;
+  const char* yellow_;
   const char* green_;
   const char* bold_;
   const char* reset_;
-  std::size_t total_ = 0;
+  std::size_t errors_ = 0;
+  std::size_t warnings_ = 0;
 };
 
-// The faults in source order (line, column); faults without a position last, each group in the
-// order found.
-std::vector<const core::ErrorDetail*> in_source_order(std::span<const core::ErrorDetail> faults);
+// The faults and warnings in source order (line, column); those without a position last, each
+// group in the order found.
+std::vector<const core::ErrorDetail*> in_source_order(const DocumentReport& doc);
 
 }  // namespace tarnwick::report

@@ -66,10 +66,11 @@ class Builder {
   // Where that key is written; unknown at the root, under a list index, or when not given.
   yaml::Mark holder_mark() const { return depth_ == 0 ? yaml::Mark{} : loc_[depth_ - 1].mark; }
 
-  // Records an error at the current location.
-  void error(std::string msg, std::string type, yaml::Mark mark,
-             nlohmann::ordered_json ctx = nullptr, std::string hint = {},
-             std::string suggestion = {});
+  // Records an error at the current location; the caller may add to it (a fix, its places).
+  ErrorDetail& error(std::string msg, std::string type, yaml::Mark mark,
+                     nlohmann::ordered_json ctx = nullptr, std::string hint = {});
+  // A check's rejection at the current location, with what the check knows of it.
+  void rejection(const ValueError& e, std::string_view check, yaml::Mark mark, About about);
 
   // Records errors found by an earlier build, locations included.
   void add_errors(std::vector<ErrorDetail> errors);

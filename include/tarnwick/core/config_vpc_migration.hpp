@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -91,6 +92,12 @@ constexpr auto DiscoveryConfiguration::fields() {
             doc("The transit gateways (absent: none); when the key is given it must not be "
                 "null.")));
 }
+
+// When the checks across sections saw less than the document holds, because a section they read
+// failed its own checks: a note at the `config` key saying so (nothing when they saw it all).
+std::optional<ErrorDetail> checks_not_run(const yaml::Node& root,
+                                          std::span<const ErrorDetail> faults,
+                                          const BuildContext& context);
 
 // ---------------------------------------------------------------------------------------------
 // Entry points.

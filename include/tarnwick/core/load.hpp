@@ -2,8 +2,10 @@
 // load a document through load(Source, LoadOptions).
 #pragma once
 
+#include <exception>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -50,39 +52,63 @@ struct LoadOptions {
   // Relaxes the rules that only matter for a migration.
   bool discovery_only = false;
   // A key written twice in one mapping is also a fault of the report (value_error.duplicate_key),
-  // not only a duplicate listed in the result, so no setting is silently overridden.
+  // not only a warning, so no setting is silently overridden.
   bool strict_duplicates = false;
   // What reading the document may take (depth, sizes, alias expansion); a JSON value is held to
   // its depth, a tree to nothing (it was read elsewhere).
   yaml::Limits limits{};
   // The host's own migration-mode ids, when it has them; nullptr: the built-in ones.
   const std::vector<std::string>* mode_ids = nullptr;
+  // A text's first-line comment ("# tarnwick-config: discovery-only" or "... migration") decides
+  // its mode over discovery_only, which then only gives the mode of a text without one. The
+  // operator's tools honour it; a host that passes the mode itself does not.
+  bool mode_comment = false;
+  // On a document with faults or warnings, find where each ends and where each related place is
+  // from the text (one more scan of it): reports and editors show ranges.
+  bool ranges = true;
 };
 
+// What became of one document: every outcome is data, none is thrown.
 struct LoadResult {
   std::optional<DiscoveryConfiguration> config;  // the document, when it has no fault
   std::optional<ValidationError> error;          // every fault, when it has
-  std::optional<TypeError> not_mapping;          // the document is not a mapping (nothing built)
-  // With not_mapping: the text holds no value at all (empty, or only comments), which the tool
-  // says in those words rather than as "not null".
+  // What stopped a document before validation (its one fault, About::document or at the mark of
+  // malformed YAML): unreadable, malformed, too deep, not a mapping, empty.
+  std::optional<ErrorDetail> fatal;
+  std::exception_ptr cause;              // with `fatal`: what the reader threw, for hosts
+  std::optional<TypeError> not_mapping;  // the document is not a mapping (nothing built)
+  // With not_mapping: the text holds no value at all (empty, or only comments).
   bool empty_document = false;
+  // Warnings (keys written twice, unless strict makes them faults) and notes (checks that could
+  // not run), in document order.
+  std::vector<ErrorDetail> warnings;
   std::vector<yaml::DuplicateKey> duplicates;  // keys written twice (the later value won)
-  std::string name;                            // the source's name
+  bool discovery_only = false;                 // the mode the document was checked in
+  // The document is a mapping holding at least one of the document's keys: other YAML (a CI
+  // workflow, a list) is not a migration document, and editors leave it alone.
+  bool any_section = false;
+  std::string name;  // the source's name
   std::string text;  // the text read from a file or standard input (for quoting source lines)
 
-  // The document; what stopped it is thrown instead: the not_mapping TypeError, or the
-  // ValidationError.
+  // The faults of validation; empty when it passed or did not run.
+  std::span<const ErrorDetail> faults() const;
+  // The document; what stopped it is thrown instead: the reader's error, the not_mapping
+  // TypeError, or the ValidationError.
   DiscoveryConfiguration& document();
   // With not_mapping, what an operator is told: "the document is empty" for a text with no
-  // value (a slip, not a document of the wrong shape), else the TypeError's message.
+  // value (a slip, not a document of the wrong shape), else what the document is instead.
   std::string not_mapping_reason() const;
 };
 
+// The mode a text asks for on its first line: "# tarnwick-config: discovery-only" (true) or
+// "# tarnwick-config: migration" (false); nullopt when it names none.
+std::optional<bool> mode_comment(std::string_view text);
+
+// The document's top-level keys, in order.
+std::span<const std::string_view> document_keys();
+
 // Loads a document; when it is a mapping, records its mode as the process-wide one
-// (BaseModel::discovery_only). Faults of the document are in the result, and so is a document
-// that is not a mapping; an unreadable file throws std::filesystem::filesystem_error
-// (std::system_error for standard input), malformed YAML yaml::YamlError, a JSON value nested too
-// deeply std::invalid_argument. Nothing is printed.
+// (BaseModel::discovery_only). Nothing is printed and nothing about the document is thrown.
 LoadResult load(const Source& source, const LoadOptions& options = {});
 
 // A duplicate key as a fault of the report: located at the key, at the position of the value

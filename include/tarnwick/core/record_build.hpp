@@ -30,13 +30,15 @@ namespace tarnwick::core {
 
 namespace build_detail {
 
+// Runs a row's checks in order; `running` names the one running, for a rejection's rule.
 template <std::size_t I, class R, class Row, class V>
-auto run_checks(const Row& row, V&& value, const CheckArgs<R>& args) {
+auto run_checks(const Row& row, V&& value, const CheckArgs<R>& args, std::string_view& running) {
   if constexpr (I == std::tuple_size_v<decltype(row.checks)>) {
     return std::forward<V>(value);
   } else {
+    running = std::get<I>(row.checks).name;
     auto next = call_check(std::get<I>(row.checks).fn, std::forward<V>(value), args);
-    return run_checks<I + 1>(row, std::move(next), args);
+    return run_checks<I + 1>(row, std::move(next), args, running);
   }
 }
 
@@ -72,8 +74,8 @@ bool convert_field(const Row& row, const yaml::Node& node, Builder& b, V& out) {
 // Builds one field of `rec` from its node (nullptr: absent, run the checks on the default, whose
 // faults are shown at `absent_mark`); false when the field failed (its errors are in the builder).
 template <class R, class Row>
-bool build_field(const Row& row, R& rec, const yaml::Node* node, yaml::Mark absent_mark,
-                 Builder& b, const Values<R>& values) {
+bool build_field(const Row& row, R& rec, const yaml::Node* node, yaml::Mark absent_mark, Builder& b,
+                 const Values<R>& values) {
   using T = typename Row::field_type;
   using M = typename Row::member_type;
   using V = typename T::value_type;
@@ -95,11 +97,13 @@ bool build_field(const Row& row, R& rec, const yaml::Node* node, yaml::Mark abse
       return true;  // a type-changing check cannot run on a default
     }
     const FieldInfo info{row.key};
+    std::string_view running;
     try {
       member = build_detail::run_checks<0>(row, std::move(value),
-                                           CheckArgs<R>{values, info, b.context()});
+                                           CheckArgs<R>{values, info, b.context()}, running);
     } catch (const ValueError& e) {
-      b.error(e.what(), "value_error", mark, nullptr, e.hint());
+      // A check of an absent field is placed at a key, never over the mapping that lacks it.
+      b.rejection(e, running, mark, node != nullptr ? About::value : About::key);
       return false;
     }
     return true;
@@ -148,7 +152,7 @@ bool build_into(const yaml::Node& node, Builder& b, R& rec) {
       raw = &record_check.fn(*raw);
     } catch (const ValueError& e) {
       LocGuard at(b, std::string_view("__root__"));
-      b.error(e.what(), "value_error", node.mark(), nullptr, e.hint());
+      b.rejection(e, record_check.name, node.mark(), About::value);
       return false;
     }
   }
@@ -180,11 +184,12 @@ bool build_into(const yaml::Node& node, Builder& b, R& rec) {
     } else if (row.required) {
       // Named by the key the record is written under, else by what it is.
       const std::string_view named = b.holder_key().empty() ? table.name : b.holder_key();
-      std::string hint = required_keys_hint<R>(
-          b.depth() == 0 ? std::string("the document") : "`" + std::string(named) + "`");
+      std::string hint = required_keys_hint<R>(b.depth() == 0 ? std::string("the document")
+                                                              : "`" + std::string(named) + "`");
       LocGuard at(b, row.key);
-      b.error(std::string(msg::kMissing), "value_error.missing", absent_mark, nullptr,
-              std::move(hint));
+      b.error(std::string(msg::kMissing), std::string(kind::kMissing), absent_mark, nullptr,
+              std::move(hint))
+          .about = About::key;
       ok = false;
     } else if (row.always) {
       LocGuard at(b, row.key);
@@ -197,8 +202,13 @@ bool build_into(const yaml::Node& node, Builder& b, R& rec) {
     const std::string_view meant = e->key->kind() == yaml::Kind::Str
                                        ? hints::closest_candidate(e->key->text(), table.keys())
                                        : std::string_view();
-    b.error(std::string(msg::kExtra), "value_error.extra", e->key->mark(), nullptr,
-            meant.empty() ? "" : hints::did_you_mean(meant), std::string(meant));
+    ErrorDetail& fault =
+        b.error(std::string(msg::kExtra), std::string(kind::kExtra), e->key->mark(), nullptr,
+                meant.empty() ? "" : hints::did_you_mean(meant));
+    fault.about = About::key;
+    if (!meant.empty()) {
+      fault.fix = Fix{std::string(meant), "Rename the key to `" + std::string(meant) + "`", {}, {}};
+    }
   }
   return b.error_count() == errors_before;
 }

@@ -41,4 +41,15 @@ class NodeEnds {
 // when a report needs the ends: it costs a second pass.
 NodeEnds node_ends(std::string_view text);
 
+// Where each of `paths` (keys and sequence indexes from the root) is written: the mark of its
+// last key, or of the item for an index, and how many of its steps were found. A path not found
+// whole gets the mark of its longest prefix that was (none found: steps == 0, an unknown mark).
+// Keys brought in by merges or aliases are not followed. One more scan: for reports only.
+struct Located {
+  Mark mark;
+  std::size_t steps = 0;
+};
+using Path = std::vector<DuplicateKey::Step>;
+std::vector<Located> locate(std::string_view text, const std::vector<Path>& paths);
+
 }  // namespace tarnwick::yaml

@@ -4,8 +4,8 @@
 
 namespace tarnwick::core {
 
-void Builder::error(std::string message, std::string type, yaml::Mark mark,
-                    nlohmann::ordered_json ctx, std::string hint, std::string suggestion) {
+ErrorDetail& Builder::error(std::string message, std::string type, yaml::Mark mark,
+                            nlohmann::ordered_json ctx, std::string hint) {
   ErrorDetail& e = errors_.emplace_back();
   e.loc.reserve(depth_);
   for (const Step& step : std::span(loc_).first(depth_)) {
@@ -20,7 +20,17 @@ void Builder::error(std::string message, std::string type, yaml::Mark mark,
   e.ctx = std::move(ctx);
   e.mark = mark;
   e.hint = std::move(hint);
-  e.suggestion = std::move(suggestion);
+  return e;
+}
+
+void Builder::rejection(const ValueError& rejected, std::string_view check, yaml::Mark mark,
+                        About about) {
+  ErrorDetail& e = error(rejected.what(), "value_error", mark, nullptr, rejected.hint());
+  e.rule = rejected.rule().empty() ? check : rejected.rule();
+  e.about = about;
+  e.related = rejected.related();
+  e.listed_from = rejected.listed_from();
+  e.list_separator = rejected.list_separator();
 }
 
 void Builder::grow_loc() {

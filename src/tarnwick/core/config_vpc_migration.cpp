@@ -12,6 +12,7 @@ SystemExit::SystemExit(int status, ValidationError cause)
 
 DocumentRead read_document(std::string_view text, std::string name, bool discovery_only) {
   LoadResult loaded = load(Source::text(text, std::move(name)), {.discovery_only = discovery_only});
+  if (loaded.cause) std::rethrow_exception(loaded.cause);
   return DocumentRead{std::move(loaded.config), std::move(loaded.error),
                       std::move(loaded.not_mapping), std::move(loaded.duplicates)};
 }
@@ -31,20 +32,25 @@ DiscoveryConfiguration document_or_exit(LoadResult loaded) {
 }  // namespace
 
 DiscoveryConfiguration build_document(const yaml::Node& config_dict, bool discovery_only) {
-  return std::move(load(Source::tree(config_dict), {.discovery_only = discovery_only}).document());
+  return std::move(
+      load(Source::tree(config_dict), {.discovery_only = discovery_only, .ranges = false})
+          .document());
 }
 
 DiscoveryConfiguration load_from_dict(const yaml::Node& config_dict, bool discovery_only) {
-  return document_or_exit(load(Source::tree(config_dict), {.discovery_only = discovery_only}));
+  return document_or_exit(
+      load(Source::tree(config_dict), {.discovery_only = discovery_only, .ranges = false}));
 }
 
 DiscoveryConfiguration load_from_dict(const nlohmann::ordered_json& config_dict,
                                       bool discovery_only) {
-  return document_or_exit(load(Source::json(config_dict), {.discovery_only = discovery_only}));
+  return document_or_exit(
+      load(Source::json(config_dict), {.discovery_only = discovery_only, .ranges = false}));
 }
 
 DiscoveryConfiguration load_from_yaml(const std::filesystem::path& yml_path, bool discovery_only) {
-  return document_or_exit(load(Source::file(yml_path), {.discovery_only = discovery_only}));
+  return document_or_exit(
+      load(Source::file(yml_path), {.discovery_only = discovery_only, .ranges = false}));
 }
 
 nlohmann::ordered_json dump_to_dict(const DiscoveryConfiguration& config) {

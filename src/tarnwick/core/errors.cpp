@@ -1,5 +1,7 @@
 #include "tarnwick/core/errors.hpp"
 
+#include <algorithm>
+
 namespace tarnwick::core {
 
 std::string loc_text(const Loc& loc) {
@@ -33,6 +35,48 @@ nlohmann::ordered_json ErrorDetail::to_json() const {
     o["column"] = mark.column;
   }
   return o;
+}
+
+const char* severity_name(Severity severity) {
+  switch (severity) {
+    case Severity::warning:
+      return "warning";
+    case Severity::note:
+      return "note";
+    case Severity::error:
+      break;
+  }
+  return "error";
+}
+
+namespace {
+
+// 4212 -> "4,212"
+std::string grouped(std::size_t n) {
+  std::string digits = std::to_string(n);
+  for (std::size_t i = digits.size(); i > 3; i -= 3) digits.insert(i - 3, ",");
+  return digits;
+}
+
+}  // namespace
+
+std::string shown_message(const ErrorDetail& fault, std::size_t max_items) {
+  max_items = std::max<std::size_t>(max_items, 1);
+  if (fault.listed_from > fault.msg.size() || fault.list_separator.empty()) return fault.msg;
+  const std::string_view list = std::string_view(fault.msg).substr(fault.listed_from);
+  std::size_t at = 0;
+  for (std::size_t shown = 0; shown < max_items; ++shown) {
+    at = list.find(fault.list_separator, at);
+    if (at == std::string_view::npos) return fault.msg;  // no more than max_items
+    at += fault.list_separator.size();
+  }
+  std::size_t rest = 1;  // the item starting at `at`
+  for (std::size_t i = list.find(fault.list_separator, at); i != std::string_view::npos;
+       i = list.find(fault.list_separator, i + fault.list_separator.size())) {
+    ++rest;
+  }
+  const std::size_t kept_end = fault.listed_from + at - fault.list_separator.size();
+  return fault.msg.substr(0, kept_end) + " and " + grouped(rest) + " more";
 }
 
 namespace {

@@ -211,7 +211,8 @@ bool IPv4NetworkType::convert(const yaml::Node& node, Builder& b, value_type& ou
       // Say which network was probably meant rather than only that the text is wrong.
       b.error(std::string(msg::kIPv4Network) + ": " + node.text() +
                   " has host bits set (did you mean " + r.suggestion + "?)",
-              "value_error.ipv4network", node.mark(), nullptr, "", r.suggestion);
+              "value_error.ipv4network", node.mark())
+          .fix = change_to(r.suggestion);
       return false;
     }
   }
@@ -239,9 +240,10 @@ bool Literal::convert(const yaml::Node& node, Builder& b, value_type& out) const
   const std::string_view meant = node.kind() == yaml::Kind::Str
                                      ? hints::case_folded_choice(node.text(), {choices, count})
                                      : std::string_view();
-  b.error(std::move(message), "value_error.const", node.mark(),
-          {{"given", given_of(node)}, {"permitted", std::move(permitted)}},
-          meant.empty() ? "" : hints::did_you_mean(meant), std::string(meant));
+  ErrorDetail& fault = b.error(std::move(message), "value_error.const", node.mark(),
+                               {{"given", given_of(node)}, {"permitted", std::move(permitted)}},
+                               meant.empty() ? "" : hints::did_you_mean(meant));
+  if (!meant.empty()) fault.fix = change_to(std::string(meant));
   return false;
 }
 

@@ -1,6 +1,10 @@
 #include "tarnwick/core/load.hpp"
 
+#include <algorithm>
+#include <system_error>
 #include <utility>
+
+#include "tarnwick/yaml/node_ends.hpp"
 
 #include "record_stream.hpp"
 #include "tarnwick/yaml/reader.hpp"
@@ -39,13 +43,24 @@ ErrorDetail duplicate_key_fault(const yaml::DuplicateKey& duplicate) {
   }
   e.loc.emplace_back(duplicate.key);
   e.msg = "duplicate key '" + duplicate.key + "' (first at line " +
-          std::to_string(duplicate.first.line) + "); the later value overrides the earlier one";
-  e.type = "value_error.duplicate_key";
+          std::to_string(duplicate.first.line) + ", column " +
+          std::to_string(duplicate.first.column) + "); the later value wins";
+  e.type = std::string(kind::kDuplicateKey);
   e.mark = duplicate.second;
+  e.about = About::key;
+  e.severity = Severity::warning;
+  Loc first = e.loc;
+  e.related.push_back({std::move(first), "first written here", duplicate.first, {}});
   return e;
 }
 
+std::span<const ErrorDetail> LoadResult::faults() const {
+  if (!error) return {};
+  return error->errors();
+}
+
 DiscoveryConfiguration& LoadResult::document() {
+  if (cause) std::rethrow_exception(cause);
   if (not_mapping) throw *not_mapping;
   if (error) throw std::move(*error);
   return *config;
@@ -58,19 +73,60 @@ std::string LoadResult::not_mapping_reason() const {
 
 namespace {
 
+std::string_view trim(std::string_view s) {
+  const auto begin = s.find_first_not_of(" \t");
+  if (begin == std::string_view::npos) return {};
+  return s.substr(begin, s.find_last_not_of(" \t\r") - begin + 1);
+}
+
+}  // namespace
+
+std::optional<bool> mode_comment(std::string_view text) {
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);  // a byte-order mark
+  std::string_view rest = trim(text.substr(0, text.find_first_of("\r\n")));
+  if (!rest.starts_with('#')) return std::nullopt;
+  rest = trim(rest.substr(1));
+  constexpr std::string_view kTag = "tarnwick-config:";
+  if (!rest.starts_with(kTag)) return std::nullopt;
+  rest = trim(rest.substr(kTag.size()));
+  if (rest == "discovery-only") return true;
+  if (rest == "migration") return false;
+  return std::nullopt;
+}
+
+namespace {
+
 // Builds the document from its root, taking the lists streamed while it was read (if any).
 void build_root(const yaml::Node& root, const LoadOptions& options, StreamedLists* streamed,
                 LoadResult& out) {
   if (!root.is_map()) {
-    out.not_mapping = TypeError("config_dict must be a mapping, not " +
-                                std::string(yaml::kind_name(root.kind())));
+    const std::string kind(yaml::kind_name(root.kind()));
+    out.not_mapping = TypeError("config_dict must be a mapping, not " + kind);
+    ErrorDetail& fatal = out.fatal.emplace();
+    const bool vowel =
+        !kind.empty() && std::string_view("aeiou").find(kind[0]) != std::string_view::npos;
+    fatal.msg = out.empty_document ? "the document is empty"
+                                   : "the document must be a mapping of sections, not " +
+                                         std::string(vowel ? "an " : "a ") + kind;
+    fatal.type = std::string(kind::kNotMapping);
+    fatal.about = About::document;
     return;
   }
-  BaseModel::set_discovery_only(options.discovery_only);
+  for (const yaml::Entry& e : root.entries()) {
+    if (e.key->kind() == yaml::Kind::Str &&
+        table_of<DiscoveryConfiguration>.index_of(e.key->text()) >= 0) {
+      out.any_section = true;
+      break;
+    }
+  }
+  BaseModel::set_discovery_only(out.discovery_only);
+  const BuildContext context{out.discovery_only, options.mode_ids};
   try {
-    out.config = build<DiscoveryConfiguration>(
-        root, BuildContext{options.discovery_only, options.mode_ids}, streamed);
+    out.config = build<DiscoveryConfiguration>(root, context, streamed);
   } catch (ValidationError& e) {
+    if (auto note = checks_not_run(root, e.errors(), context)) {
+      out.warnings.push_back(std::move(*note));
+    }
     out.error = std::move(e);
   }
 }
@@ -78,8 +134,11 @@ void build_root(const yaml::Node& root, const LoadOptions& options, StreamedList
 // Text: read and built in one pass, the rows marked streamed built item by item while the rest
 // is still being read.
 void load_text(std::string_view text, const LoadOptions& options, LoadResult& out) {
-  RecordStream stream = RecordStream::of<DiscoveryConfiguration>(
-      BuildContext{options.discovery_only, options.mode_ids});
+  if (options.mode_comment) {
+    if (const std::optional<bool> asked = mode_comment(text)) out.discovery_only = *asked;
+  }
+  RecordStream stream =
+      RecordStream::of<DiscoveryConfiguration>(BuildContext{out.discovery_only, options.mode_ids});
   const yaml::Document doc = yaml::read_string(text, out.name, &stream, options.limits);
   out.duplicates = doc.duplicates();
   const yaml::Node& root = doc.root();
@@ -89,14 +148,91 @@ void load_text(std::string_view text, const LoadOptions& options, LoadResult& ou
   build_root(root, options, &stream.lists(), out);
 }
 
-// Under strict duplicates, every key written twice joins the faults (after the document's own).
-void add_duplicate_faults(LoadResult& out) {
+// Keys written twice are warnings, or under strict duplicates faults (after the document's own).
+void add_duplicates(const LoadOptions& options, LoadResult& out) {
   if (out.duplicates.empty() || out.not_mapping) return;
+  if (!options.strict_duplicates) {
+    std::vector<ErrorDetail> warnings;
+    for (const yaml::DuplicateKey& d : out.duplicates) warnings.push_back(duplicate_key_fault(d));
+    // In document order with any note, which sits at a later section's key.
+    warnings.insert(warnings.end(), std::make_move_iterator(out.warnings.begin()),
+                    std::make_move_iterator(out.warnings.end()));
+    std::stable_sort(warnings.begin(), warnings.end(), [](const auto& a, const auto& b) {
+      return a.mark.line != b.mark.line ? a.mark.line < b.mark.line : a.mark.column < b.mark.column;
+    });
+    out.warnings = std::move(warnings);
+    return;
+  }
   std::vector<ErrorDetail> faults;
   if (out.error) faults = out.error->errors();
-  for (const yaml::DuplicateKey& d : out.duplicates) faults.push_back(duplicate_key_fault(d));
+  for (const yaml::DuplicateKey& d : out.duplicates) {
+    faults.push_back(duplicate_key_fault(d));
+    faults.back().severity = Severity::error;
+  }
   out.config.reset();
   out.error.emplace(std::string(table_of<DiscoveryConfiguration>.name), std::move(faults));
+}
+
+// A fault's range, its fix's and its related places', from the text.
+void place_all(std::span<ErrorDetail> faults, const yaml::NodeEnds& ends,
+               std::vector<yaml::Path>& paths, std::vector<Related*>& unplaced) {
+  for (ErrorDetail& f : faults) {
+    if (f.mark.known()) {
+      const auto end = f.about == About::key ? ends.inner_end_of(f.mark) : ends.end_of(f.mark);
+      if (end) f.end = *end;
+    }
+    if (f.fix && !f.fix->start.known()) {
+      f.fix->start = f.mark;
+      f.fix->end = f.end;
+    }
+    for (Related& r : f.related) {
+      if (r.start.known()) {
+        if (const auto end = ends.inner_end_of(r.start)) r.end = *end;
+        continue;
+      }
+      yaml::Path& path = paths.emplace_back();
+      for (const LocPart& part : r.loc) {
+        if (const auto* key = std::get_if<std::string>(&part)) {
+          path.emplace_back(*key);
+        } else {
+          path.emplace_back(static_cast<std::size_t>(std::get<std::int64_t>(part)));
+        }
+      }
+      unplaced.push_back(&r);
+    }
+  }
+}
+
+void place(std::string_view text, LoadResult& out) {
+  if (text.empty() || (!out.error && out.warnings.empty())) return;
+  const yaml::NodeEnds ends = yaml::node_ends(text);
+  std::vector<yaml::Path> paths;
+  std::vector<Related*> unplaced;
+  if (out.error) {
+    place_all(out.error->errors_to_place(), ends, paths, unplaced);
+  }
+  place_all(out.warnings, ends, paths, unplaced);
+  if (paths.empty()) return;
+  const std::vector<yaml::Located> found = yaml::locate(text, paths);
+  for (std::size_t i = 0; i < found.size(); ++i) {
+    Related& r = *unplaced[i];
+    r.start = found[i].mark;
+    if (!r.start.known()) continue;
+    // A key found as asked ends with the key; a nearer place found instead is shown whole.
+    const bool whole =
+        found[i].steps == paths[i].size() && std::holds_alternative<std::string>(paths[i].back());
+    const auto end = whole ? ends.inner_end_of(r.start) : ends.end_of(r.start);
+    if (end) r.end = *end;
+  }
+}
+
+// A document that could not be read at all: its one fault, and the cause for hosts.
+void unreadable(LoadResult& out, std::string message) {
+  ErrorDetail& fatal = out.fatal.emplace();
+  fatal.msg = std::move(message);
+  fatal.type = std::string(kind::kUnreadableFile);
+  fatal.about = About::document;
+  out.cause = std::current_exception();
 }
 
 using J = nlohmann::ordered_json;
@@ -163,9 +299,13 @@ yaml::Document document_from_json(const nlohmann::ordered_json& value, const yam
   return doc;
 }
 
-LoadResult load(const Source& source, const LoadOptions& options) {
-  LoadResult out;
-  out.name = source.name();
+std::span<const std::string_view> document_keys() {
+  return table_of<DiscoveryConfiguration>.keys();
+}
+
+namespace {
+
+void load_input(const Source& source, const LoadOptions& options, LoadResult& out) {
   std::visit(
       [&](const auto& input) {
         using I = std::decay_t<decltype(input)>;
@@ -185,7 +325,38 @@ LoadResult load(const Source& source, const LoadOptions& options) {
         }
       },
       source.input());
-  if (options.strict_duplicates) add_duplicate_faults(out);
+}
+
+}  // namespace
+
+LoadResult load(const Source& source, const LoadOptions& options) {
+  LoadResult out;
+  out.name = source.name();
+  out.discovery_only = options.discovery_only;
+  try {
+    load_input(source, options, out);
+  } catch (const yaml::YamlError& e) {
+    ErrorDetail& fatal = out.fatal.emplace();
+    fatal.msg = e.problem();
+    fatal.type = std::string(kind::kMalformedYaml);
+    fatal.mark = e.mark();
+    out.cause = std::current_exception();
+    return out;
+  } catch (const std::filesystem::filesystem_error& e) {
+    unreadable(out, "cannot read " + e.path1().string() + ": " + e.code().message());
+    return out;
+  } catch (const std::system_error& e) {
+    unreadable(out, e.what());
+    return out;
+  } catch (const std::invalid_argument& e) {  // a JSON value nested too deeply
+    unreadable(out, e.what());
+    return out;
+  }
+  add_duplicates(options, out);
+  if (options.ranges) {
+    const std::string_view* view = std::get_if<std::string_view>(&source.input());
+    place(view != nullptr ? *view : std::string_view(out.text), out);
+  }
   return out;
 }
 

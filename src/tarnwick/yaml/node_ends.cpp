@@ -1,6 +1,8 @@
 #include "tarnwick/yaml/node_ends.hpp"
 
 #include <algorithm>
+#include <string>
+#include <unordered_map>
 
 #include "libyaml_handles.hpp"
 
@@ -81,6 +83,130 @@ NodeEnds node_ends(std::string_view text) {
     }
   }
   return NodeEnds(std::move(spans));
+}
+
+namespace {
+
+// A path as one string, each step led by a separator no key text needs.
+void append_step(std::string& out, const DuplicateKey::Step& step) {
+  if (const auto* key = std::get_if<std::string>(&step)) {
+    out += "\x1fk";
+    out += *key;
+  } else {
+    out += "\x1fi" + std::to_string(std::get<std::size_t>(step));
+  }
+}
+
+// Walks the events keeping the path of the node being read; `seen(path, mark)` hears every key
+// (at the key's mark) and every sequence item (at its start).
+class PathWalk {
+ public:
+  template <class Seen>
+  void node_starts(const yaml_event_t& event, Seen&& seen) {
+    if (frames_.empty()) return;  // the root
+    Frame& top = frames_.back();
+    if (!top.map) {
+      append_step(path_, DuplicateKey::Step{top.index});
+      seen(path_, detail::mark_of(event.start_mark));
+    } else if (top.expect_key) {
+      const bool scalar = event.type == YAML_SCALAR_EVENT;
+      const std::string key =
+          scalar ? std::string(reinterpret_cast<const char*>(event.data.scalar.value),
+                               event.data.scalar.length)
+                 : std::string("\x1e");  // a complex key: nothing under it is asked for
+      append_step(path_, DuplicateKey::Step{key});
+      if (scalar) seen(path_, detail::mark_of(event.start_mark));
+    }
+  }
+  void collection_starts(bool map) { frames_.push_back({map, true, 0, path_.size()}); }
+  void collection_ends() {
+    if (!frames_.empty()) frames_.pop_back();
+    item_done();
+  }
+  // A scalar or alias was read whole, or a collection ended: the enclosing item is done.
+  void item_done() {
+    if (frames_.empty()) return;
+    Frame& top = frames_.back();
+    if (top.map && top.expect_key) {
+      top.expect_key = false;  // the key was read; its value keeps the key's path
+      return;
+    }
+    path_.resize(top.base);
+    if (top.map) {
+      top.expect_key = true;
+    } else {
+      ++top.index;
+    }
+  }
+
+ private:
+  struct Frame {
+    bool map;
+    bool expect_key;
+    std::size_t index;
+    std::size_t base;  // the path's length at the collection itself
+  };
+  std::vector<Frame> frames_;
+  std::string path_;
+};
+
+}  // namespace
+
+std::vector<Located> locate(std::string_view text, const std::vector<Path>& paths) {
+  std::vector<Located> out(paths.size());
+  if (text.empty() || paths.empty()) return out;
+  // Every prefix of every path, with the mark it is found at.
+  std::unordered_map<std::string, Mark> wanted;
+  for (const Path& path : paths) {
+    std::string joined;
+    for (const auto& step : path) {
+      append_step(joined, step);
+      wanted.emplace(joined, Mark{});
+    }
+  }
+  const auto seen = [&wanted](const std::string& path, Mark mark) {
+    const auto it = wanted.find(path);
+    if (it != wanted.end() && !it->second.known()) it->second = mark;
+  };
+  detail::Parser parser(text);
+  PathWalk walk;
+  for (bool done = false; !done;) {
+    detail::Event e;
+    if (!yaml_parser_parse(parser.get(), &e.event)) break;
+    const yaml_event_t& event = e.event;
+    switch (event.type) {
+      case YAML_SCALAR_EVENT:
+      case YAML_ALIAS_EVENT:
+        walk.node_starts(event, seen);
+        walk.item_done();
+        break;
+      case YAML_SEQUENCE_START_EVENT:
+      case YAML_MAPPING_START_EVENT:
+        walk.node_starts(event, seen);
+        walk.collection_starts(event.type == YAML_MAPPING_START_EVENT);
+        break;
+      case YAML_SEQUENCE_END_EVENT:
+      case YAML_MAPPING_END_EVENT:
+        walk.collection_ends();
+        break;
+      case YAML_DOCUMENT_END_EVENT:
+      case YAML_STREAM_END_EVENT:
+        done = true;  // only the first document is the configuration
+        break;
+      default:
+        break;
+    }
+  }
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    std::string joined;
+    for (std::size_t step = 0; step < paths[i].size(); ++step) {
+      append_step(joined, paths[i][step]);
+      const Mark mark = wanted[joined];
+      if (!mark.known()) break;
+      out[i] = {mark, step + 1};
+    }
+  }
+  return out;
 }
 
 }  // namespace tarnwick::yaml

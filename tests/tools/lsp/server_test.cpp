@@ -1,8 +1,8 @@
 // The server driven over pipes as a client drives it: framing, lifecycle, diagnostics that
 // follow edits, quick fixes.
-#include <ext/stdio_filebuf.h>
 #include <fcntl.h>
 #include <unistd.h>
+#include <ext/stdio_filebuf.h>
 
 #include <condition_variable>
 #include <future>
@@ -81,13 +81,14 @@ class Session {
     ASSERT_TRUE(call("initialize", {{"initializationOptions", options}}).contains("result"));
   }
   void open(const std::string& text, int version = 1) {
-    send(lsp::notification("textDocument/didOpen",
-                           {{"textDocument", {{"uri", kUri}, {"version", version}, {"text", text}}}}));
+    send(lsp::notification(
+        "textDocument/didOpen",
+        {{"textDocument", {{"uri", kUri}, {"version", version}, {"text", text}}}}));
   }
   void change(json changes, int version) {
-    send(lsp::notification("textDocument/didChange",
-                           {{"textDocument", {{"uri", kUri}, {"version", version}}},
-                            {"contentChanges", changes}}));
+    send(lsp::notification(
+        "textDocument/didChange",
+        {{"textDocument", {{"uri", kUri}, {"version", version}}}, {"contentChanges", changes}}));
   }
   void close_input() {
     if (client_out_) client_out_.reset();
@@ -133,8 +134,9 @@ TEST(LspServer, AnswersTheProtocolsErrorsAndEndsAsTheClientAsks) {
   EXPECT_EQ(s.call("textDocument/hover")["error"]["code"], -32002);  // before initialize
   s.initialize();
   EXPECT_EQ(s.call("no/such")["error"]["code"], -32601);
-  EXPECT_EQ(s.call("textDocument/hover", {{"textDocument", {{"uri", "file:///nope"}}}})["error"]["code"],
-            -32602);
+  EXPECT_EQ(
+      s.call("textDocument/hover", {{"textDocument", {{"uri", "file:///nope"}}}})["error"]["code"],
+      -32602);
   s.raw("Content-Length: 5\r\n\r\n{nope");
   EXPECT_EQ(s.next()["error"]["code"], -32700);  // and the server reads on
   const std::string deep = std::string(100000, '[') + std::string(100000, ']');
@@ -222,7 +224,7 @@ TEST(LspServer, DiagnosticsFollowEditsAndTheMode) {
   EXPECT_EQ(fixed.size(), 11u);
   for (const json& d : fixed) EXPECT_NE(d["code"], "value_error.ipv4address");
 
-  s.change({{{"text", "a: [\n"}}}, 3);  // a whole new text, malformed
+  s.change({{{"text", "id: [\n"}}}, 3);  // a whole new text, malformed
   EXPECT_EQ(codes(s.diagnostics(3)), std::vector<std::string>{"document_error.malformed_yaml"});
 
   const std::string full = example("full.yaml");
@@ -246,10 +248,10 @@ TEST(LspServer, QuickFixesWriteWhatTheFaultNames) {
   ASSERT_TRUE(typo.is_object());
   EXPECT_EQ(typo["range"], range(0, 0, 0, 5));
   typo.erase("data");  // a client that does not send data back is answered all the same
-  const json actions = s.call("textDocument/codeAction",
-                              {{"textDocument", {{"uri", Session::kUri}}},
-                               {"range", typo["range"]},
-                               {"context", {{"diagnostics", {typo}}}}})["result"];
+  const json actions =
+      s.call("textDocument/codeAction", {{"textDocument", {{"uri", Session::kUri}}},
+                                         {"range", typo["range"]},
+                                         {"context", {{"diagnostics", {typo}}}}})["result"];
   ASSERT_EQ(actions.size(), 1u);
   EXPECT_EQ(actions[0]["edit"]["changes"][Session::kUri][0]["newText"], "label");
 }
@@ -367,8 +369,7 @@ TEST(LspDiagnostics, RangesSeveritiesAndRelatedPlaces) {
   const Case cases[] = {
       {duplicate, "value_error.duplicate_key", 2, range(84, 2, 84, 21), range(83, 2, 83, 21)},
       {"id: x\nlabel: \"open\n", "document_error.malformed_yaml", 1, range(1, 7, 1, 12), nullptr},
-      {"a: b: c\n", "document_error.malformed_yaml", 1, range(0, 4, 0, 7), nullptr},
-      {"- a\n- b\n", "document_error.not_mapping", 1, range(0, 0, 2, 0), nullptr},
+      {"id: b: c\n", "document_error.malformed_yaml", 1, range(0, 5, 0, 8), nullptr},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text.substr(0, 40));
@@ -384,6 +385,26 @@ TEST(LspDiagnostics, RangesSeveritiesAndRelatedPlaces) {
     ASSERT_EQ(related.size(), 1u);
     EXPECT_EQ(related[0]["location"], json({{"uri", Session::kUri}, {"range", c.related}}));
     EXPECT_EQ(related[0]["message"], "first written here");
+  }
+}
+
+// Other YAML in the workspace (a CI workflow, a list, a malformed file of another kind) gets no
+// diagnostic; a migration document's own faults still do, even when it does not parse.
+TEST(LspDiagnostics, QuietOnOtherYaml) {
+  const struct {
+    const char* text;
+    std::size_t count;
+  } cases[] = {
+      {"on: push\njobs:\n  build: {runs-on: ubuntu-latest}\n", 0},
+      {"- a\n- b\n", 0},
+      {"a: b: c\n", 0},
+      {"", 0},
+      {"# only a comment\n", 0},
+      {"on: push\nterraform: {}\n", 7},  // a section: the whole check, the stray key included
+      {"account_info: [\n", 1},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(lsp::diagnostics(Session::kUri, c.text, false).size(), c.count) << c.text;
   }
 }
 
@@ -449,9 +470,17 @@ TEST(LspServer, ACheckRunningAtTheCloseIsNotPublished) {
 // A diagnostic's own data is the fix; the published ones stand in only for a client that drops
 // data, and only at the same range and code (the text may have moved since they were sent).
 TEST(LspQuickFixes, OwnDataFirstThenThePublishedTwin) {
+  // A fix replaces the diagnostic's own range here; the edit takes the fix's range.
   auto diagnostic = [](json at, const char* code, const char* replacement = nullptr) {
-    json d{{"range", std::move(at)}, {"code", code}};
-    if (replacement) d["data"] = {{"replacement", replacement}};
+    json d{{"range", at}, {"code", code}};
+    if (replacement) {
+      const bool key = std::string_view(code) == "value_error.extra";
+      d["data"] = {{"fix",
+                    {{"range", at},
+                     {"newText", replacement},
+                     {"title", std::string(key ? "Rename the key to `" : "Change to `") +
+                                   replacement + "`"}}}};
+    }
     return d;
   };
   const json published =
@@ -469,6 +498,7 @@ TEST(LspQuickFixes, OwnDataFirstThenThePublishedTwin) {
       {diagnostic(range(3, 0, 3, 5), "value_error.extra"), nullptr},  // moved, no data
       {diagnostic(range(0, 0, 0, 5), "value_error.missing"), nullptr},
       {{{"code", "value_error.extra"}, {"data", {{"replacement", "label"}}}}, nullptr},
+      {{{"code", "value_error.extra"}, {"data", {{"fix", {{"newText", "label"}}}}}}, nullptr},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.asked.dump());
