@@ -1,0 +1,29 @@
+// --report FORMAT=FILE: reports written to files besides the one shown.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "report/reporter.hpp"
+
+namespace tarnwick::cli {
+
+struct ReportFile {
+  report::Format format;
+  std::string path;
+};
+
+// "sarif=results.sarif" as a format and a file; on a mistake, the reason in `why` (for the
+// option's own check) and nullopt.
+std::optional<ReportFile> parse_report_file(std::string_view value, std::string& why);
+
+// The run's reporter: the format shown on its stream, and each --report file beside it (a fan-
+// out when there is any). Throws UsageError (paths.hpp) when two files are the same path.
+std::unique_ptr<report::Reporter> run_reporter(report::Format shown, report::ColourMode colour,
+                                               const std::vector<std::string>& report_files,
+                                               std::string_view version);
+
+}  // namespace tarnwick::cli
