@@ -66,9 +66,8 @@ void add_folder(const std::string& argument, const struct stat& info, std::vecto
     throw UsageError(argument + ": no document in this folder (no *.yaml or *.yml file)");
   }
   // By path, element by element: a folder's documents stay together.
-  std::sort(w.found.begin(), w.found.end(), [](const Target& a, const Target& b) {
-    return fs::path(a.path) < fs::path(b.path);
-  });
+  std::sort(w.found.begin(), w.found.end(),
+            [](const Target& a, const Target& b) { return fs::path(a.path) < fs::path(b.path); });
   for (Target& t : w.found) out.push_back(std::move(t));
 }
 

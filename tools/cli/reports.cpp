@@ -19,8 +19,8 @@ std::optional<ReportFile> parse_report_file(std::string_view value, std::string&
     return std::nullopt;
   }
   const std::string_view format = value.substr(0, eq), path = value.substr(eq + 1);
-  const auto it = std::find_if(names.begin(), names.end(),
-                               [&](const auto& n) { return n.first == format; });
+  const auto it =
+      std::find_if(names.begin(), names.end(), [&](const auto& n) { return n.first == format; });
   if (it == names.end()) {
     why = "unknown format '" + std::string(format) + "' (formats: " + choices + ")";
     return std::nullopt;

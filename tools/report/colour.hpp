@@ -14,10 +14,10 @@ const std::vector<std::pair<std::string, ColourMode>>& colour_mode_names();
 
 // What Auto looks at; a variable that is not set is nullptr.
 struct ColourEnvironment {
-  bool terminal = false;            // the report's stream is a terminal
-  const char* no_color = nullptr;   // NO_COLOR
+  bool terminal = false;              // the report's stream is a terminal
+  const char* no_color = nullptr;     // NO_COLOR
   const char* force_color = nullptr;  // FORCE_COLOR
-  const char* term = nullptr;       // TERM
+  const char* term = nullptr;         // TERM
 };
 
 // Always and Never decide alone. Auto: FORCE_COLOR set and not empty colours; otherwise a

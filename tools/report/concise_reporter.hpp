@@ -14,9 +14,10 @@ class ConciseReporter final : public Reporter {
   explicit ConciseReporter(std::ostream& out) : out_(out) {}
 
   // Each fault in source order as one line ("error:"; a key written twice without --strict is
-  // the load's warning, on standard error in the same shape), no "LINE:COLUMN:" when the fault has no position, no "LOC: " when it is about the whole
-  // document, the hint in parentheses after the message. No quote, no colour, no total. A
-  // document stopped before validation is its one fault (the parse position, if any).
+  // the load's warning, on standard error in the same shape), no "LINE:COLUMN:" when the fault has
+  // no position, no "LOC: " when it is about the whole document, the hint in parentheses after the
+  // message. No quote, no colour, no total. A document stopped before validation is its one fault
+  // (the parse position, if any).
   void report(const DocumentReport& doc) override;
   void finish() override { out_.flush(); }
 
