@@ -20,6 +20,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "cli/help.hpp"
 #include "cli/paths.hpp"
 #include "cli/reports.hpp"
 #include "cli/suggest.hpp"
@@ -214,35 +215,6 @@ void add_common(CLI::App* cmd, Options& opt) {
                 "report a key written twice in one mapping as an error (exit status 1)");
 }
 
-constexpr const char* kFooter =
-    "Commands:\n"
-    "  check FILE...  Validate each (a folder: every *.yaml and *.yml file under it, sorted by\n"
-    "               path). Valid: 'FILE: valid (N accounts, N regions, N VPCs)' on standard\n"
-    "               error (nothing with --quiet), nothing on standard output. Faults: a JSON\n"
-    "               array on standard output, one object per fault (loc, msg, type, ctx when\n"
-    "               useful, line, column, file, end_line, end_column, severity);\n"
-    "               with --format text, FILE:LINE:COLUMN: error: LOC: MSG blocks on standard\n"
-    "               error; --format sarif: a SARIF 2.1.0 log; --format github: workflow commands;\n"
-    "               --format concise: one FILE:LINE:COLUMN: error: LOC: MSG line per fault.\n"
-    "               --report FORMAT=FILE also writes that format into FILE.\n"
-    "  dump FILE    Validate, then print every field of every record (defaults included) as\n"
-    "               JSON indented by 2 on standard output (--format yaml: YAML in block\n"
-    "               style). Faults as check --format json.\n"
-    "  schema       Print the document's JSON Schema (draft-07, indented by 2) on standard\n"
-    "               output, or into the file given with --output.\n"
-    "  lsp          Serve the Language Server Protocol on standard input and output (for\n"
-    "               editors); exit 0 after a shutdown request, 1 when the client goes away.\n"
-    "  help [COMMAND]  Print the help of the command (or this help).\n"
-    "FILE may be '-' for standard input. A key written twice in one mapping is warned about on\n"
-    "standard error (with --strict it is also a fault). --help-all shows every command's\n"
-    "options.\n\n"
-    "Exit status:\n"
-    "  0  the document is valid (check, dump); the schema was written (schema)\n"
-    "  1  the document has faults (several documents: the worst status wins)\n"
-    "  2  usage error, unreadable file, malformed YAML, a document that is not a mapping, or\n"
-    "     an output file that cannot be written; one line 'tarnwick-config: error: ...' on\n"
-    "     standard error";
-
 // The option text of a set of names (formats, colour modes), in their order.
 template <typename Value>
 std::vector<std::string> names_of(const std::vector<std::pair<std::string, Value>>& table) {
@@ -423,7 +395,7 @@ int main(int argc, char** argv) {
   const Commands commands = add_commands(app, opt);
   // After the commands, which would each inherit it.
   app.set_help_all_flag("--help-all", "Print this help message with every command's options");
-  app.footer(kFooter);  // after the subcommands, so that their own help does not repeat it
+  app.footer(cli::kFooter);  // after the subcommands, so that their own help does not repeat it
 
   // CLI11 would only say that a command is required: name the word and what was meant.
   std::string unknown;
@@ -436,6 +408,10 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
+    if (dynamic_cast<const CLI::CallForAllHelp*>(&e) != nullptr) {
+      std::cout << cli::help_all(app, kProgram);
+      return 0;
+    }
     if (e.get_exit_code() == 0) return app.exit(e);  // --help, --version
     std::cerr << kProgram << ": error: "
               << parse_failure(e, app, command, {argv + 1, argv + argc})
