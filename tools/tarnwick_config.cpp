@@ -166,7 +166,7 @@ int unreadable_folder(const cli::Target& target, report::Reporter& reporter) {
 int run_check(const Options& opt) {
   const std::vector<cli::Target> targets = cli::expand_arguments(opt.files);
   const auto reporter =
-      cli::run_reporter(opt.format, opt.colour, opt.reports, TARNWICK_VERSION);
+      cli::run_reporter(opt.format, opt.colour, opt.reports, targets, TARNWICK_VERSION);
   int worst = 0;
   for (const cli::Target& target : targets) {
     const int status = target.unreadable.empty() ? check_one(opt, target.path, *reporter)

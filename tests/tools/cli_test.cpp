@@ -447,6 +447,19 @@ TEST(Cli, ReportFilesBesidesTheOneShown) {
                        ": No such file or directory\n");
   EXPECT_EQ(J::parse(slurp(dir / "f.json")).size(), 12u);
   EXPECT_FALSE(fs::exists(dir / "none"));
+
+  // A report named as one of the documents would replace it: refused before anything is checked.
+  fs::copy_file(fs::path(TARNWICK_SOURCE_DIR) / "examples/invalid.yaml", dir / "doc.yaml");
+  for (const std::string& args : {"--report json=" + file("doc.yaml") + " " + file("doc.yaml"),
+                                  "--report json=" + file("./doc.yaml") + " " + dir.string()}) {
+    SCOPED_TRACE(args);
+    r = run("check " + args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("is a document being checked"), std::string::npos) << r.err;
+    EXPECT_EQ(slurp(dir / "doc.yaml"),
+              slurp(fs::path(TARNWICK_SOURCE_DIR) / "examples/invalid.yaml"));
+  }
   for (const auto& entry : fs::directory_iterator(dir)) {
     EXPECT_FALSE(entry.path().string().ends_with(".partial")) << entry.path();
   }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <set>
+#include <system_error>
 
 #include "cli/paths.hpp"
 #include "report/fanout_reporter.hpp"
@@ -33,8 +34,22 @@ std::optional<ReportFile> parse_report_file(std::string_view value, std::string&
   return ReportFile{it->second, std::string(path)};
 }
 
+namespace {
+
+// Whether `path` is the file of one of the documents (same device and inode).
+bool is_a_document(const std::string& path, const std::vector<Target>& documents) {
+  std::error_code error;
+  for (const Target& d : documents) {
+    if (d.path != "-" && std::filesystem::equivalent(path, d.path, error)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 std::unique_ptr<report::Reporter> run_reporter(report::Format shown, report::ColourMode colour,
                                                const std::vector<std::string>& report_files,
+                                               const std::vector<Target>& documents,
                                                std::string_view version) {
   auto reporter = report::make_reporter(shown, version, colour);
   if (report_files.empty()) return reporter;
@@ -48,6 +63,10 @@ std::unique_ptr<report::Reporter> run_reporter(report::Format shown, report::Col
     // Two reports renamed onto one file: only the last would be left, silently.
     if (!paths.insert(std::filesystem::path(file->path).lexically_normal()).second) {
       throw UsageError("--report " + value + ": " + file->path + " is named twice");
+    }
+    if (is_a_document(file->path, documents)) {
+      throw UsageError("--report " + value + ": " + file->path +
+                       " is a document being checked; it would be replaced by the report");
     }
     all.push_back(std::make_unique<report::FileReporter>(file->format, file->path, version));
   }
