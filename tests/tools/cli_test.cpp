@@ -7,6 +7,7 @@
 #include <vector>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -267,6 +268,8 @@ INSTANTIATE_TEST_SUITE_P(
         FatalCase{"dump --strikt -", "", "did you mean '--strict'?"},
         FatalCase{"--verison", nullptr, "did you mean '--version'?"},
         FatalCase{"check --color=sometimes -", "", "sometimes"},
+        // After "--" a word is a file, never an option to suggest a name for.
+        FatalCase{"check --color=sometimes -- --quiet2", nullptr, "sometimes"},
         FatalCase{"check --report xml=a.json -", "", "unknown format 'xml' (formats: json, text,"},
         FatalCase{"check --report json -", "", "expected FORMAT=FILE"},
         FatalCase{"check --report json= -", "", "expected a file name after 'json='"},
@@ -404,6 +407,34 @@ TEST(Cli, FoldersAreCheckedDocumentByDocumentInPathOrder) {
     EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
     EXPECT_EQ(r.out, "");
   }
+}
+
+// A folder on the way that cannot be listed is that document's fault; the others are checked.
+// Root reads any folder, so the tool runs as `nobody` then.
+TEST(Cli, UnreadableFolderIsReportedAndTheRestChecked) {
+  const fs::path dir =
+      fs::temp_directory_path() / ("tarnwick-locked-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir / "m/locked");
+  fs::copy_file(fs::path(TARNWICK_SOURCE_DIR) / "examples/full.yaml", dir / "m/z.yaml");
+  std::string runner = TARNWICK_CONFIG_BIN, prefix;
+  if (::geteuid() == 0) {
+    if (!fs::exists("/usr/sbin/runuser")) GTEST_SKIP() << "no runuser to drop root";
+    runner = "/usr/sbin/runuser";
+    prefix = "-u nobody -- '" + std::string(TARNWICK_CONFIG_BIN) + "' ";
+    fs::permissions(dir, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+    fs::permissions(dir / "m", fs::perms::others_read | fs::perms::others_exec,
+                    fs::perm_options::add);
+  }
+  fs::permissions(dir / "m/locked", fs::perms::none);
+  const Outcome r = tarnwick::testing::run_tool(
+      runner, prefix + "check --format concise '" + (dir / "m").string() + "'");
+  fs::permissions(dir / "m/locked", fs::perms::owner_all);
+  fs::remove_all(dir);
+  EXPECT_EQ(r.status, 2) << r.err;
+  const std::string locked = (dir / "m/locked").string();
+  EXPECT_EQ(r.out, locked + ": error: cannot read " + locked + ": Permission denied\n");
+  EXPECT_NE(r.err.find("z.yaml: valid"), std::string::npos) << r.err;
 }
 
 // A run's report shown and written to files: each file as that format's own run would print it.
