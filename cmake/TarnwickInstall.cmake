@@ -46,17 +46,20 @@ install(FILES "${PROJECT_SOURCE_DIR}/tools/completion/tarnwick-config.bash"
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME tarnwick-config
         COMPONENT Runtime)
 
-# The man page is the tool's own --help and --version, so it cannot drift from them; a machine
+# The man page is the tool's own --help-all (every command's options) and --version, so it
+# cannot drift from them, with the examples, environment and files of tools/man; a machine
 # without help2man builds and installs everything else.
 find_program(TARNWICK_HELP2MAN help2man)
 if(TARNWICK_HELP2MAN)
   set(TARNWICK_MAN_PAGE "${PROJECT_BINARY_DIR}/tarnwick-config.1")
+  set(TARNWICK_MAN_INCLUDE "${PROJECT_SOURCE_DIR}/tools/man/tarnwick-config.h2m")
   add_custom_command(
     OUTPUT "${TARNWICK_MAN_PAGE}"
-    COMMAND "${TARNWICK_HELP2MAN}" --no-info --section 1
+    COMMAND "${TARNWICK_HELP2MAN}" --no-info --section 1 --help-option=--help-all
+            --include "${TARNWICK_MAN_INCLUDE}"
             --name "check and dump tarnwick VPC migration documents"
             --output "${TARNWICK_MAN_PAGE}" $<TARGET_FILE:tarnwick-config>
-    DEPENDS tarnwick-config
+    DEPENDS tarnwick-config "${TARNWICK_MAN_INCLUDE}"
     COMMENT "Writing the man page tarnwick-config.1"
     VERBATIM)
   add_custom_target(tarnwick_man_page ALL DEPENDS "${TARNWICK_MAN_PAGE}")

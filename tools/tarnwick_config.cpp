@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -20,7 +19,12 @@
 
 #include <CLI/CLI.hpp>
 
+#include "cli/help.hpp"
+#include "cli/paths.hpp"
+#include "cli/reports.hpp"
+#include "cli/suggest.hpp"
 #include "lsp/server.hpp"
+#include "report/fanout_reporter.hpp"
 #include "report/json_reporter.hpp"
 #include "report/reporter.hpp"
 #include "report/text_reporter.hpp"
@@ -37,6 +41,7 @@
 namespace core = tarnwick::core;
 namespace yaml = tarnwick::yaml;
 namespace report = tarnwick::report;
+namespace cli = tarnwick::cli;
 
 namespace {
 
@@ -50,7 +55,10 @@ struct Options {
   bool quiet = false;
   report::Format format = report::Format::Json;
   std::string dump_format = "json";  // dump: json or yaml
-  std::string output;                // schema: the file to write ("" or "-": standard output)
+  std::string output;  // schema: the file to write ("" or "-": standard output)
+  std::vector<std::string> reports;  // check: FORMAT=FILE, written besides the shown report
+  report::ColourMode colour = report::ColourMode::Auto;
+  std::string help_topic;  // help: the command whose help is printed ("": the tool's)
 };
 
 // A failure outside validation: one line on standard error, exit status 2. A document's own
@@ -134,12 +142,35 @@ int check_one(const Options& opt, const std::string& file, report::Reporter& rep
   }
 }
 
+// A folder met on the walk that could not be listed: reported as a document that could not be
+// read.
+int unreadable_folder(const cli::Target& target, report::Reporter& reporter) {
+  core::ErrorDetail fault;
+  fault.msg = target.unreadable;
+  fault.type = std::string(core::kind::kUnreadableFile);
+  fault.about = core::About::document;
+  const Fatal f{target.unreadable, target.path, std::move(fault)};
+  say_fatal(f);
+  reporter.report_fatal(f.name, f.fault);
+  return 2;
+}
+
 int run_check(const Options& opt) {
-  const auto reporter = report::make_reporter(opt.format, TARNWICK_VERSION);
+  const std::vector<cli::Target> targets = cli::expand_arguments(opt.files);
+  const auto reporter =
+      cli::run_reporter(opt.format, opt.colour, opt.reports, targets, TARNWICK_VERSION);
   int worst = 0;
-  for (const std::string& file : opt.files)
-    worst = std::max(worst, check_one(opt, file, *reporter));
-  reporter->finish();
+  for (const cli::Target& target : targets) {
+    const int status = target.unreadable.empty() ? check_one(opt, target.path, *reporter)
+                                                 : unreadable_folder(target, *reporter);
+    worst = std::max(worst, status);
+  }
+  try {
+    reporter->finish();
+  } catch (const std::exception& e) {  // a --report file not written
+    say_fatal({e.what()});
+    worst = 2;
+  }
   return worst;
 }
 
@@ -154,7 +185,7 @@ int run_dump(const Options& opt) {
     return 1;
   }
   if (!loaded.warnings.empty()) {
-    report::TextReporter(std::cerr, report::colour_on_stderr())
+    report::TextReporter(std::cerr, report::colour_wanted(opt.colour, report::stderr_environment()))
         .report({loaded.name, loaded.text, {}, loaded.warnings});
   }
   const nlohmann::ordered_json plain = core::dump_to_dict(*loaded.config);
@@ -173,26 +204,7 @@ int run_schema(const Options& opt) {
     return 0;
   }
   // Written whole or not at all: a build step must never leave a truncated schema behind.
-  const std::filesystem::path target(opt.output);
-  std::filesystem::path partial = target;
-  partial += ".partial";
-  {
-    std::ofstream out(partial, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.close();
-    if (!out) {
-      std::error_code ignored;
-      std::filesystem::remove(partial, ignored);
-      throw Fatal{"cannot write " + opt.output};
-    }
-  }
-  std::error_code error;
-  std::filesystem::rename(partial, target, error);
-  if (error) {
-    std::error_code ignored;
-    std::filesystem::remove(partial, ignored);
-    throw Fatal{"cannot write " + opt.output + ": " + error.message()};
-  }
+  report::write_whole(opt.output, text);
   return 0;
 }
 
@@ -203,41 +215,45 @@ void add_common(CLI::App* cmd, Options& opt) {
                 "report a key written twice in one mapping as an error (exit status 1)");
 }
 
-constexpr const char* kFooter =
-    "Commands:\n"
-    "  check FILE...  Validate each. Valid: 'FILE: valid (N accounts, N regions, N VPCs)' on\n"
-    "               standard error (nothing with --quiet), nothing on standard output. Faults: a\n"
-    "               JSON array on standard output, one object per fault (loc, msg, type, ctx when\n"
-    "               useful, line, column, file, end_line, end_column, severity);\n"
-    "               with --format text, FILE:LINE:COLUMN: error: LOC: MSG blocks on standard\n"
-    "               error; --format sarif: a SARIF 2.1.0 log; --format github: workflow commands.\n"
-    "  dump FILE    Validate, then print every field of every record (defaults included) as\n"
-    "               JSON indented by 2 on standard output (--format yaml: YAML in block\n"
-    "               style). Faults as check --format json.\n"
-    "  schema       Print the document's JSON Schema (draft-07, indented by 2) on standard\n"
-    "               output, or into the file given with --output.\n"
-    "  lsp          Serve the Language Server Protocol on standard input and output (for\n"
-    "               editors); exit 0 after a shutdown request, 1 when the client goes away.\n"
-    "FILE may be '-' for standard input. A key written twice in one mapping is warned about on\n"
-    "standard error (with --strict it is also a fault).\n\n"
-    "Exit status:\n"
-    "  0  the document is valid (check, dump); the schema was written (schema)\n"
-    "  1  the document has faults (several documents: the worst status wins)\n"
-    "  2  usage error, unreadable file, malformed YAML, a document that is not a mapping, or\n"
-    "     an output file that cannot be written; one line 'tarnwick-config: error: ...' on\n"
-    "     standard error";
-
-// --format: the text is checked against the names, then turned into the format. A
-// CheckedTransformer would also take the enum's numbers and name them in the help and the error;
-// this way both stay CLI11's own for a set of names.
-void add_format(CLI::App* cmd, report::Format& format) {
+// The option text of a set of names (formats, colour modes), in their order.
+template <typename Value>
+std::vector<std::string> names_of(const std::vector<std::pair<std::string, Value>>& table) {
   std::vector<std::string> names;
-  for (const auto& [name, value] : report::format_names()) names.push_back(name);
-  cmd->add_option("--format", format,
-                  "how faults are reported: json (default), text, sarif or github")
+  for (const auto& [name, value] : table) names.push_back(name);
+  return names;
+}
+
+// An option whose text is one of a table's names, turned into its value. A CheckedTransformer
+// would also take the enum's numbers and name them in the help and the error; this way both stay
+// CLI11's own for a set of names.
+template <typename Value>
+CLI::Option* add_choice(CLI::App* cmd, const std::string& name, Value& value,
+                        const std::vector<std::pair<std::string, Value>>& table,
+                        const std::string& description) {
+  return cmd->add_option(name, value, description)
       ->type_name("TEXT")
-      ->transform(CLI::Transformer(report::format_names()).description(""))
-      ->transform(CLI::IsMember(names));  // transforms run last added first: the check comes first
+      ->transform(CLI::Transformer(table).description(""))
+      ->transform(CLI::IsMember(names_of(table)));  // transforms run last added first
+}
+
+void add_check_options(CLI::App* check, Options& opt) {
+  add_choice(check, "--format", opt.format, report::format_names(),
+             "how faults are reported: json (default), text, sarif, github or concise");
+  add_choice(check, "--color", opt.colour, report::colour_mode_names(),
+             "colour the text report: auto (default: on a terminal, unless NO_COLOR or "
+             "TERM=dumb; FORCE_COLOR forces it), always or never");
+  check->add_option("--report", opt.reports,
+                    "also write the report in FORMAT (json, text, sarif, github, concise) into "
+                    "FILE, whole or not at all; repeatable")
+      ->type_name("FORMAT=FILE")
+      ->allow_extra_args(false)
+      ->check(CLI::Validator(
+          [](std::string& value) {
+            std::string why;
+            return cli::parse_report_file(value, why) ? std::string() : why;
+          },
+          ""));
+  check->add_flag("--quiet", opt.quiet, "print nothing for a valid document");
 }
 
 struct Commands {
@@ -245,21 +261,24 @@ struct Commands {
   CLI::App* dump;
   CLI::App* schema;
   CLI::App* lsp;
+  CLI::App* help;
+
+  std::vector<CLI::App*> all() const { return {check, dump, schema, lsp, help}; }
 };
 
 Commands add_commands(CLI::App& app, Options& opt) {
   CLI::App* check = app.add_subcommand(
       "check",
-      "Validate documents. Valid: a summary on standard error, exit 0. Faults: every fault as "
-      "a JSON array on standard output (--format json), as FILE:LINE:COLUMN blocks on "
-      "standard error (--format text), as a SARIF 2.1.0 log (--format sarif) or as workflow "
-      "commands (--format github) on standard output, exit 1. Several documents: the worst "
-      "status.");
-  check->add_option("FILE", opt.files, "the migration documents ('-' reads standard input)")
+      "Validate documents, or every *.yaml and *.yml file under a folder. Valid: a summary on "
+      "standard error, exit 0. Faults: every fault as a JSON array on standard output (--format "
+      "json), as FILE:LINE:COLUMN blocks on standard error (--format text), as a SARIF 2.1.0 "
+      "log (--format sarif), as workflow commands (--format github) or as one line per fault "
+      "(--format concise) on standard output, exit 1. Several documents: the worst status.");
+  check->add_option("FILE", opt.files,
+                    "the migration documents, or folders of them ('-' reads standard input)")
       ->required();
   add_common(check, opt);
-  add_format(check, opt.format);
-  check->add_flag("--quiet", opt.quiet, "print nothing for a valid document");
+  add_check_options(check, opt);
   CLI::App* dump = app.add_subcommand(
       "dump",
       "Validate a document and print every field of every record as JSON (or YAML) on "
@@ -284,15 +303,42 @@ Commands add_commands(CLI::App& app, Options& opt) {
   // Editor clients that start servers "over stdio" often add this flag: standard input and
   // output is the only transport, so it is taken and changes nothing.
   lsp->add_flag("--stdio")->description("talk over standard input and output (the only transport)");
-  return {check, dump, schema, lsp};
+  CLI::App* help = app.add_subcommand("help", "Print the help of a command, or of the tool.");
+  help->add_option("COMMAND", opt.help_topic, "the command (none: the tool's own help)");
+  return {check, dump, schema, lsp, help};
+}
+
+std::vector<std::string> command_names(const Commands& commands) {
+  std::vector<std::string> names;
+  for (const CLI::App* sub : commands.all()) names.push_back(sub->get_name());
+  return names;
+}
+
+// `help [COMMAND]`: what `[COMMAND] --help` prints; an unknown command is a usage error.
+int run_help(const CLI::App& app, const Commands& commands, const std::string& topic) {
+  // The formatter itself: App::help would show the selected command's, which is `help`.
+  if (topic.empty()) {
+    std::cout << app.get_formatter()->make_help(&app, kProgram, CLI::AppFormatMode::Normal);
+    return 0;
+  }
+  for (const CLI::App* sub : commands.all()) {
+    if (sub->get_name() == topic) {
+      std::cout << sub->help(kProgram);
+      return 0;
+    }
+  }
+  std::cerr << kProgram << ": error: "
+            << cli::unknown_command(topic, command_names(commands), kProgram) << "\n";
+  return 2;
 }
 
 // Runs the parsed command; a failure outside validation is one line on standard error.
-int run(const Commands& commands, const Options& opt) {
+int run(const CLI::App& app, const Commands& commands, const Options& opt) {
   try {
     if (commands.check->parsed()) return run_check(opt);
     if (commands.schema->parsed()) return run_schema(opt);
     if (commands.lsp->parsed()) return tarnwick::lsp::serve_stdio();
+    if (commands.help->parsed()) return run_help(app, commands, opt.help_topic);
     return run_dump(opt);
   } catch (const Fatal& f) {
     say_fatal(f);
@@ -305,24 +351,35 @@ int run(const Commands& commands, const Options& opt) {
   return 2;
 }
 
-// The first word that is not an option names the command: CLI11 would only say that one is
-// required.
-bool unknown_command(int argc, char** argv, const Commands& commands) {
-  const std::vector<const CLI::App*> all{commands.check, commands.dump, commands.schema,
-                                         commands.lsp};
+// The command named on the command line (the first word that is not an option), or nullptr when
+// none is; sets `unknown` to a word that names no command.
+const CLI::App* named_command(int argc, char** argv, const Commands& commands,
+                              std::string& unknown) {
   for (int i = 1; i < argc; ++i) {
     const std::string word = argv[i];
     if (word.starts_with("-")) continue;
-    std::string names;
-    for (const CLI::App* sub : all) {
-      if (sub->get_name() == word) return false;
-      names += (names.empty() ? "" : ", ") + sub->get_name();
+    for (const CLI::App* sub : commands.all()) {
+      if (sub->get_name() == word) return sub;
     }
-    std::cerr << kProgram << ": error: unknown command '" << word << "' (commands: " << names
-              << "; see " << kProgram << " --help)\n";
-    return true;
+    unknown = word;
+    return nullptr;
   }
-  return false;
+  return nullptr;
+}
+
+// A parse failure in one line; an unknown option names the closest one of its command.
+std::string parse_failure(const CLI::ParseError& e, const CLI::App& app, const CLI::App* command,
+                          std::vector<std::string> arguments) {
+  std::vector<std::string> known;
+  for (const CLI::App* a : {&app, command}) {
+    if (a == nullptr) continue;
+    for (const CLI::Option* o : a->get_options()) {
+      for (const std::string& name : o->get_lnames()) known.push_back("--" + name);
+    }
+  }
+  const auto suggestion = cli::unknown_option(arguments, known);
+  std::string help = std::string(kProgram) + (command ? " " + command->get_name() : "");
+  return (suggestion ? *suggestion : std::string(e.what())) + " (see " + help + " --help)";
 }
 
 }  // namespace
@@ -336,15 +393,30 @@ int main(int argc, char** argv) {
 
   Options opt;
   const Commands commands = add_commands(app, opt);
-  app.footer(kFooter);  // after the subcommands, so that their own help does not repeat it
+  // After the commands, which would each inherit it.
+  app.set_help_all_flag("--help-all", "Print this help message with every command's options");
+  app.footer(cli::kFooter);  // after the subcommands, so that their own help does not repeat it
 
-  if (unknown_command(argc, argv, commands)) return 2;
+  // CLI11 would only say that a command is required: name the word and what was meant.
+  std::string unknown;
+  const CLI::App* command = named_command(argc, argv, commands, unknown);
+  if (!unknown.empty()) {
+    std::cerr << kProgram << ": error: "
+              << cli::unknown_command(unknown, command_names(commands), kProgram) << "\n";
+    return 2;
+  }
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
+    if (dynamic_cast<const CLI::CallForAllHelp*>(&e) != nullptr) {
+      std::cout << cli::help_all(app, kProgram);
+      return 0;
+    }
     if (e.get_exit_code() == 0) return app.exit(e);  // --help, --version
-    std::cerr << kProgram << ": error: " << e.what() << " (see " << kProgram << " --help)\n";
+    std::cerr << kProgram << ": error: "
+              << parse_failure(e, app, command, {argv + 1, argv + argc})
+              << "\n";
     return 2;
   }
-  return run(commands, opt);
+  return run(app, commands, opt);
 }

@@ -76,7 +76,11 @@ if(MAN_PAGE)
     message(FATAL_ERROR "not installed: ${installed_man}")
   endif()
   file(READ "${installed_man}" man_text)
-  expect_in("man page" "${man_text}" "dump FILE")
+  # Each command's options, and the sections of tools/man/tarnwick-config.h2m.
+  foreach(part "dump FILE" ".SS \"Options of check:\"" "\\-\\-report\\fR FORMAT=FILE"
+          ".SH ENVIRONMENT" "FORCE_COLOR" ".SH FILES" ".SH EXAMPLES")
+    expect_in("man page" "${man_text}" "${part}")
+  endforeach()
 endif()
 list(LENGTH pc_files pc_count)
 list(LENGTH config_files config_count)

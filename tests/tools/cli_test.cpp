@@ -4,6 +4,10 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -150,6 +154,16 @@ TEST(Cli, EveryFormatReportsEveryFault) {
                    std::string::npos)
              << r.out;
        }},
+      {"concise",
+       [](const Outcome& r) {
+         EXPECT_EQ(r.err, "");  // no total
+         EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 12) << r.out;
+         EXPECT_TRUE(r.out.starts_with("/")) << r.out;
+         EXPECT_NE(r.out.find("examples/invalid.yaml:10:18: error: corvane.controller_ip: value is "
+                              "not a valid IPv4 address (octet 300 is over 255)\n"),
+                   std::string::npos)
+             << r.out;
+       }},
       {"sarif", [](const Outcome& r) {
          const J log = J::parse(r.out);
          EXPECT_EQ(log["version"], "2.1.0");
@@ -245,7 +259,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "unknown command 'frobnicate' (commands: check, dump, schema"},
         FatalCase{"check /nonexistent/doc.yaml", nullptr, "No such file or directory",
                   "document_error.unreadable_file"},
-        FatalCase{"check /", nullptr, "Is a directory", "document_error.unreadable_file"},
+        FatalCase{"dump /", nullptr, "cannot read /: Is a directory"},
         FatalCase{"check -", "", "<stdin>: the document is empty", "document_error.not_mapping"},
         FatalCase{"check -", "- a\n", "the document must be a mapping of sections, not a sequence",
                   "document_error.not_mapping"},
@@ -255,7 +269,247 @@ INSTANTIATE_TEST_SUITE_P(
         FatalCase{"dump --format text -", "", "text"},
         FatalCase{"check -", "a: 1\n---\nb: 2\n", "expected a single document",
                   "document_error.malformed_yaml"},
-        FatalCase{"check -", "a: !Ref x\n", "!Ref", "document_error.malformed_yaml"}));
+        FatalCase{"check -", "a: !Ref x\n", "!Ref", "document_error.malformed_yaml"},
+        FatalCase{"chek x.yaml", nullptr,
+                  "unknown command 'chek'; did you mean 'check'? (commands: check, dump, schema, "
+                  "lsp, help;"},
+        FatalCase{"help chek", nullptr, "unknown command 'chek'; did you mean 'check'?"},
+        FatalCase{"help frobnicate", nullptr, "unknown command 'frobnicate' (commands: "},
+        FatalCase{"check --formt text -", "",
+                  "unknown option '--formt'; did you mean '--format'? (see tarnwick-config check "
+                  "--help)"},
+        FatalCase{"check --format=text --quite=1 -", "", "did you mean '--quiet'?"},
+        FatalCase{"dump --strikt -", "", "did you mean '--strict'?"},
+        FatalCase{"--verison", nullptr, "did you mean '--version'?"},
+        FatalCase{"check --color=sometimes -", "", "sometimes"},
+        // After "--" a word is a file, never an option to suggest a name for.
+        FatalCase{"check --color=sometimes -- --quiet2", nullptr, "sometimes"},
+        FatalCase{"check --report xml=a.json -", "", "unknown format 'xml' (formats: json, text,"},
+        FatalCase{"check --report json -", "", "expected FORMAT=FILE"},
+        FatalCase{"check --report json= -", "", "expected a file name after 'json='"},
+        FatalCase{"check --report json=- -", "", "expected a file name after 'json='"},
+        FatalCase{"check --report json=a.json --report sarif=./a.json -", "",
+                  "./a.json is named twice"},
+        FatalCase{"schema -o /nonexistent-dir/s.json", nullptr,
+                  "cannot write /nonexistent-dir/s.json: No such file or directory"}));
+
+// The tool under `env`: the colour variables unset but for those given.
+Outcome run_in_env(const std::string& env, const std::string& args) {
+  return tarnwick::testing::run_tool(
+      "env",
+      "-u NO_COLOR -u FORCE_COLOR -u TERM " + env + " '" + TARNWICK_CONFIG_BIN + "' " + args);
+}
+
+TEST(Cli, ColourFollowsTheOptionThenTheEnvironment) {
+  const struct {
+    const char* env;
+    const char* args;
+    bool coloured;
+  } cases[] = {{"", "--format text", false},  // standard error is not a terminal here
+               {"FORCE_COLOR=1", "--format text", true},
+               {"FORCE_COLOR=", "--format text", false},
+               {"FORCE_COLOR=1", "--format text --color=never", false},
+               {"FORCE_COLOR=1", "--format text --color=auto", true},
+               {"NO_COLOR=1 TERM=dumb", "--format text --color=always", true},
+               {"", "--format text --color always", true},
+               {"", "--color=always --format concise", false},  // never coloured
+               {"", "--color=always", false}};                  // json
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.env) + " " + c.args);
+    const Outcome r =
+        run_in_env(c.env, std::string("check ") + c.args + " " + example("invalid.yaml"));
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ((r.out + r.err).find('\033') != std::string::npos, c.coloured) << r.err;
+  }
+}
+
+TEST(Cli, HelpCommandPrintsTheHelpOfACommand) {
+  const struct {
+    const char* help;
+    const char* same_as;
+  } cases[] = {{"help", "--help"},
+               {"help check", "check --help"},
+               {"help dump", "dump --help"},
+               {"help schema", "schema --help"},
+               {"help help", "help --help"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.help);
+    const Outcome r = run(c.help), expected = run(c.same_as);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, expected.out);
+  }
+  EXPECT_NE(run("help check").out.find("tarnwick-config check [OPTIONS] FILE..."),
+            std::string::npos);
+  // Every command's options, for the man page.
+  const Outcome all = run("--help-all");
+  for (const char* option : {"--report", "--color", "--discovery-only", "--output", "--stdio"}) {
+    EXPECT_NE(all.out.find(option), std::string::npos) << option;
+  }
+}
+
+// A scratch folder tree for the folder arguments; removed with the object.
+struct Tree {
+  fs::path root = fs::temp_directory_path() / ("tarnwick-tree-" + std::to_string(::getpid()));
+  Tree() {
+    fs::remove_all(root);
+    const fs::path full = fs::path(TARNWICK_SOURCE_DIR) / "examples/full.yaml";
+    for (const char* dir : {"m/sub/deeper", "m/.git", "m/-dash", "empty", "no-docs"}) {
+      fs::create_directories(root / dir);
+    }
+    for (const char* doc : {"m/b.yaml", "m/a.yml", "m/sub/c.yaml", "m/sub/deeper/d.yaml",
+                            "m/-dash/e.yaml", "m/notes.txt", "m/sub.yaml"}) {
+      fs::copy_file(full, root / doc);
+    }
+    std::ofstream(root / "m/.git/x.yaml") << "- not: a mapping\n";  // hidden: never read
+    std::ofstream(root / "m/.hidden.yaml") << "- not: a mapping\n";
+    std::ofstream(root / "no-docs/readme.md") << "nothing\n";
+    fs::create_directory_symlink("..", root / "m/sub/up");  // a loop
+    fs::create_directory_symlink("sub/deeper", root / "m/twin");
+    fs::create_symlink("b.yaml", root / "m/link.yaml");
+    ::mkfifo((root / "m/pipe.yaml").c_str(), 0600);  // reading it would block the run
+  }
+  ~Tree() { fs::remove_all(root); }
+  std::string at(const char* rel) const { return (root / rel).string(); }
+};
+
+// The names a run found valid, in order.
+std::vector<std::string> valid_names(const std::string& err, const std::string& root) {
+  std::vector<std::string> names;
+  std::size_t at = 0;
+  while ((at = err.find(root + "/", at)) != std::string::npos) {
+    const std::size_t end = err.find(": valid", at);
+    if (end == std::string::npos) break;
+    names.push_back(err.substr(at + root.size() + 1, end - at - root.size() - 1));
+    at = end;
+  }
+  return names;
+}
+
+TEST(Cli, FoldersAreCheckedDocumentByDocumentInPathOrder) {
+  const Tree tree;
+  using Names = std::vector<std::string>;
+  const struct {
+    std::string args;
+    int status;
+    Names checked;
+    std::string err = "";
+  } cases[] = {
+      {tree.at("m"), 0,
+       Names{"m/-dash/e.yaml", "m/a.yml", "m/b.yaml", "m/link.yaml", "m/sub/c.yaml",
+             "m/sub/deeper/d.yaml", "m/sub.yaml"}},
+      // Through a symlink the folders are taken once, under the first path met.
+      {tree.at("m/sub/"), 0,
+       Names{"m/sub/c.yaml", "m/sub/deeper/d.yaml", "m/sub/up/-dash/e.yaml", "m/sub/up/a.yml",
+             "m/sub/up/b.yaml", "m/sub/up/link.yaml", "m/sub/up/sub.yaml"}},
+      {tree.at("m/twin"), 0, Names{"m/twin/d.yaml"}},
+      {tree.at("m/notes.txt") + " " + tree.at("m/sub/deeper"), 0,
+       Names{"m/notes.txt", "m/sub/deeper/d.yaml"}},  // a file named is checked as it is
+      {tree.at("empty"), 2, Names{},
+       "tarnwick-config: error: " + tree.at("empty") +
+           ": no document in this folder (no *.yaml or *.yml file)\n"},
+      {tree.at("m/b.yaml") + " " + tree.at("no-docs"), 2, Names{},
+       "tarnwick-config: error: " + tree.at("no-docs") + ": no document in this folder"},
+      {tree.at("m/.git"), 2, Names{}, "not a sequence"},  // a hidden folder named is walked
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args);
+    const Outcome r = tarnwick::testing::run_tool(
+        "timeout", "20 '" TARNWICK_CONFIG_BIN "' check --format text " + c.args);
+    EXPECT_EQ(r.status, c.status) << r.err;
+    EXPECT_EQ(valid_names(r.err, tree.root.string()), c.checked) << r.err;
+    EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+  }
+}
+
+// A folder on the way that cannot be listed is that document's fault; the others are checked.
+// Root reads any folder, so the tool runs as `nobody` then.
+TEST(Cli, UnreadableFolderIsReportedAndTheRestChecked) {
+  const fs::path dir =
+      fs::temp_directory_path() / ("tarnwick-locked-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir / "m/locked");
+  fs::copy_file(fs::path(TARNWICK_SOURCE_DIR) / "examples/full.yaml", dir / "m/z.yaml");
+  std::string runner = TARNWICK_CONFIG_BIN, prefix;
+  if (::geteuid() == 0) {
+    if (!fs::exists("/usr/sbin/runuser")) GTEST_SKIP() << "no runuser to drop root";
+    runner = "/usr/sbin/runuser";
+    prefix = "-u nobody -- '" + std::string(TARNWICK_CONFIG_BIN) + "' ";
+    fs::permissions(dir, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+    fs::permissions(dir / "m", fs::perms::others_read | fs::perms::others_exec,
+                    fs::perm_options::add);
+  }
+  fs::permissions(dir / "m/locked", fs::perms::none);
+  const Outcome r = tarnwick::testing::run_tool(
+      runner, prefix + "check --format concise '" + (dir / "m").string() + "'");
+  fs::permissions(dir / "m/locked", fs::perms::owner_all);
+  fs::remove_all(dir);
+  EXPECT_EQ(r.status, 2) << r.err;
+  const std::string locked = (dir / "m/locked").string();
+  EXPECT_EQ(r.out, locked + ": error: cannot read " + locked + ": Permission denied\n");
+  EXPECT_NE(r.err.find("z.yaml: valid"), std::string::npos) << r.err;
+}
+
+// A run's report shown and written to files: each file as that format's own run would print it.
+TEST(Cli, ReportFilesBesidesTheOneShown) {
+  const fs::path dir =
+      fs::temp_directory_path() / ("tarnwick-reports-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  const std::string invalid = example("invalid.yaml"), full = example("full.yaml");
+  const auto file = [&](const char* name) { return (dir / name).string(); };
+  Outcome r = run("check --format text --report sarif=" + file("r.sarif") +
+                  " --report json=" + file("f.json") + " --report concise=" + file("c.txt") +
+                  " --report text=" + file("t.txt") + " " + invalid);
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_TRUE(r.err.ends_with("\n12 errors\n")) << r.err;
+  const struct {
+    const char* file;
+    const char* format;
+  } same[] = {{"r.sarif", "sarif"}, {"f.json", "json"}, {"c.txt", "concise"}, {"t.txt", "text"}};
+  for (const auto& c : same) {
+    SCOPED_TRACE(c.file);
+    const Outcome alone = run(std::string("check --format ") + c.format + " " + invalid);
+    EXPECT_EQ(slurp(dir / c.file), alone.out + (std::string(c.format) == "text" ? alone.err : ""));
+  }
+
+  // A valid run still leaves files readers parse; the worst status stays the documents'.
+  r = run("check --quiet --report json=" + file("f.json") + " --report sarif=" + file("r.sarif") +
+          " " + full);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(slurp(dir / "f.json"), "[]\n");
+  EXPECT_EQ(J::parse(slurp(dir / "r.sarif"))["runs"][0]["results"], J::array());
+
+  // A file that cannot be written: exit 2 with the reason; the others are written all the same.
+  fs::remove(dir / "f.json");
+  r = run("check --format concise --report sarif=" + file("none/r.sarif") + " --report json=" +
+          file("f.json") + " " + invalid);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 12) << r.out;
+  EXPECT_EQ(r.err, "tarnwick-config: error: cannot write " + file("none/r.sarif") +
+                       ": No such file or directory\n");
+  EXPECT_EQ(J::parse(slurp(dir / "f.json")).size(), 12u);
+  EXPECT_FALSE(fs::exists(dir / "none"));
+
+  // A report named as one of the documents would replace it: refused before anything is checked.
+  fs::copy_file(fs::path(TARNWICK_SOURCE_DIR) / "examples/invalid.yaml", dir / "doc.yaml");
+  for (const std::string& args : {"--report json=" + file("doc.yaml") + " " + file("doc.yaml"),
+                                  "--report json=" + file("./doc.yaml") + " " + dir.string()}) {
+    SCOPED_TRACE(args);
+    r = run("check " + args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("is a document being checked"), std::string::npos) << r.err;
+    EXPECT_EQ(slurp(dir / "doc.yaml"),
+              slurp(fs::path(TARNWICK_SOURCE_DIR) / "examples/invalid.yaml"));
+  }
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    EXPECT_FALSE(entry.path().string().ends_with(".partial")) << entry.path();
+  }
+  fs::remove_all(dir);
+}
 
 TEST(Cli, HelpAndVersion) {
   Outcome r = run("--help");

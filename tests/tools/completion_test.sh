@@ -23,12 +23,31 @@ while IFS='|' read -r typed expected; do
     failed=1
   fi
 done <<'CASES'
-|check dump schema lsp
+|check dump schema lsp help
 l|lsp
+h|help
+help |check dump schema lsp help
+help s|schema
 lsp |--stdio --help
 d|dump
 --v|--version
-check --format |json text sarif github
+--help-|--help-all
+check --format |json text sarif github concise
+check --format c|concise
+check --format=c|--format=concise
+check --color |auto always never
+check --color=n|--color=never
+check --color = al|always
+check --c|--color
+check --r|--report
+check --report |json= text= sarif= github= concise=
+check --report s|sarif=
+check --report=j|--report=json=
+check --report json=fu|json=full.yaml
+check --report=sarif=inv|--report=sarif=invalid.yaml
+check --report json = fu|full.yaml
+check --quiet --report text=x ex|
+check --quiet --report text=x ../exa|../examples
 check --strict --format s|sarif
 dump --format |json yaml
 dump --f|--format

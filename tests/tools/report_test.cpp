@@ -1,5 +1,9 @@
 // The tool's reporters on fixed faults: the class each format gets, and what each one writes.
+#include <unistd.h>
+
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <iterator>
 #include <optional>
 #include <sstream>
@@ -11,11 +15,15 @@
 
 #include <nlohmann/json.hpp>
 
+#include "report/colour.hpp"
+#include "report/concise_reporter.hpp"
+#include "report/fanout_reporter.hpp"
 #include "report/field_help.hpp"
 #include "report/github_reporter.hpp"
 #include "report/json_reporter.hpp"
 #include "report/sarif_reporter.hpp"
 #include "report/text_reporter.hpp"
+#include "support/run_tool.hpp"
 #include "tarnwick/yaml/node_ends.hpp"
 
 namespace {
@@ -39,7 +47,8 @@ TEST(Reporters, EachFormatNameGetsItsClass) {
   } cases[] = {{"json", typeid(report::JsonReporter)},
                {"text", typeid(report::TextReporter)},
                {"sarif", typeid(report::SarifReporter)},
-               {"github", typeid(report::GithubReporter)}};
+               {"github", typeid(report::GithubReporter)},
+               {"concise", typeid(report::ConciseReporter)}};
   ASSERT_EQ(report::format_names().size(), std::size(cases));
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -276,6 +285,139 @@ TEST(Reporters, SarifRulesAcrossDocumentsHelpEachFieldOnce) {
     EXPECT_EQ(physical["artifactLocation"]["uri"], cases[i].uri);
     EXPECT_EQ(physical.value("region", J()), cases[i].region);
   }
+}
+
+TEST(Reporters, ColourByModeTerminalAndEnvironment) {
+  using report::ColourMode;
+  const struct {
+    ColourMode mode;
+    report::ColourEnvironment env;  // terminal, NO_COLOR, FORCE_COLOR, TERM
+    bool coloured;
+  } cases[] = {
+      {ColourMode::Auto, {true, nullptr, nullptr, "xterm"}, true},
+      {ColourMode::Auto, {false, nullptr, nullptr, "xterm"}, false},
+      {ColourMode::Auto, {true, "1", nullptr, "xterm"}, false},
+      {ColourMode::Auto, {true, "", nullptr, "xterm"}, true},  // an empty NO_COLOR is no request
+      {ColourMode::Auto, {true, nullptr, nullptr, "dumb"}, false},
+      {ColourMode::Auto, {true, nullptr, nullptr, "dumber"}, true},
+      {ColourMode::Auto, {true, nullptr, nullptr, nullptr}, true},
+      {ColourMode::Auto, {false, nullptr, "1", nullptr}, true},
+      {ColourMode::Auto, {false, nullptr, "", nullptr}, false},
+      {ColourMode::Auto, {true, "1", "1", "dumb"}, true},  // forcing wins in auto
+      {ColourMode::Always, {false, "1", nullptr, "dumb"}, true},
+      {ColourMode::Never, {true, nullptr, "1", "xterm"}, false}};
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(report::colour_wanted(cases[i].mode, cases[i].env), cases[i].coloured);
+  }
+  std::vector<std::string> names;
+  for (const auto& [name, mode] : report::colour_mode_names()) names.push_back(name);
+  EXPECT_EQ(names, (std::vector<std::string>{"auto", "always", "never"}));
+}
+
+TEST(Reporters, ConciseOneLinePerFaultInSourceOrder) {
+  std::vector<core::ErrorDetail> faults{
+      fault({"b", std::int64_t{0}}, "second", 2, 7),
+      fault({"a"}, "first", 1, 1),
+      fault({"c"}, "no position", 0, 0),
+      fault({}, "the whole document", 3, 1),
+      fault({"multi"}, "one\ntwo\r\nthree\rfour", 4, 2)};
+  faults[0].hint = "did you mean `x`?";
+  std::ostringstream out;
+  report::ConciseReporter reporter(out);
+  reporter.report({"dir/doc.yaml", "a: 1\nb: [x]\n", faults});
+  core::ErrorDetail fatal = fault({}, "while scanning: found a tab", 1, 4);
+  fatal.type = core::kind::kMalformedYaml;
+  reporter.report_fatal("other.yaml", fatal);
+  reporter.finish();
+  EXPECT_EQ(out.str(),
+            "dir/doc.yaml:1:1: error: a: first\n"
+            "dir/doc.yaml:2:7: error: b.0: second (did you mean `x`?)\n"
+            "dir/doc.yaml:3:1: error: the whole document\n"
+            "dir/doc.yaml:4:2: error: multi: one two three four\n"
+            "dir/doc.yaml: error: c: no position\n"
+            "other.yaml:1:4: error: while scanning: found a tab\n");
+}
+
+// Reports forwarded to each reporter in order; finishing goes on past a failure and names each.
+TEST(Reporters, FanoutForwardsAndFinishesEveryReporter) {
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("tarnwick-fanout-" + std::to_string(::getpid()));
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  std::vector<core::ErrorDetail> faults{fault({"a"}, "bad", 1, 4)};
+  faults[0].end = {1, 7};  // as the load places it
+  struct Counting : report::Reporter {
+    std::string* log;
+    explicit Counting(std::string* l) : log(l) {}
+    void report(const report::DocumentReport& d) override {
+      *log += "report " + std::string(d.name) + ";";
+    }
+    void finish() override { *log += "finish;"; }
+  };
+  std::string log;
+  std::vector<std::unique_ptr<report::Reporter>> all;
+  all.push_back(
+      std::make_unique<report::FileReporter>(report::Format::Json, dir / "no" / "a.json"));
+  all.push_back(std::make_unique<Counting>(&log));
+  all.push_back(std::make_unique<report::FileReporter>(report::Format::Text, dir / "b.txt"));
+  all.push_back(std::make_unique<report::FileReporter>(report::Format::Github, dir / "c"));
+  report::FanoutReporter fanout(std::move(all));
+  fanout.report({"doc.yaml", "a: xyz\n", faults});
+  fanout.report_fatal("gone.yaml", fault({}, "cannot read", 0, 0));
+  try {
+    fanout.finish();
+    ADD_FAILURE() << "a file that cannot be written must fail the finish";
+  } catch (const report::WriteError& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "cannot write " + (dir / "no" / "a.json").string() + ": No such file or directory");
+  }
+  EXPECT_EQ(log, "report doc.yaml;report gone.yaml;finish;");
+  // Text in a file: never coloured, the caller's own line stands for the fatal document.
+  EXPECT_EQ(tarnwick::testing::slurp(dir / "b.txt"),
+            "doc.yaml:1:4: error: a: bad\n  a: xyz\n     ^\n1 error\n");
+  EXPECT_EQ(tarnwick::testing::slurp(dir / "c"),
+            "::error file=doc.yaml,line=1,col=4,endLine=1,endColumn=7,title=a::bad\n"
+            "::error file=gone.yaml,title=value_error::cannot read\n");
+  std::filesystem::remove_all(dir);
+}
+
+TEST(Reporters, FilesAreWrittenWholeOrNotAtAll) {
+  namespace fs = std::filesystem;
+  const fs::path dir =
+      fs::temp_directory_path() / ("tarnwick-whole-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir / "sub");
+  std::ofstream(dir / "old.json") << "stale and longer than the new text";
+  const struct {
+    fs::path target;
+    std::string text;
+    std::string error;  // empty: written
+  } cases[] = {{dir / "new.json", "[]\n", ""},
+               {dir / "old.json", "{}", ""},
+               {dir / "empty", "", ""},
+               {dir / "sub", "x", "Is a directory"},
+               {dir / "none" / "x.json", "x", "No such file or directory"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.target.string());
+    try {
+      report::write_whole(c.target, c.text);
+      EXPECT_EQ(c.error, "");
+      EXPECT_EQ(tarnwick::testing::slurp(c.target), c.text);
+    } catch (const report::WriteError& e) {
+      EXPECT_EQ(std::string(e.what()), "cannot write " + c.target.string() + ": " + c.error);
+    }
+    fs::path partial = c.target;
+    partial += ".partial";
+    EXPECT_FALSE(fs::exists(partial));
+  }
+  // A valid run's JSON file still parses: the empty array.
+  {
+    report::FileReporter json(report::Format::Json, dir / "valid.json");
+    json.finish();
+  }
+  EXPECT_EQ(tarnwick::testing::slurp(dir / "valid.json"), "[]\n");
+  fs::remove_all(dir);
 }
 
 TEST(Reporters, FieldDescriptionOfTheLastKey) {

@@ -1,41 +1,72 @@
-# bash completion for tarnwick-config: commands, their options, format names and file names.
+# bash completion for tarnwick-config: commands, their options, option values and file names.
 # Needs nothing of the bash-completion package, so it also works when sourced by hand.
+
+# File names under the current word, for an option that writes or reads a file.
+_tarnwick_config_files() {
+  compopt -o filenames 2>/dev/null
+  mapfile -t COMPREPLY < <(compgen -f -- "$1")
+}
 
 _tarnwick_config() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
-  local command="" word i
+  local commands="check dump schema lsp help" command="" word i
   for ((i = 1; i < COMP_CWORD; i++)); do
     word=${COMP_WORDS[i]}
-    case $word in check | dump | schema | lsp) command=$word && break ;; esac
+    case " $commands " in *" $word "*) command=$word && break ;; esac
   done
+  # bash splits "--color=al" at '=' (COMP_WORDBREAKS): the option is then two words back, and a
+  # value of --report (json=FILE) splits the same way.
+  local option=$prev value=$cur
+  if [[ $prev == "=" ]]; then
+    option=${COMP_WORDS[COMP_CWORD - 2]}
+    if [[ ${COMP_WORDS[COMP_CWORD - 3]} == --report ]]; then
+      _tarnwick_config_files "$cur"
+      return
+    fi
+  elif [[ $cur == --*=* ]]; then  # one word, as when '=' is no word break
+    option=${cur%%=*} value=${cur#*=}
+  fi
+  local prefix=${cur%"$value"} values=""
 
-  case $command:$prev in
-    check:--format)
-      mapfile -t COMPREPLY < <(compgen -W "json text sarif github" -- "$cur")
-      return ;;
-    dump:--format)
-      mapfile -t COMPREPLY < <(compgen -W "json yaml" -- "$cur")
+  case $command:$option in
+    check:--format) values="json text sarif github concise" ;;
+    check:--color) values="auto always never" ;;
+    dump:--format) values="json yaml" ;;
+    check:--report)
+      if [[ $value == *=* ]]; then  # FORMAT=FILE: the file
+        _tarnwick_config_files "${value#*=}"
+        local format=${value%%=*}=
+        COMPREPLY=("${COMPREPLY[@]/#/$prefix$format}")
+      else
+        compopt -o nospace 2>/dev/null
+        mapfile -t COMPREPLY < <(compgen -P "$prefix" -S = -W "json text sarif github concise" \
+                                   -- "$value")
+      fi
       return ;;
     schema:-o | schema:--output)
-      compopt -o filenames 2>/dev/null
-      mapfile -t COMPREPLY < <(compgen -f -- "$cur")
+      _tarnwick_config_files "$value"
       return ;;
   esac
+  if [[ -n $values ]]; then
+    mapfile -t COMPREPLY < <(compgen -P "$prefix" -W "$values" -- "$value")
+    return
+  fi
 
   local options
   case $command in
-    "") options="--help --version" ;;
-    check) options="--discovery-only --format --strict --quiet --help" ;;
+    "") options="--help --help-all --version" ;;
+    check) options="--discovery-only --format --color --report --strict --quiet --help" ;;
     dump) options="--discovery-only --format --strict --help" ;;
     schema) options="--output --help" ;;
     lsp) options="--stdio --help" ;;
+    help) options="--help" ;;
   esac
-  if [[ -z $command && $cur != -* ]]; then
-    mapfile -t COMPREPLY < <(compgen -W "check dump schema lsp" -- "$cur")
+  if [[ -z $command && $cur != -* ]] || [[ $command == help && $cur != -* ]]; then
+    mapfile -t COMPREPLY < <(compgen -W "$commands" -- "$cur")
   elif [[ $cur == -* || $command == schema || $command == lsp ]]; then
     mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
   else
-    # Documents: YAML files and directories to walk into.
+    # Documents: YAML files and folders (check walks a folder for its documents).
     compopt -o filenames 2>/dev/null
     mapfile -t COMPREPLY < <(compgen -d -- "$cur"
                              compgen -f -X '!*.yaml' -- "$cur"

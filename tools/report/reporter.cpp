@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "report/concise_reporter.hpp"
 #include "report/github_reporter.hpp"
 #include "report/json_reporter.hpp"
 #include "report/sarif_reporter.hpp"
@@ -13,20 +14,33 @@ const std::vector<std::pair<std::string, Format>>& format_names() {
   static const std::vector<std::pair<std::string, Format>> names{{"json", Format::Json},
                                                                  {"text", Format::Text},
                                                                  {"sarif", Format::Sarif},
-                                                                 {"github", Format::Github}};
+                                                                 {"github", Format::Github},
+                                                                 {"concise", Format::Concise}};
   return names;
 }
 
-std::unique_ptr<Reporter> make_reporter(Format format, std::string_view version) {
+std::unique_ptr<Reporter> make_reporter(Format format, std::string_view version,
+                                        ColourMode colour) {
+  if (format == Format::Text) {
+    return make_reporter_on(format, std::cerr, version,
+                            colour_wanted(colour, stderr_environment()));
+  }
+  return make_reporter_on(format, std::cout, version, false);
+}
+
+std::unique_ptr<Reporter> make_reporter_on(Format format, std::ostream& out,
+                                           std::string_view version, bool colour) {
   switch (format) {
     case Format::Json:
-      return std::make_unique<JsonReporter>(std::cout);
+      return std::make_unique<JsonReporter>(out);
     case Format::Text:
-      return std::make_unique<TextReporter>(std::cerr, colour_on_stderr());
+      return std::make_unique<TextReporter>(out, colour);
     case Format::Sarif:
-      return std::make_unique<SarifReporter>(std::cout, std::string(version));
+      return std::make_unique<SarifReporter>(out, std::string(version));
     case Format::Github:
-      return std::make_unique<GithubReporter>(std::cout);
+      return std::make_unique<GithubReporter>(out);
+    case Format::Concise:
+      return std::make_unique<ConciseReporter>(out);
   }
   return nullptr;  // not reached: every format is handled above
 }

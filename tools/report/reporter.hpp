@@ -8,11 +8,14 @@
 #include <utility>
 #include <vector>
 
+#include <ostream>
+
+#include "report/colour.hpp"
 #include "tarnwick/core/errors.hpp"
 
 namespace tarnwick::report {
 
-enum class Format { Json, Text, Sarif, Github };
+enum class Format { Json, Text, Sarif, Github, Concise };
 
 // The option text of each format, for the command line.
 const std::vector<std::pair<std::string, Format>>& format_names();
@@ -50,7 +53,12 @@ class Reporter {
 };
 
 // The reporter of a format, on its usual stream (text: standard error, the others: standard
-// output); `version` is the tool's, for formats that name it.
-std::unique_ptr<Reporter> make_reporter(Format format, std::string_view version = "");
+// output); `version` is the tool's, for formats that name it; `colour` decides for text, on
+// standard error's terminal and environment.
+std::unique_ptr<Reporter> make_reporter(Format format, std::string_view version = "",
+                                        ColourMode colour = ColourMode::Auto);
+// The same on any stream; `colour` is used by text only.
+std::unique_ptr<Reporter> make_reporter_on(Format format, std::ostream& out,
+                                           std::string_view version, bool colour);
 
 }  // namespace tarnwick::report

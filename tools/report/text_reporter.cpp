@@ -1,9 +1,6 @@
 #include "report/text_reporter.hpp"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdlib>
 #include <string>
 
 namespace tarnwick::report {
@@ -31,7 +28,7 @@ std::string_view SourceLines::line(std::uint32_t n) const {
 }
 
 bool colour_on_stderr() {
-  return ::isatty(STDERR_FILENO) == 1 && std::getenv("NO_COLOR") == nullptr;
+  return colour_wanted(ColourMode::Auto, stderr_environment());
 }
 
 TextReporter::TextReporter(std::ostream& out, bool colour)

@@ -25,7 +25,7 @@ class SourceLines {
   std::vector<std::size_t> starts_;
 };
 
-// Colour on a terminal, unless NO_COLOR is set.
+// What --color=auto decides for standard error (see colour_wanted).
 bool colour_on_stderr();
 
 class TextReporter final : public Reporter {
