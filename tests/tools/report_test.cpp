@@ -317,10 +317,8 @@ TEST(Reporters, ColourByModeTerminalAndEnvironment) {
 
 TEST(Reporters, ConciseOneLinePerFaultInSourceOrder) {
   std::vector<core::ErrorDetail> faults{
-      fault({"b", std::int64_t{0}}, "second", 2, 7),
-      fault({"a"}, "first", 1, 1),
-      fault({"c"}, "no position", 0, 0),
-      fault({}, "the whole document", 3, 1),
+      fault({"b", std::int64_t{0}}, "second", 2, 7), fault({"a"}, "first", 1, 1),
+      fault({"c"}, "no position", 0, 0), fault({}, "the whole document", 3, 1),
       fault({"multi"}, "one\ntwo\r\nthree\rfour", 4, 2)};
   faults[0].hint = "did you mean `x`?";
   std::ostringstream out;
@@ -384,8 +382,7 @@ TEST(Reporters, FanoutForwardsAndFinishesEveryReporter) {
 
 TEST(Reporters, FilesAreWrittenWholeOrNotAtAll) {
   namespace fs = std::filesystem;
-  const fs::path dir =
-      fs::temp_directory_path() / ("tarnwick-whole-" + std::to_string(::getpid()));
+  const fs::path dir = fs::temp_directory_path() / ("tarnwick-whole-" + std::to_string(::getpid()));
   fs::remove_all(dir);
   fs::create_directories(dir / "sub");
   std::ofstream(dir / "old.json") << "stale and longer than the new text";
@@ -442,3 +439,42 @@ TEST(Reporters, FieldDescriptionOfTheLastKey) {
 }
 
 }  // namespace
+
+// A rule's fault lists its VPCs: text cuts the message's list and shows each VPC on a line of its
+// own (cut as well); warnings and notes are headed as such, and only warnings join the total.
+TEST(Reporters, TextShowsEachVpcAndWarningsApart) {
+  core::ErrorDetail rule = fault({"config"}, "head: ", 3, 9);
+  rule.listed_from = rule.msg.size();
+  rule.list_separator = "; ";
+  for (int i = 0; i < 12; ++i) {
+    rule.msg += (i ? "; v" : "v") + std::to_string(i);
+    core::Related r{
+        {}, "vpc v" + std::to_string(i) + ": why", {std::uint32_t(10 + i), 5}, {}, true};
+    rule.related.push_back(r);
+  }
+  rule.related.push_back({{}, "only a place", {1, 1}, {}, false});
+  core::ErrorDetail warning = fault({"alert"}, "written twice", 2, 1);
+  warning.severity = core::Severity::warning;
+  core::ErrorDetail note = fault({"config"}, "did not run", 3, 1);
+  note.severity = core::Severity::note;
+  const std::vector<core::ErrorDetail> faults{rule}, others{warning, note};
+  std::ostringstream out;
+  report::TextReporter reporter(out, false);
+  reporter.report({"d.yaml", "id: x\nalert: {}\nconfig: {a: 1}\n", faults, others});
+  reporter.finish();
+  std::string want =
+      "d.yaml:2:1: warning: alert: written twice\n  alert: {}\n  ^\n"
+      "d.yaml:3:1: note: config: did not run\n  config: {a: 1}\n  ^\n"
+      "d.yaml:3:9: error: config: head: v0; v1; v2; v3; v4; v5; v6; v7; v8; v9 and 2 more\n"
+      "  config: {a: 1}\n          ^\n";
+  for (int i = 0; i < 10; ++i) {
+    want += "  --> d.yaml:" + std::to_string(10 + i) + ":5: vpc v" + std::to_string(i) + ": why\n";
+  }
+  want += "  ... and 2 more\n1 error, 1 warning\n";
+  EXPECT_EQ(out.str(), want);
+
+  std::ostringstream concise;
+  report::ConciseReporter one_line(concise);
+  one_line.report({"d.yaml", "", {}, {&warning, 1}});
+  EXPECT_EQ(concise.str(), "d.yaml:2:1: warning: alert: written twice\n");
+}

@@ -34,9 +34,13 @@ const nlohmann::json& member(const nlohmann::json& params, const char* key) {
 
 std::string uri_of(const nlohmann::json& params) {
   const nlohmann::json& uri = member(member(params, "textDocument"), "uri");
-  if (!uri.is_string()) throw RequestError{rpc_error::kInvalidParams, "textDocument.uri is missing"};
+  if (!uri.is_string())
+    throw RequestError{rpc_error::kInvalidParams, "textDocument.uri is missing"};
   return uri.get<std::string>();
 }
+
+// Our requests' ids: a prefix no client uses for its own, and a count.
+constexpr const char* kConfigurationId = "tarnwick-config/configuration/";
 
 // A setting read leniently: a missing or non-boolean value leaves it as it was.
 void read_mode(const nlohmann::json& settings, bool& discovery_only) {
@@ -87,8 +91,13 @@ bool Server::handle(const nlohmann::json& message) {
   const bool is_request = message.is_object() && message.contains("id");
   const nlohmann::json id = is_request ? message["id"] : nlohmann::json();
   if (!method.is_string()) {
-    // A response to a request of ours (none is sent) or no message at all.
-    if (is_request && !message.contains("result") && !message.contains("error")) {
+    // A response to a request of ours (only the last configuration request is read) or no
+    // message at all.
+    if (is_request && message.contains("result")) {
+      if (id == kConfigurationId + std::to_string(configuration_requests_)) {
+        configuration_answered(message["result"]);
+      }
+    } else if (is_request && !message.contains("error")) {
       transport_.send(error_response(id, rpc_error::kInvalidRequest, "no method"));
     }
     return true;
@@ -137,13 +146,17 @@ void Server::notify(const std::string& method, const nlohmann::json& params) {
   if (method == "textDocument/didChange") return did_change(params);
   if (method == "textDocument/didClose") return did_close(params);
   if (method == "workspace/didChangeConfiguration") return did_change_configuration(params);
-  // initialized, didSave, $/cancelRequest, $/setTrace...: nothing to do.
+  if (method == "initialized") return pull_configuration();
+  // didSave, $/cancelRequest, $/setTrace...: nothing to do.
 }
 
 nlohmann::json Server::initialize(const nlohmann::json& params) {
   if (initialized_) throw RequestError{rpc_error::kInvalidRequest, "initialized twice"};
   initialized_ = true;
   read_mode(member(params, "initializationOptions"), discovery_only_);
+  const nlohmann::json& offered =
+      member(member(member(params, "capabilities"), "workspace"), "configuration");
+  can_pull_configuration_ = offered.is_boolean() && offered.get<bool>();
   return {{"capabilities", capabilities()},
           {"serverInfo", {{"name", "tarnwick-config"}, {"version", TARNWICK_VERSION}}}};
 }
@@ -211,9 +224,33 @@ void Server::did_close(const nlohmann::json& params) {
 }
 
 void Server::did_change_configuration(const nlohmann::json& params) {
-  const bool before = discovery_only_;
-  read_mode(member(member(params, "settings"), "tarnwick"), discovery_only_);
-  if (before == discovery_only_) return;
+  // A client that answers workspace/configuration may send no settings here (only the news that
+  // they changed): they are asked for.
+  bool mode = discovery_only_;
+  read_mode(member(member(params, "settings"), "tarnwick"), mode);
+  set_mode(mode);
+  pull_configuration();
+}
+
+void Server::pull_configuration() {
+  if (!can_pull_configuration_ || shutdown_) return;
+  ++configuration_requests_;
+  transport_.send({{"jsonrpc", "2.0"},
+                   {"id", kConfigurationId + std::to_string(configuration_requests_)},
+                   {"method", "workspace/configuration"},
+                   {"params", {{"items", nlohmann::json::array({{{"section", "tarnwick"}}})}}}});
+}
+
+void Server::configuration_answered(const nlohmann::json& result) {
+  if (!result.is_array() || result.empty()) return;
+  bool mode = discovery_only_;
+  read_mode(result[0], mode);
+  set_mode(mode);
+}
+
+void Server::set_mode(bool discovery_only) {
+  if (discovery_only == discovery_only_) return;
+  discovery_only_ = discovery_only;
   for (const auto& [uri, doc] : documents_) check(uri, doc);
 }
 
@@ -238,9 +275,9 @@ void Server::published(const std::string& uri, std::int64_t version, nlohmann::j
     const std::lock_guard<std::mutex> lock(published_mutex_);
     published_[uri] = found;
   }
-  transport_.send(notification(
-      "textDocument/publishDiagnostics",
-      {{"uri", uri}, {"version", version}, {"diagnostics", std::move(found)}}));
+  transport_.send(
+      notification("textDocument/publishDiagnostics",
+                   {{"uri", uri}, {"version", version}, {"diagnostics", std::move(found)}}));
 }
 
 int serve_stdio() {

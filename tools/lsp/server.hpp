@@ -48,6 +48,12 @@ class Server {
   void did_change(const nlohmann::json& params);
   void did_close(const nlohmann::json& params);
   void did_change_configuration(const nlohmann::json& params);
+  // Asks the client for the `tarnwick` settings (when it offers workspace/configuration), and
+  // takes its answer.
+  void pull_configuration();
+  void configuration_answered(const nlohmann::json& result);
+  // The mode became `discovery_only`: every open document is checked again if it changed.
+  void set_mode(bool discovery_only);
   nlohmann::json document_symbols(const nlohmann::json& params);
   nlohmann::json code_actions(const nlohmann::json& params);
 
@@ -58,6 +64,8 @@ class Server {
 
   Transport& transport_;
   std::map<std::string, Document> documents_;
+  bool can_pull_configuration_ = false;
+  std::int64_t configuration_requests_ = 0;  // the id of our last request is its count
   bool initialized_ = false;
   bool shutdown_ = false;
   bool discovery_only_ = false;  // the workspace's setting

@@ -408,6 +408,51 @@ TEST(LspDiagnostics, QuietOnOtherYaml) {
   }
 }
 
+// A rule across sections is shown where each VPC it names breaks it, besides at `config`; a
+// section that failed its own checks leaves a note that those rules did not see it.
+TEST(LspDiagnostics, EachVpcARuleNamesIsMarked) {
+  const std::string head =
+      "terraform: {terraform_output: /o, terraform_version: '1', corvane_provider: '2',\n"
+      "            aws_provider: '3'}\n"
+      "corvane: {controller_ip: 10.0.0.1, controller_account: '111'}\n"
+      "account_info:\n"
+      "  - account_id: '123'\n"
+      "    regions:\n"
+      "      - region: us-east-1\n"
+      "        vpcs:\n";
+  const std::string tail =
+      "config: {configure_gw_name: false}\ntgw: {tgw_account: a, tgw_role: r}\n";
+  const json found = lsp::diagnostics(
+      Session::kUri,
+      head + "          - {vpc_id: vpc-1, crvn_cidr: 10.1.0.0/24, eips: [1.1.1.1]}\n" +
+          "          - {vpc_id: vpc-2, crvn_cidr: 10.2.0.0/24, eips: [1.1.1.1, 2.2.2.2]}\n" +
+          "          - {vpc_id: vpc-3, crvn_cidr: 10.3.0.0/24, eips: []}\n" + tail,
+      false);
+  ASSERT_EQ(found.size(), 3u) << found.dump();
+  EXPECT_EQ(found[0]["range"], range(11, 8, 11, 34));  // config
+  EXPECT_EQ(found[0]["relatedInformation"].size(), 2u);
+  const struct {
+    json range;
+    const char* message;
+  } vpcs[] = {{range(8, 52, 8, 56),
+               "vpc vpc-1: HA mode needs 2 eips; it has 1 (check_config.eips_fit_ha_mode)"},
+              {range(10, 52, 10, 56),
+               "vpc vpc-3: HA mode needs 2 eips; it has 0 (check_config.eips_fit_ha_mode)"}};
+  for (std::size_t i = 0; i < 2; ++i) {
+    EXPECT_EQ(found[i + 1]["range"], vpcs[i].range);
+    EXPECT_EQ(found[i + 1]["message"], vpcs[i].message);
+    EXPECT_EQ(found[i + 1]["severity"], 1);
+    EXPECT_EQ(found[i + 1]["code"], "check_config.eips_fit_ha_mode");
+  }
+
+  const json noted = lsp::diagnostics(
+      Session::kUri, head + "          - {vpc_id: vpc-1, crvn_cidr: nonsense}\n" + tail, false);
+  ASSERT_EQ(noted.size(), 2u) << noted.dump();
+  EXPECT_EQ(noted[1]["severity"], 3);
+  EXPECT_EQ(noted[1]["code"], "check_config");
+  EXPECT_EQ(noted[1]["range"], range(9, 0, 9, 6));
+}
+
 // The first line may name the mode; anything else leaves it to the setting.
 TEST(LspDiagnostics, ModeComments) {
   struct Case {
@@ -437,6 +482,38 @@ TEST(LspServer, TheSettingDecidesTheModeWhereNoCommentDoes) {
   EXPECT_EQ(s.diagnostics(1)[0]["code"], "migration");
   s.change({{{"text", "# tarnwick-config: discovery-only\nid: x\n"}}}, 2);
   EXPECT_EQ(s.diagnostics(2)[0]["code"], "discovery");
+}
+
+// A client that offers workspace/configuration (and pushes no settings) is asked for the
+// `tarnwick` section after initialized and after each change notice; only the answer to the last
+// question counts, and a client that does not offer it is never asked.
+TEST(LspServer, TheSettingIsPulledWhenTheClientOffersIt) {
+  Session s({std::chrono::milliseconds(0), echo});
+  ASSERT_TRUE(s.call("initialize", {{"capabilities", {{"workspace", {{"configuration", true}}}}}})
+                  .contains("result"));
+  s.send(lsp::notification("initialized", json::object()));
+  const json asked = s.next();
+  ASSERT_EQ(asked.value("method", ""), "workspace/configuration") << asked.dump();
+  EXPECT_EQ(asked["params"]["items"], json::parse(R"([{"section": "tarnwick"}])"));
+  s.open("id: x\n");
+  EXPECT_EQ(s.diagnostics(1)[0]["code"], "migration");
+  s.send({{"jsonrpc", "2.0"}, {"id", asked["id"]}, {"result", {{{"discoveryOnly", true}}}}});
+  EXPECT_EQ(s.diagnostics(1)[0]["code"], "discovery");  // checked again in the new mode
+
+  s.send(lsp::notification("workspace/didChangeConfiguration", {{"settings", nullptr}}));
+  const json again = s.next();
+  ASSERT_EQ(again.value("method", ""), "workspace/configuration") << again.dump();
+  EXPECT_NE(again["id"], asked["id"]);
+  // A late answer to the first question changes nothing; the answer to the last one does.
+  s.send({{"jsonrpc", "2.0"}, {"id", asked["id"]}, {"result", {{{"discoveryOnly", true}}}}});
+  s.send({{"jsonrpc", "2.0"}, {"id", again["id"]}, {"result", {{{"discoveryOnly", false}}}}});
+  EXPECT_EQ(s.diagnostics(1)[0]["code"], "migration");
+
+  Session plain({std::chrono::milliseconds(0), echo});
+  plain.initialize();
+  plain.send(lsp::notification("initialized", json::object()));
+  plain.open("id: x\n");
+  EXPECT_EQ(plain.next().value("method", ""), "textDocument/publishDiagnostics");
 }
 
 // A document closed while its check runs gets no diagnostics from that check: the empty ones
