@@ -92,6 +92,7 @@ TEST(Faults, CrossSectionFindingsArePlacedAtEachVpc) {
   EXPECT_EQ(g.rule, "check_config.gw_names_given");
   ASSERT_EQ(g.related.size(), 3u);
   EXPECT_EQ(g.related[2].start, (Mark{11, 13}));  // vpc_id of vpc-3
+  EXPECT_EQ(g.related[0].start, (Mark{9, 14}));   // the key, not the flow mapping around it
   EXPECT_EQ(g.related[2].message,
             "vpc vpc-3: spoke_gw_name is missing; config.configure_gw_name is True");
 }
@@ -118,6 +119,8 @@ TEST(Faults, ShownMessageCutsLongListsOnly) {
   f.msg = many;
   f.listed_from = 3;
   EXPECT_EQ(shown_message(f, 1), "x: 0 and 4,212 more");
+  EXPECT_EQ(shown_message(f, 4000), "x: 0; 1; 2" + f.msg.substr(10, f.msg.find("; 4000") - 10) +
+                                        " and 213 more");  // three digits: no separator
 }
 
 // When account_info failed its own checks, check_config saw no VPC: a note says so, unless the
@@ -149,6 +152,14 @@ TEST(Faults, SkippedCrossSectionChecksAreNoted) {
     }
     EXPECT_EQ(noted, c.noted) << c.text;
   }
+  // Warnings in document order: the note at `config` comes between keys written twice above
+  // and below it.
+  const LoadResult both =
+      load(Source::text("id: a\nid: b\n" + document("{}", bad_vpcs) + "alert: {}\nalert: {}\n"));
+  ASSERT_EQ(both.warnings.size(), 3u);
+  EXPECT_EQ(both.warnings[0].type, kind::kDuplicateKey);
+  EXPECT_EQ(both.warnings[1].type, kind::kChecksSkipped);
+  EXPECT_EQ(both.warnings[2].type, kind::kDuplicateKey);
 }
 
 // The first-line comment decides the mode for the operator's tools, never for a host.

@@ -398,6 +398,8 @@ TEST(LspDiagnostics, QuietOnOtherYaml) {
       {"on: push\njobs:\n  build: {runs-on: ubuntu-latest}\n", 0},
       {"- a\n- b\n", 0},
       {"a: b: c\n", 0},
+      {"xid: [\n", 0},       // a section's name inside another word
+      {"a:\n  id: [\n", 0},  // or indented under another key
       {"", 0},
       {"# only a comment\n", 0},
       {"on: push\nterraform: {}\n", 7},  // a section: the whole check, the stray key included
@@ -445,6 +447,16 @@ TEST(LspDiagnostics, EachVpcARuleNamesIsMarked) {
     EXPECT_EQ(found[i + 1]["code"], "check_config.eips_fit_ha_mode");
   }
 
+  // Many VPCs: each is marked, the message and its related places stop at ten.
+  std::string many = head;
+  for (int i = 0; i < 12; ++i) {
+    many += "          - {vpc_id: v" + std::to_string(i) + ", crvn_cidr: 10.1.0.0/24, eips: []}\n";
+  }
+  const json all = lsp::diagnostics(Session::kUri, many + tail, false);
+  ASSERT_EQ(all.size(), 13u);
+  EXPECT_EQ(all[0]["relatedInformation"].size(), 10u);
+  EXPECT_TRUE(all[0]["message"].get<std::string>().ends_with("v9 and 2 more")) << all[0]["message"];
+
   const json noted = lsp::diagnostics(
       Session::kUri, head + "          - {vpc_id: vpc-1, crvn_cidr: nonsense}\n" + tail, false);
   ASSERT_EQ(noted.size(), 2u) << noted.dump();
@@ -461,6 +473,7 @@ TEST(LspDiagnostics, ModeComments) {
   };
   const Case cases[] = {
       {"# tarnwick-config: discovery-only\nid: x\n", true},
+      {"\xEF\xBB\xBF# tarnwick-config: discovery-only\nid: x\n", true},  // after a byte-order mark
       {"  #tarnwick-config:   migration  \r\nid: x\n", false},
       {"# tarnwick-config: migration", false},
       {"# tarnwick-config: other\n", std::nullopt},
@@ -504,10 +517,13 @@ TEST(LspServer, TheSettingIsPulledWhenTheClientOffersIt) {
   const json again = s.next();
   ASSERT_EQ(again.value("method", ""), "workspace/configuration") << again.dump();
   EXPECT_NE(again["id"], asked["id"]);
-  // A late answer to the first question changes nothing; the answer to the last one does.
-  s.send({{"jsonrpc", "2.0"}, {"id", asked["id"]}, {"result", {{{"discoveryOnly", true}}}}});
+  // A late answer to the first question changes nothing (the next version is still checked in
+  // the mode it had); the answer to the last one does.
+  s.send({{"jsonrpc", "2.0"}, {"id", asked["id"]}, {"result", {{{"discoveryOnly", false}}}}});
+  s.change({{{"text", "id: y\n"}}}, 2);
+  EXPECT_EQ(s.diagnostics(2)[0]["code"], "discovery");
   s.send({{"jsonrpc", "2.0"}, {"id", again["id"]}, {"result", {{{"discoveryOnly", false}}}}});
-  EXPECT_EQ(s.diagnostics(1)[0]["code"], "migration");
+  EXPECT_EQ(s.diagnostics(2)[0]["code"], "migration");
 
   Session plain({std::chrono::milliseconds(0), echo});
   plain.initialize();
