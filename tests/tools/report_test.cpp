@@ -1,5 +1,9 @@
 // The tool's reporters on fixed faults: the class each format gets, and what each one writes.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdlib>
 #include <iterator>
 #include <optional>
 #include <sstream>
@@ -55,8 +59,8 @@ TEST(Reporters, EachFormatNameGetsItsClass) {
 
 TEST(Reporters, TextInSourceOrderWithCaretHelpAndTotal) {
   const std::string longest = "e: " + std::string(997, 'x');  // the longest line quoted
-  const std::string text =
-      "a: 1\n\tb: x\r\nc: \xC3\xA9" "2\nd: " + std::string(1001, 'x') + "\n" + longest + "\n";
+  const std::string text = "a: 1\n\tb: x\r\nc: \xC3\xA9" "2\nd: " + std::string(1001, 'x') + "\n" +
+                           longest + "\n\xC3\xA9\tx\n";
   std::vector<core::ErrorDetail> faults{
       fault({"c"}, "after a two-byte character", 3, 5),
       fault({"b"}, "after a tab, before a CR", 2, 5),
@@ -64,7 +68,8 @@ TEST(Reporters, TextInSourceOrderWithCaretHelpAndTotal) {
       fault({"d"}, "too long to quote", 4, 4),
       fault({}, "past the end", 9, 1),
       fault({"e"}, "no position either", 0, 0),
-      fault({"e"}, "a long line", 5, 1)};
+      fault({"e"}, "a long line", 5, 1),
+      fault({"f"}, "after a two-byte character and a tab", 6, 3)};
   faults[1].hint = "write it without the tab";
   const struct {
     bool colour;
@@ -77,10 +82,11 @@ TEST(Reporters, TextInSourceOrderWithCaretHelpAndTotal) {
        "doc.yaml:3:5: error: c: after a two-byte character\n  c: \xC3\xA9" "2\n      ^\n"
        "doc.yaml:4:4: error: d: too long to quote\n  (line 4 is 1004 bytes long)\n"
        "doc.yaml:5:1: error: e: a long line\n  " + longest + "\n  ^\n"
+       "doc.yaml:6:3: error: f: after a two-byte character and a tab\n  \xC3\xA9\tx\n   \t^\n"
        "doc.yaml:9:1: error: : past the end\n  \n  ^\n"
        "doc.yaml: error: items.0: no position\n"
        "doc.yaml: error: e: no position either\n"
-       "7 errors\n"},
+       "8 errors\n"},
       {true, 1,
        "\033[1mdoc.yaml:3:5:\033[0m \033[1;31merror:\033[0m \033[1mc:\033[0m after a two-byte "
        "character\n  c: \xC3\xA9" "2\n      \033[1;32m^\033[0m\n1 error\n"}};
@@ -92,6 +98,44 @@ TEST(Reporters, TextInSourceOrderWithCaretHelpAndTotal) {
     reporter.finish();
     EXPECT_EQ(out.str(), c.expected);
   }
+}
+
+// Colour only on a terminal, and not there either when NO_COLOR is set: standard error is
+// pointed at a pseudo-terminal, or at /dev/null, for each case.
+TEST(Reporters, ColourOnATerminalUnlessNoColorIsSet) {
+  const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(::grantpt(master), 0);
+  ASSERT_EQ(::unlockpt(master), 0);
+  const int terminal = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
+  const int null = ::open("/dev/null", O_WRONLY);
+  ASSERT_TRUE(terminal >= 0 && null >= 0);
+  const char* const kept = std::getenv("NO_COLOR");
+  const std::string before = kept ? kept : "";
+  const struct {
+    bool terminal;
+    const char* no_color;  // nullptr: unset
+    bool colour;
+  } cases[] = {{true, nullptr, true}, {true, "1", false},
+               {false, nullptr, false}, {false, "1", false}};
+  const int saved = ::dup(STDERR_FILENO);
+  for (const auto& c : cases) {
+    if (c.no_color) {
+      ::setenv("NO_COLOR", c.no_color, 1);
+    } else {
+      ::unsetenv("NO_COLOR");
+    }
+    ::dup2(c.terminal ? terminal : null, STDERR_FILENO);
+    const bool colour = report::colour_on_stderr();
+    ::dup2(saved, STDERR_FILENO);
+    EXPECT_EQ(colour, c.colour) << c.terminal << " " << (c.no_color ? c.no_color : "unset");
+  }
+  if (kept) {
+    ::setenv("NO_COLOR", before.c_str(), 1);
+  } else {
+    ::unsetenv("NO_COLOR");
+  }
+  for (const int fd : {saved, terminal, null, master}) ::close(fd);
 }
 
 TEST(Reporters, TextGivesTheHintUnderItsFault) {
@@ -143,6 +187,8 @@ TEST(Reporters, JsonIsTheValidationErrorsArrayWithFileEndAndSeverity) {
   EXPECT_NE(written.find("caf\\u00e9"), std::string::npos);
   EXPECT_NE(written.find("bad \\ufffd byte"), std::string::npos);
   const auto got = nlohmann::ordered_json::parse(written);
+  // Laid out as ValidationError::json() lays out its report: two spaces, a final newline.
+  EXPECT_EQ(written, got.dump(2, ' ', true) + "\n");
   const auto base = core::ValidationError("Model", faults).to_json();
   ASSERT_EQ(got.size(), 2u);
   const struct {
@@ -228,7 +274,8 @@ TEST(Reporters, SarifRulesAcrossDocumentsHelpEachFieldOnce) {
   first[1].hint = "octet 300 is over 255";
   first[2].type = "value_error.extra";
   const std::vector<core::ErrorDetail> second{fault(cidr(1, 2), "bad cidr", 0, 0),
-                                              fault(ip, "again", 0, 0)};
+                                              fault(ip, "again", 0, 0),
+                                              fault(ip, "bad \xFF byte", 0, 0)};
   std::ostringstream out;
   report::SarifReporter reporter(out, "9.9");
   reporter.report({"dir/a b.yaml", "a:\n  y: [1]\n", first});
@@ -258,13 +305,15 @@ TEST(Reporters, SarifRulesAcrossDocumentsHelpEachFieldOnce) {
        {{"startLine", 1}, {"startColumn", 4}}},  // no node starts there: no end
       {1, "dir/a%20b.yaml", "zz: extra", nullptr},
       {0, "c.yaml", "account_info.1.regions.0.vpcs.2.crvn_cidr: bad cidr", nullptr},
-      {0, "c.yaml", "corvane.controller_ip: again", nullptr}};
+      {0, "c.yaml", "corvane.controller_ip: again", nullptr},
+      {0, "c.yaml", "corvane.controller_ip: bad \xEF\xBF\xBD byte", nullptr}};  // replaced
   ASSERT_EQ(run["results"].size(), std::size(cases));
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     SCOPED_TRACE(i);
     const J& r = run["results"][i];
     EXPECT_EQ(r["ruleIndex"], cases[i].rule);
     EXPECT_EQ(r["ruleId"], rules[cases[i].rule]["id"]);
+    EXPECT_EQ(r["level"], "error");  // a fault fails the check: no mere warning
     EXPECT_EQ(r["message"]["text"], cases[i].text);
     const J& physical = r["locations"][0]["physicalLocation"];
     EXPECT_EQ(physical["artifactLocation"]["uri"], cases[i].uri);
