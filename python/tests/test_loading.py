@@ -166,6 +166,9 @@ def test_unreadable_values_are_validation_errors_at_their_place(minimal_dict, va
     with pytest.raises(ValidationError) as info:
         VPCConfig(vpc_id="v", domain=value)
     assert [e["loc"] for e in info.value.errors()] == [("domain",)]
+    with pytest.raises(ValidationError) as info:
+        VPCConfig(vpc_id="v", gw_zones=["a", value])
+    assert [e["loc"] for e in info.value.errors()] == [("gw_zones", 1)]  # an index, not "1"
 
 
 def nested(levels):
@@ -190,7 +193,23 @@ def test_nesting_is_limited_as_in_yaml(minimal_dict):
         load_from_dict(minimal_dict)
 
 
-def test_shared_containers_are_limited_as_yaml_aliases(minimal_dict):
+def list_bomb():
+    bomb = ["lol"] * 10
+    for _ in range(8):
+        bomb = [bomb] * 10
+    return bomb
+
+
+def dict_bomb():
+    bomb = {f"k{i}": "lol" for i in range(100)}
+    for _ in range(4):
+        bomb = {f"k{i}": bomb for i in range(10)}
+    return bomb
+
+
+# A shared list or dict counts once among the values read, however often it is met.
+@pytest.mark.parametrize("make_bomb", [list_bomb, dict_bomb])
+def test_shared_containers_are_limited_as_yaml_aliases(minimal_dict, make_bomb):
     tags = [{"team": "net"}]
     vpcs = minimal_dict["account_info"][0]["regions"][0]["vpcs"]
     vpcs.append({"vpc_id": "vpc-2"})
@@ -199,10 +218,7 @@ def test_shared_containers_are_limited_as_yaml_aliases(minimal_dict):
     config = load_from_dict(minimal_dict)  # a little sharing is fine
     assert [vpc.spoke_gw_tags for vpc in config.account_info[0].regions[0].vpcs] == [tags, tags]
 
-    bomb = ["lol"] * 10
-    for _ in range(8):
-        bomb = [bomb] * 10
-    minimal_dict["bomb"] = bomb
+    minimal_dict["bomb"] = make_bomb()
     with pytest.raises(ValueError, match="expansion limit"):
         load_from_dict(minimal_dict)
 

@@ -137,6 +137,10 @@ def test_copies_and_pickles_are_independent(full, vpc):
     assert deep == zones and deep is not zones  # update values are copied too
     assert list(vpc.copy(include={"domain", "vpc_id"}).dict()) == ["vpc_id", "domain"]
     assert "encrypt_key" not in vpc.copy(exclude={"encrypt_key"}).dict()
+    for make in (VPCConfig.parse_obj, VPCConfig.validate):  # a record given is copied
+        made = make(vpc)
+        made.vpc_id = "made"
+        assert made is not vpc and vpc.vpc_id == "vpc-0a11b22c33d44e501"
 
 
 # pydantic 1: update values are taken unvalidated and join __fields_set__ (even at a default);
@@ -230,6 +234,27 @@ def test_validation_errors_survive_pickling(examples, capsys, build):
         assert [w.loc_tuple() for w in clone.raw_errors] == [e["loc"] for e in error.errors()]
 
 
+# parse_obj and validate take a mapping or pairs; anything else is refused as pydantic 1 refuses
+# it, pairs of the wrong length too (dict() refuses those with a ValueError).
+@pytest.mark.usefixtures("migration_mode")
+@pytest.mark.parametrize("value, vpc_id", [
+    ({"vpc_id": "v"}, "v"),
+    ([("vpc_id", "w")], "w"),
+    (["ab", "c"], None),
+    ([1, 2], None),
+    (5, None),
+])
+def test_parse_obj_and_validate_take_mappings_and_pairs(value, vpc_id):
+    for make, refusal, code in ((VPCConfig.parse_obj, "^VPCConfig expected dict not ", None),
+                                (VPCConfig.validate, "^value is not a valid dict$", "dict")):
+        if vpc_id is not None:
+            assert make(value).vpc_id == vpc_id
+            continue
+        with pytest.raises(TypeError, match=refusal) as info:
+            make(value)
+        assert getattr(info.value, "code", None) == code  # pydantic's type_error.dict
+
+
 @pytest.mark.usefixtures("migration_mode")
 def test_constructors_run_in_the_mode_the_host_sets():
     with pytest.raises(ValidationError, match="terraform_version"):
@@ -250,6 +275,8 @@ def test_checks_are_class_functions():
         [False, True, True, False, True, False]
     with pytest.raises(ValueError, match="^val must be a string, not integer 3$"):
         TfCloudConfig.valid_str_attribute(3)
+    with pytest.raises(ValueError, match="^value of type object cannot be read"):
+        TfCloudConfig.valid_str_attribute(object())  # not read as the null that stands in
     with pytest.raises(ValueError, match="encrypt must be True to set encrypt_key"):
         VPCConfig.check_encrypt_key("k", values={"vpc_id": "v"})
     assert TfCloudConfig.check_and_rewrite_tags(["a"], values={"organization": "o"}) == '["a"]'
@@ -311,6 +338,11 @@ def test_yaml_errors_are_pyyamls(tmp_path, monkeypatch):
     error = info.value
     assert isinstance(error, (YamlError, ValueError))
     assert (error.line, error.column) == (2, 6)
+    deep = tmp_path / "deep.yaml"
+    deep.write_text("a: " + "[" * 1001 + "]" * 1001 + "\n")
+    with pytest.raises(yaml.YAMLError) as limit:
+        load_from_yaml(deep)
+    assert isinstance(limit.value, YamlError) and type(limit.value).__name__ == "YamlError"
     assert (error.problem_mark.line, error.problem_mark.column) == (1, 5)  # counted from 0
     monkeypatch.setitem(_errors._optional, "yaml", None)  # as if PyYAML were not installed
     assert (error.problem_mark.line, error.problem_mark.column) == (1, 5)
@@ -343,6 +375,7 @@ def test_yaml_errors_are_pyyamls_classes(tmp_path, text, problem, context):
     assert isinstance(error, type(theirs.value)) and isinstance(error, ValueError)
     mark = lambda m: m and (m.line, m.column)  # noqa: E731
     assert (mark(error.problem_mark), mark(error.context_mark)) == (problem, context)
+    assert (error.context is None) == (context is None), repr(error.context)
     again = pickle.loads(pickle.dumps(error))
     assert (type(again), str(again), mark(again.context_mark)) == (type(error), str(error), context)
 
@@ -370,6 +403,26 @@ def test_classes_describe_their_fields_to_help_and_type_readers():
     assert DiscoveryConfiguration.__fields__["id"].default is None  # a constant default
     assert DiscoveryConfiguration.__fields__["id"].default_factory is None
     assert _BaseModel.Config.extra == "forbid" and VPCConfig.__config__.extra == "forbid"
+
+
+# The stubs type checkers read, made at build time from the tables: each field as its attribute
+# holds it, Optional where it may be None.
+@pytest.mark.parametrize("record, field, annotation", [
+    ("VPCConfig", "vpc_id", "str"),
+    ("VPCConfig", "crvn_cidr", "Optional[IPv4Network]"),
+    ("VPCConfig", "crvn_cidrs", "Optional[List[IPv4Network]]"),
+    ("VPCConfig", "retain_peering_cidrs", "List[IPv4Network]"),
+    ("Region", "region", "RegionName"),
+    ("DiscoveryConfiguration", "tgw", "TGWConfig"),
+])
+def test_stubs_declare_each_field(record, field, annotation):
+    import ast
+    import pathlib
+    tree = ast.parse(pathlib.Path(cvm.__file__).with_suffix(".pyi").read_text())
+    declared = {(cls.name, node.target.id): ast.unparse(node.annotation)
+                for cls in ast.walk(tree) if isinstance(cls, ast.ClassDef)
+                for node in cls.body if isinstance(node, ast.AnnAssign)}
+    assert declared[(record, field)] == annotation
 
 
 def pydoc_text(cls):

@@ -1,7 +1,9 @@
 // The tool's reporters on fixed faults: the class each format gets, and what each one writes.
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -64,17 +66,17 @@ TEST(Reporters, EachFormatNameGetsItsClass) {
 
 TEST(Reporters, TextInSourceOrderWithCaretHelpAndTotal) {
   const std::string longest = "e: " + std::string(997, 'x');  // the longest line quoted
-  const std::string text =
-      "a: 1\n\tb: x\r\nc: \xC3\xA9"
-      "2\nd: " +
-      std::string(1001, 'x') + "\n" + longest + "\n";
-  std::vector<core::ErrorDetail> faults{fault({"c"}, "after a two-byte character", 3, 5),
-                                        fault({"b"}, "after a tab, before a CR", 2, 5),
-                                        fault({"items", std::int64_t{0}}, "no position", 0, 0),
-                                        fault({"d"}, "too long to quote", 4, 4),
-                                        fault({}, "past the end", 9, 1),
-                                        fault({"e"}, "no position either", 0, 0),
-                                        fault({"e"}, "a long line", 5, 1)};
+  const std::string text = "a: 1\n\tb: x\r\nc: \xC3\xA9" "2\nd: " + std::string(1001, 'x') + "\n" +
+                           longest + "\n\xC3\xA9\tx\n";
+  std::vector<core::ErrorDetail> faults{
+      fault({"c"}, "after a two-byte character", 3, 5),
+      fault({"b"}, "after a tab, before a CR", 2, 5),
+      fault({"items", std::int64_t{0}}, "no position", 0, 0),
+      fault({"d"}, "too long to quote", 4, 4),
+      fault({}, "past the end", 9, 1),
+      fault({"e"}, "no position either", 0, 0),
+      fault({"e"}, "a long line", 5, 1),
+      fault({"f"}, "after a two-byte character and a tab", 6, 3)};
   faults[1].hint = "write it without the tab";
   const struct {
     bool colour;
@@ -87,13 +89,12 @@ TEST(Reporters, TextInSourceOrderWithCaretHelpAndTotal) {
        "doc.yaml:3:5: error: c: after a two-byte character\n  c: \xC3\xA9"
        "2\n      ^\n"
        "doc.yaml:4:4: error: d: too long to quote\n  (line 4 is 1004 bytes long)\n"
-       "doc.yaml:5:1: error: e: a long line\n  " +
-           longest +
-           "\n  ^\n"
-           "doc.yaml:9:1: error: : past the end\n  \n  ^\n"
-           "doc.yaml: error: items.0: no position\n"
-           "doc.yaml: error: e: no position either\n"
-           "7 errors\n"},
+       "doc.yaml:5:1: error: e: a long line\n  " + longest + "\n  ^\n"
+       "doc.yaml:6:3: error: f: after a two-byte character and a tab\n  \xC3\xA9\tx\n   \t^\n"
+       "doc.yaml:9:1: error: : past the end\n  \n  ^\n"
+       "doc.yaml: error: items.0: no position\n"
+       "doc.yaml: error: e: no position either\n"
+       "8 errors\n"},
       {true, 1,
        "\033[1mdoc.yaml:3:5:\033[0m \033[1;31merror:\033[0m \033[1mc:\033[0m after a two-byte "
        "character\n  c: \xC3\xA9"
@@ -106,6 +107,44 @@ TEST(Reporters, TextInSourceOrderWithCaretHelpAndTotal) {
     reporter.finish();
     EXPECT_EQ(out.str(), c.expected);
   }
+}
+
+// Colour only on a terminal, and not there either when NO_COLOR is set: standard error is
+// pointed at a pseudo-terminal, or at /dev/null, for each case.
+TEST(Reporters, ColourOnATerminalUnlessNoColorIsSet) {
+  const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(::grantpt(master), 0);
+  ASSERT_EQ(::unlockpt(master), 0);
+  const int terminal = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
+  const int null = ::open("/dev/null", O_WRONLY);
+  ASSERT_TRUE(terminal >= 0 && null >= 0);
+  const char* const kept = std::getenv("NO_COLOR");
+  const std::string before = kept ? kept : "";
+  const struct {
+    bool terminal;
+    const char* no_color;  // nullptr: unset
+    bool colour;
+  } cases[] = {{true, nullptr, true}, {true, "1", false},
+               {false, nullptr, false}, {false, "1", false}};
+  const int saved = ::dup(STDERR_FILENO);
+  for (const auto& c : cases) {
+    if (c.no_color) {
+      ::setenv("NO_COLOR", c.no_color, 1);
+    } else {
+      ::unsetenv("NO_COLOR");
+    }
+    ::dup2(c.terminal ? terminal : null, STDERR_FILENO);
+    const bool colour = report::colour_on_stderr();
+    ::dup2(saved, STDERR_FILENO);
+    EXPECT_EQ(colour, c.colour) << c.terminal << " " << (c.no_color ? c.no_color : "unset");
+  }
+  if (kept) {
+    ::setenv("NO_COLOR", before.c_str(), 1);
+  } else {
+    ::unsetenv("NO_COLOR");
+  }
+  for (const int fd : {saved, terminal, null, master}) ::close(fd);
 }
 
 TEST(Reporters, TextGivesTheHintUnderItsFault) {
@@ -161,6 +200,8 @@ TEST(Reporters, JsonIsTheValidationErrorsArrayWithFileEndAndSeverity) {
   EXPECT_NE(written.find("caf\\u00e9"), std::string::npos);
   EXPECT_NE(written.find("bad \\ufffd byte"), std::string::npos);
   const auto got = nlohmann::ordered_json::parse(written);
+  // Laid out as ValidationError::json() lays out its report: two spaces, a final newline.
+  EXPECT_EQ(written, got.dump(2, ' ', true) + "\n");
   const auto base = core::ValidationError("Model", faults).to_json();
   ASSERT_EQ(got.size(), 2u);
   const struct {
@@ -240,7 +281,8 @@ TEST(Reporters, SarifRulesAcrossDocumentsHelpEachFieldOnce) {
   first[0].end = {2, 9};
   first[2].type = "value_error.extra";
   const std::vector<core::ErrorDetail> second{fault(cidr(1, 2), "bad cidr", 0, 0),
-                                              fault(ip, "again", 0, 0)};
+                                              fault(ip, "again", 0, 0),
+                                              fault(ip, "bad \xFF byte", 0, 0)};
   std::ostringstream out;
   report::SarifReporter reporter(out, "9.9");
   reporter.report({"dir/a b.yaml", "a:\n  y: [1]\n", first});
@@ -263,23 +305,22 @@ TEST(Reporters, SarifRulesAcrossDocumentsHelpEachFieldOnce) {
     const char* uri;
     const char* text;
     J region;  // null: none
-  } cases[] = {{0,
-                "dir/a%20b.yaml",
-                "account_info.0.regions.0.vpcs.0.crvn_cidr: bad cidr",
-                {{"startLine", 2}, {"startColumn", 6}, {"endLine", 2}, {"endColumn", 9}}},
-               {0,
-                "dir/a%20b.yaml",
-                "corvane.controller_ip: bad address (octet 300 is over 255)",
-                {{"startLine", 1}, {"startColumn", 4}}},  // no node starts there: no end
-               {1, "dir/a%20b.yaml", "zz: extra", nullptr},
-               {0, "c.yaml", "account_info.1.regions.0.vpcs.2.crvn_cidr: bad cidr", nullptr},
-               {0, "c.yaml", "corvane.controller_ip: again", nullptr}};
+  } cases[] = {
+      {0, "dir/a%20b.yaml", "account_info.0.regions.0.vpcs.0.crvn_cidr: bad cidr",
+       {{"startLine", 2}, {"startColumn", 6}, {"endLine", 2}, {"endColumn", 9}}},
+      {0, "dir/a%20b.yaml", "corvane.controller_ip: bad address (octet 300 is over 255)",
+       {{"startLine", 1}, {"startColumn", 4}}},  // no node starts there: no end
+      {1, "dir/a%20b.yaml", "zz: extra", nullptr},
+      {0, "c.yaml", "account_info.1.regions.0.vpcs.2.crvn_cidr: bad cidr", nullptr},
+      {0, "c.yaml", "corvane.controller_ip: again", nullptr},
+      {0, "c.yaml", "corvane.controller_ip: bad \xEF\xBF\xBD byte", nullptr}};  // replaced
   ASSERT_EQ(run["results"].size(), std::size(cases));
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     SCOPED_TRACE(i);
     const J& r = run["results"][i];
     EXPECT_EQ(r["ruleIndex"], cases[i].rule);
     EXPECT_EQ(r["ruleId"], rules[cases[i].rule]["id"]);
+    EXPECT_EQ(r["level"], "error");  // a fault fails the check: no mere warning
     EXPECT_EQ(r["message"]["text"], cases[i].text);
     const J& physical = r["locations"][0]["physicalLocation"];
     EXPECT_EQ(physical["artifactLocation"]["uri"], cases[i].uri);

@@ -75,6 +75,7 @@ TEST(Cursor, ContextsOfValidAndHalfWrittenTexts) {
       {"id: x\nterr|aform: x", S::Key, "", "terraform", "id"},
       {"regions:\n  - |", S::Bare, "regions.[]", "", ""},
       {"\"a\\\"b\": 1\n'c''d': 2\nid|: x", S::Key, "", "id", "c'd,a\"b"},  // escaped quotes
+      {"'a\\': 1\nid|: x", S::Key, "", "id", "a\\"},  // no backslash escape in single quotes
       {"label: wave#3|\n", S::Value, "label", "wave#3", ""},  // a '#' not after a blank
       {"terraform:\n  terraform_output:\tx|\n", S::Value, "terraform.terraform_output", "x", ""},
       {"terraform:\n  |# a note\n", S::Bare, "terraform", "", ""},  // before the '#', not in it

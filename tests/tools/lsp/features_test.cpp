@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -180,6 +181,14 @@ TEST(Completion, KeyItemsSayWhatTheFieldIs) {
   EXPECT_EQ(top[3]["label"], "account_info");
   EXPECT_EQ(top[3]["sortText"], "0_account_info");
   EXPECT_EQ(top[3]["textEdit"]["newText"], "account_info:\n  - ");
+  // A list of choices stays on its key's line (a flow list is typed there); only records start
+  // on the next one.
+  const std::string cleanup = "cleanup:\n  ";
+  const json choices = lsp::completion(lsp::LineIndex(cleanup), {1, 2});
+  const auto resources = std::find_if(choices.begin(), choices.end(),
+                                      [](const json& i) { return i["label"] == "resources"; });
+  ASSERT_NE(resources, choices.end()) << choices.dump();
+  EXPECT_EQ((*resources)["textEdit"]["newText"], "resources: ");
 }
 
 // Every position of texts an edit may leave behind (and of ones no editor would): each request

@@ -28,3 +28,18 @@ TEST(LineIndex, OffsetsAndPositionsRoundTripAcrossLineBreaksAndWideCharacters) {
   EXPECT_EQ(euro.offset({0, 2}), 4u);
   EXPECT_EQ(euro.position(4), (lsp::Position{0, 2}));
 }
+
+// A byte that starts no UTF-8 sequence (a continuation byte, or 0xF8 and over) is one character
+// of one unit, and the bytes after it keep their own.
+TEST(LineIndex, StrayBytesAreOneUnitEach) {
+  const lsp::LineIndex index("\xFFx\xF8\x80y\xF0\x9D\x84\x9Ez");
+  struct Case {
+    lsp::Position at;
+    std::size_t offset;
+  };
+  for (const Case& c : {Case{{0, 1}, 1}, Case{{0, 2}, 2}, Case{{0, 3}, 3}, Case{{0, 4}, 4},
+                        Case{{0, 5}, 5}, Case{{0, 7}, 9}, Case{{0, 8}, 10}}) {
+    EXPECT_EQ(index.offset(c.at), c.offset) << c.at.character;
+    EXPECT_EQ(index.position(c.offset), c.at) << c.offset;
+  }
+}
