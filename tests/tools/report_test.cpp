@@ -368,6 +368,7 @@ TEST(Reporters, SarifColumnsCountUtf16CodeUnits) {
       {"a: " + emoji + "\nb: x\n", {1, 4}, {2, 5}, 4, 5},               // the end's own line
       {"a: " + emoji + "\n", {1, 9}, {1, 12}, 10, 13},                  // past the line's end
       {"", {3, 5}, {3, 8}, 5, 8},                                       // no text: as marked
+      {"a: 1\n", {1, 0}, {1, 0}, 0, 0},  // no column: none given (SARIF's start at 1)
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
@@ -376,9 +377,12 @@ TEST(Reporters, SarifColumnsCountUtf16CodeUnits) {
     const auto run = sarif_run({{"a.yaml", c.text, {&e, 1}}});
     const auto& region = run["results"][0]["locations"][0]["physicalLocation"]["region"];
     EXPECT_EQ(region["startLine"], c.start.line);
-    EXPECT_EQ(region["startColumn"], c.start_column);
+    // 0: none given at all.
+    EXPECT_EQ(region.value("startColumn", 0u), c.start_column);
+    EXPECT_EQ(region.contains("startColumn"), c.start_column != 0);
     EXPECT_EQ(region["endLine"], c.end.line);
-    EXPECT_EQ(region["endColumn"], c.end_column);
+    EXPECT_EQ(region.value("endColumn", 0u), c.end_column);
+    EXPECT_EQ(region.contains("endColumn"), c.end_column != 0);
   }
 }
 
@@ -397,6 +401,8 @@ TEST(Reporters, PathsAndUris) {
       {"m/./a.yaml", "m/./a.yaml", "m/./a.yaml"},
       {"/abs/a b.yaml", "/abs/a b.yaml", "file:///abs/a%20b.yaml"},
       {"//abs/%.yaml", "//abs/%.yaml", "file:///abs/%25.yaml"},
+      {"/", "/", "file:///"},
+      {"./", "./", "./"},  // nothing left: kept as given rather than an empty reference
       {"c:d.yaml", "c:d.yaml", "c%3Ad.yaml"},  // never read as a scheme
       {"<stdin>", "<stdin>", "%3Cstdin%3E"},
       {"dir/a b.yaml", "dir/a b.yaml", "dir/a%20b.yaml"},

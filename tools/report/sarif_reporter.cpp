@@ -43,12 +43,18 @@ J unregistered_json(const std::string& id) {
           {"defaultConfiguration", {{"level", "error"}}}};
 }
 
-// A region from the reader's marks, whose columns count characters.
+// A region from the reader's marks, whose columns count characters. A mark without a column
+// (0) gives none: SARIF's columns start at 1.
 J region_of(const yaml::TextLines& lines, yaml::Mark start, yaml::Mark end) {
-  J region{{"startLine", start.line}, {"startColumn", lines.utf16_column(start)}};
+  J region{{"startLine", start.line}};
+  if (const std::uint32_t column = lines.utf16_column(start); column != 0) {
+    region["startColumn"] = column;
+  }
   if (end.known()) {
     region["endLine"] = end.line;
-    region["endColumn"] = lines.utf16_column(end);
+    if (const std::uint32_t column = lines.utf16_column(end); column != 0) {
+      region["endColumn"] = column;
+    }
   }
   return region;
 }
