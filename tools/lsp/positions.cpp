@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "tarnwick/yaml/text_lines.hpp"
+
 namespace tarnwick::lsp {
 
 namespace {
@@ -90,19 +92,7 @@ Position LineIndex::position(std::size_t offset) const {
 }
 
 std::uint32_t LineIndex::utf16_column(std::size_t line_no, std::size_t code_points) const {
-  const std::string_view l = line(line_no);
-  std::uint32_t units = 0;
-  std::size_t bytes = 0;
-  for (std::size_t c = 0; c < code_points; ++c) {
-    if (bytes >= l.size()) {
-      units += static_cast<std::uint32_t>(code_points - c);  // past the end: one unit each
-      break;
-    }
-    const std::size_t n = sequence_length(static_cast<unsigned char>(l[bytes]));
-    units += n == 4 ? 2 : 1;
-    bytes += n;
-  }
-  return units;
+  return static_cast<std::uint32_t>(yaml::utf16_units(line(line_no), code_points));
 }
 
 std::size_t LineIndex::code_point_column(std::size_t line_no, std::uint32_t utf16) const {

@@ -1,5 +1,7 @@
 #include "report/github_reporter.hpp"
 
+#include "report/locations.hpp"
+
 namespace tarnwick::report {
 
 namespace {
@@ -43,7 +45,7 @@ std::string escape_property(std::string_view text) {
 void GithubReporter::report(const DocumentReport& doc) {
   doc.each([&](const core::ErrorDetail& e) {
     static constexpr const char* kCommand[] = {"::error", "::warning", "::notice"};
-    out_ << kCommand[static_cast<int>(e.severity)] << " file=" << escape_property(doc.name);
+    out_ << kCommand[static_cast<int>(e.severity)] << " file=" << escape_property(shown_path(doc.name));
     if (e.mark.known()) {
       out_ << ",line=" << e.mark.line << ",col=" << e.mark.column;
       if (e.end.known()) out_ << ",endLine=" << e.end.line << ",endColumn=" << e.end.column;

@@ -1,10 +1,9 @@
 #include "report/sarif_reporter.hpp"
 
 #include <algorithm>
-#include <cctype>
-#include <cstdio>
 
-#include "report/field_help.hpp"
+#include "tarnwick/core/rules.hpp"
+#include "tarnwick/yaml/text_lines.hpp"
 
 namespace tarnwick::report {
 
@@ -15,76 +14,85 @@ using J = nlohmann::ordered_json;
 constexpr const char* kSchema =
     "https://docs.oasis-open.org/sarif/sarif/v2.1.0/os/schemas/sarif-schema-2.1.0.json";
 
-}  // namespace
-
-std::string uri_of(std::string_view name) {
-  std::string out;
-  for (const char c : name) {
-    const auto u = static_cast<unsigned char>(c);
-    if (std::isalnum(u) || c == '-' || c == '.' || c == '_' || c == '~' || c == '/') {
-      out += c;
-    } else {
-      char escaped[4];
-      std::snprintf(escaped, sizeof escaped, "%%%02X", u);
-      out += escaped;
-    }
+// The help as code scanning shows it: the description, then the rule's fields as a list.
+std::string help_markdown(const core::Rule& rule) {
+  std::string help(rule.full_description);
+  for (const core::RuleField& f : rule.fields) {
+    help += (&f == &rule.fields.front() ? "\n\n" : "\n") + ("- `" + f.path + "`: ") +
+            std::string(f.description);
   }
-  return out;
+  return help;
 }
 
-std::size_t SarifReporter::rule_of(const core::ErrorDetail& e) {
-  auto [it, added] = rule_index_.try_emplace(std::string(e.rule_id()), rules_.size());
-  if (added) rules_.push_back({std::string(e.rule_id()), {}});
-  Rule& rule = rules_[it->second];
-  const std::string_view description = field_description(e.loc);
-  if (!description.empty()) {
-    // Named by the keys alone, so that the same field in every list item is one line.
-    core::Loc keys;
-    for (const core::LocPart& part : e.loc) {
-      if (std::holds_alternative<std::string>(part)) keys.push_back(part);
-    }
-    std::string line = core::loc_text(keys) + ": " + std::string(description);
-    if (std::find(rule.help.begin(), rule.help.end(), line) == rule.help.end()) {
-      rule.help.push_back(std::move(line));
-    }
-  }
-  return it->second;
+J rule_json(const core::Rule& rule) {
+  return {{"id", rule.id},
+          {"name", rule.name},
+          {"shortDescription", {{"text", rule.short_description}}},
+          {"fullDescription", {{"text", rule.full_description}}},
+          {"help", {{"text", core::rule_help(rule)}, {"markdown", help_markdown(rule)}}},
+          {"defaultConfiguration", {{"level", core::severity_name(rule.level)}}}};
 }
 
-namespace {
+// A rule the registry does not know (a fault made outside the load): named by its id alone.
+J unregistered_json(const std::string& id) {
+  const J text{{"text", id}};
+  return {{"id", id},
+          {"shortDescription", text},
+          {"fullDescription", text},
+          {"help", text},
+          {"defaultConfiguration", {{"level", "error"}}}};
+}
 
-J region_of(yaml::Mark start, yaml::Mark end) {
-  J region{{"startLine", start.line}, {"startColumn", start.column}};
+// A region from the reader's marks, whose columns count characters. A mark without a column
+// (0) gives none: SARIF's columns start at 1.
+J region_of(const yaml::TextLines& lines, yaml::Mark start, yaml::Mark end) {
+  J region{{"startLine", start.line}};
+  if (const std::uint32_t column = lines.utf16_column(start); column != 0) {
+    region["startColumn"] = column;
+  }
   if (end.known()) {
     region["endLine"] = end.line;
-    region["endColumn"] = end.column;
+    if (const std::uint32_t column = lines.utf16_column(end); column != 0) {
+      region["endColumn"] = column;
+    }
   }
   return region;
 }
 
+J physical(const std::string& uri, const yaml::TextLines& lines, yaml::Mark start,
+           yaml::Mark end) {
+  J out{{"artifactLocation", {{"uri", uri}}}};
+  if (start.known()) out["region"] = region_of(lines, start, end);
+  return out;
+}
+
 }  // namespace
+
+std::size_t SarifReporter::rule_of(const core::ErrorDetail& e) {
+  const std::size_t registered = core::rule_index(e.rule_id());
+  if (registered < core::rules().size()) return registered;
+  auto it = std::find(unregistered_.begin(), unregistered_.end(), e.rule_id());
+  if (it == unregistered_.end()) it = unregistered_.insert(it, std::string(e.rule_id()));
+  return core::rules().size() + static_cast<std::size_t>(it - unregistered_.begin());
+}
 
 void SarifReporter::report(const DocumentReport& doc) {
   const std::string uri = uri_of(doc.name);
+  const yaml::TextLines lines(doc.text);
   doc.each([&](const core::ErrorDetail& e) {
-    const std::size_t rule = rule_of(e);
-    J physical{{"artifactLocation", {{"uri", uri}}}};
-    if (e.mark.known()) physical["region"] = region_of(e.mark, e.end);
     std::string text = e.loc.empty() ? e.msg : core::loc_text(e.loc) + ": " + e.msg;
     if (!e.hint.empty()) text += " (" + e.hint + ")";
     J result{{"ruleId", e.rule_id()},
-             {"ruleIndex", rule},
+             {"ruleIndex", rule_of(e)},
              {"level", core::severity_name(e.severity)},
              {"message", {{"text", std::move(text)}}},
-             {"locations", J::array({{{"physicalLocation", std::move(physical)}}})}};
+             {"locations", J::array({{{"physicalLocation", physical(uri, lines, e.mark, e.end)}}})}};
     J related = J::array();
     for (const core::Related& r : e.related) {
       if (!r.start.known()) continue;
-      related.push_back(
-          {{"id", related.size()},
-           {"physicalLocation",
-            {{"artifactLocation", {{"uri", uri}}}, {"region", region_of(r.start, r.end)}}},
-           {"message", {{"text", r.message}}}});
+      related.push_back({{"id", related.size()},
+                         {"physicalLocation", physical(uri, lines, r.start, r.end)},
+                         {"message", {{"text", r.message}}}});
     }
     if (!related.empty()) result["relatedLocations"] = std::move(related);
     results_.push_back(std::move(result));
@@ -93,17 +101,15 @@ void SarifReporter::report(const DocumentReport& doc) {
 
 void SarifReporter::finish() {
   J rules = J::array();
-  for (const Rule& r : rules_) {
-    std::string help;
-    for (const std::string& line : r.help) help += (help.empty() ? "" : "\n") + line;
-    J rule{{"id", r.id}, {"shortDescription", {{"text", r.id}}}};
-    if (!help.empty()) rule["help"] = {{"text", help}};
-    rules.push_back(std::move(rule));
-  }
-  const J driver{{"name", "tarnwick-config"}, {"version", version_}, {"rules", std::move(rules)}};
-  const J log{{"$schema", kSchema},
-              {"version", "2.1.0"},
-              {"runs", J::array({{{"tool", {{"driver", driver}}}, {"results", results_}}})}};
+  for (const core::Rule& r : core::rules()) rules.push_back(rule_json(r));
+  for (const std::string& id : unregistered_) rules.push_back(unregistered_json(id));
+  const J driver{{"name", "tarnwick-config"},
+                 {"version", version_},
+                 {"rules", std::move(rules)}};
+  const J run{{"tool", {{"driver", driver}}},
+              {"columnKind", "utf16CodeUnits"},
+              {"results", results_}};
+  const J log{{"$schema", kSchema}, {"version", "2.1.0"}, {"runs", J::array({run})}};
   out_ << log.dump(2, ' ', false, J::error_handler_t::replace) << '\n' << std::flush;
 }
 

@@ -1,13 +1,15 @@
-// Faults as a SARIF 2.1.0 log: one run, the tool as its driver, a rule per kind of fault.
+// Faults as a SARIF 2.1.0 log, as code scanning reads it: one run, the tool as its driver with
+// every rule of the registry (core::rules()), results pointing at their rules and regions with
+// columns in UTF-16 code units.
 #pragma once
 
-#include <map>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "report/locations.hpp"
 #include "report/reporter.hpp"
 
 namespace tarnwick::report {
@@ -21,23 +23,14 @@ class SarifReporter final : public Reporter {
   void finish() override;
 
  private:
-  // The index of the fault's rule, made on first use; the rule's help lists the descriptions of
-  // the fields its faults were found at.
+  // The index of the fault's rule among the driver's rules: the registry's, in its order, so
+  // that an index means the same rule in every run; then any id the registry lacks.
   std::size_t rule_of(const core::ErrorDetail& e);
-
-  struct Rule {
-    std::string id;
-    std::vector<std::string> help;
-  };
 
   std::ostream& out_;
   std::string version_;
-  std::vector<Rule> rules_;
-  std::map<std::string, std::size_t, std::less<>> rule_index_;
+  std::vector<std::string> unregistered_;
   nlohmann::ordered_json results_ = nlohmann::ordered_json::array();
 };
-
-// A file name as a relative URI reference: every byte but unreserved ones and '/' escaped.
-std::string uri_of(std::string_view name);
 
 }  // namespace tarnwick::report
