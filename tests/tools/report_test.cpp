@@ -665,3 +665,11 @@ TEST(Reporters, SarifReplacesInvalidBytes) {
   const auto run = nlohmann::ordered_json::parse(out.str())["runs"][0];
   EXPECT_EQ(run["results"][0]["message"]["text"], "a: bad \xEF\xBF\xBD byte");
 }
+
+// Lines end where the reader ends them: a CR alone too, so the line quoted is the fault's.
+TEST(Reporters, TextQuotesLinesEndedByACarriageReturn) {
+  const std::vector<core::ErrorDetail> faults{fault({"b"}, "bad", 2, 4)};
+  std::ostringstream out;
+  report::TextReporter(out, false).report({"d.yaml", "a: 1\rb: x\rc: 2\r", faults});
+  EXPECT_EQ(out.str(), "d.yaml:2:4: error: b: bad\n  b: x\n     ^\n");
+}

@@ -12,21 +12,6 @@ constexpr std::size_t kMaxQuotedLine = 1000;
 
 }  // namespace
 
-SourceLines::SourceLines(std::string_view text) : text_(text) {
-  starts_.push_back(0);
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\n') starts_.push_back(i + 1);
-  }
-}
-
-std::string_view SourceLines::line(std::uint32_t n) const {
-  if (n == 0 || n > starts_.size()) return {};
-  const std::size_t start = starts_[n - 1];
-  std::size_t end = n < starts_.size() ? starts_[n] - 1 : text_.size();
-  if (end > start && text_[end - 1] == '\r') --end;
-  return text_.substr(start, end - start);
-}
-
 bool colour_on_stderr() {
   return colour_wanted(ColourMode::Auto, stderr_environment());
 }

@@ -9,21 +9,13 @@
 #include <vector>
 
 #include "report/reporter.hpp"
+#include "tarnwick/yaml/text_lines.hpp"
 
 namespace tarnwick::report {
 
-// A document's lines, indexed once so that a report of many faults stays linear.
-class SourceLines {
- public:
-  explicit SourceLines(std::string_view text);
-
-  // Line n (1-based) without its line end; empty when there is no such line.
-  std::string_view line(std::uint32_t n) const;
-
- private:
-  std::string_view text_;
-  std::vector<std::size_t> starts_;
-};
+// A document's lines, indexed once so that a report of many faults stays linear; split where the
+// reader splits them (LF, CRLF, CR), so a fault's line is the line quoted.
+using SourceLines = yaml::TextLines;
 
 // What --color=auto decides for standard error (see colour_wanted).
 bool colour_on_stderr();
