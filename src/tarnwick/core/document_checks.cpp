@@ -422,7 +422,6 @@ std::optional<ErrorDetail> checks_not_run(const yaml::Node& root,
   note.mark = config->key->mark();
   note.about = About::key;
   note.severity = Severity::note;
-  note.rule = "check_config";
   return note;
 }
 

@@ -477,7 +477,7 @@ TEST(LspDiagnostics, EachVpcARuleNamesIsMarked) {
       Session::kUri, head + "          - {vpc_id: vpc-1, crvn_cidr: nonsense}\n" + tail, false);
   ASSERT_EQ(noted.size(), 2u) << noted.dump();
   EXPECT_EQ(noted[1]["severity"], 3);
-  EXPECT_EQ(noted[1]["code"], "check_config");
+  EXPECT_EQ(noted[1]["code"], "note.checks_skipped");
   EXPECT_EQ(noted[1]["range"], range(9, 0, 9, 6));
 }
 
