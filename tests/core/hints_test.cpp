@@ -223,6 +223,9 @@ TEST(Hints, TravelWithTheFaultsOfADocument) {
         "controller_ip: `controller_ip` is a key of `corvane`"}},
       // Three levels away (a region's key in `config`) is no longer a likely slip.
       {"config: {snat_policies: [{}], vpcs: []}", {}},
+      {"config: {new_src_ip: 10.0.0.1}",
+       {"config.new_src_ip: `new_src_ip` is a key of an item of `config.snat_policies` "
+        "(config.snat_policies.N)"}},
       {"config: {snat_policies: [{src_ip: 10.0.0.0/8, migrate_natgw_eip: true}]}",
        {"config.snat_policies.0.migrate_natgw_eip: `migrate_natgw_eip` is a key of `config`"}},
       {"account_info: [{account_id: '1', regions: [{region: us-east-1, vpcs: [{vpc_id: v,\n"

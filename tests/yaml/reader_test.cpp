@@ -387,6 +387,7 @@ TEST(Reader, SyntaxFaultsSayWhatIsWrongOnTheLine) {
       // Other slips on one line.
       {"a: b: c\n", "1:5: line 1 holds `: ` twice; quote the value that contains it"},
       {"a: 'x' y\n", "1:8: line 1: text follows the quoted value; put all of it inside the"},
+      {"a: \"x\"  y\n", "1:9: line 1: text follows the quoted value; put all of it inside the"},
       {"a: [1, 2]]\n", "1:10: line 1: unexpected `]` after a complete value"},
       {"a: @b\n", "1:4: line 1: `@` cannot start a value; quote it"},
       {"a: }\n", "1:4: line 1: `}` cannot start a value; quote it"},
