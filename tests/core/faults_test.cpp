@@ -195,7 +195,15 @@ TEST(Faults, DocumentsThatNeverReachValidation) {
       {"5\n", kind::kNotMapping, "the document must be a mapping of sections, not an integer",
        false},
       {"# nothing\n", kind::kNotMapping, "the document is empty", false},
-      {"id: [\n", kind::kMalformedYaml, nullptr, false},
+      {"id: [\n", kind::kMalformedYaml,
+       "line 1: the text ends before the `[` at column 5 is closed (while parsing a flow node: "
+       "did not find expected node content); the line reads \"id: [\"",
+       false},
+      {"id: x\n\tlabel: y\n", kind::kMalformedYaml,
+       "line 2: a tab cannot indent YAML; use spaces (while scanning a plain scalar at line 1, "
+       "column 5: found a tab character that violates indentation); the line reads \"\tlabel: "
+       "y\"",
+       false},
       {"on: push\n", {}, nullptr, false},
       {"on: push\ncleanup: {}\n", {}, nullptr, true},
   };

@@ -39,6 +39,81 @@ TEST(Hints, NameWhatWasProbablyMeant) {
   EXPECT_EQ(hints::edit_distance("", "abc"), 3U);
 }
 
+// One closest choice is a fix; a few tied ones are only named; many tied ones say nothing.
+TEST(Hints, TiedChoicesAreNamedWithoutAFix) {
+  const std::array<std::string_view, 6> choices{"us-east-1", "us-east-2", "us-west-1",
+                                                "us-west-2", "eu-west-1", "NAT"};
+  const struct {
+    std::string_view given;
+    std::string hint;
+    std::string_view fix;
+  } cases[] = {
+      {"us-eastt-1", "did you mean `us-east-1`?", "us-east-1"},
+      {" Us-East-2 ", "did you mean `us-east-2`?", "us-east-2"},  // case and padding first
+      {"us-east-3", "did you mean `us-east-1` or `us-east-2`?", ""},
+      {"us-wets-3", "did you mean `us-west-1` or `us-west-2`?", ""},  // swap plus one edit
+      {"eu-east-3", "did you mean `us-east-1`, `us-east-2` or `eu-west-1`?", ""},
+      {"us-wast-3", "", ""},  // four tied: a guess
+      {"nta", "did you mean `NAT`?", "NAT"},
+      {"zzz", "", ""},
+  };
+  for (const auto& c : cases) {
+    const hints::Meant meant = hints::meant_choice(c.given, choices);
+    EXPECT_EQ(meant.hint, c.hint) << c.given;
+    EXPECT_EQ(meant.fix, c.fix) << c.given;
+  }
+  const std::array<std::string_view, 3> keys{"crvn_cidr", "crvn_cidrs", "domain"};
+  EXPECT_EQ(hints::closest_candidates("crvn_cidrx", keys),
+            (std::vector<std::string_view>{"crvn_cidr", "crvn_cidrs"}));
+  EXPECT_EQ(hints::closest_candidate("crvn_cidrx", keys), "crvn_cidr");  // the first, for a word
+  EXPECT_EQ(hints::meant_key("domian", keys).fix, "domain");
+}
+
+TEST(Hints, ZoneNamesItsRegion) {
+  const std::array<std::string_view, 3> regions{"us-east-1", "eu-west-1", "ap-south-1"};
+  const struct {
+    std::string_view given;
+    std::string_view region;
+  } cases[] = {
+      {"us-east-1a", "us-east-1"}, {"EU-WEST-1C", "eu-west-1"}, {" ap-south-1b ", "ap-south-1"},
+      {"us-east-1", ""},           {"us-east-11", ""},          {"us-east-1ab", ""},
+      {"us-eastt-1a", ""},         {"us-east-1 a", ""},         {"a", ""},
+      {"us-east-1-", ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(hints::zone_for_region(c.given, regions).fix, c.region) << c.given;
+  }
+  EXPECT_EQ(hints::zone_for_region("us-east-1a", regions).hint,
+            "`us-east-1a` is an availability zone of `us-east-1`; a region is wanted");
+}
+
+// The one-item list written back must read as the same value inside [ ].
+TEST(Hints, OneItemListKeepsTheValue) {
+  const std::string long_text(201, 'a'), longest(200, 'a');
+  const struct {
+    std::string_view text;
+    bool plain;
+    std::string expected;
+  } cases[] = {
+      {"172.16.0.0/12", true, "[172.16.0.0/12]"},
+      {"a,b", true, "[\"a,b\"]"},
+      {"x]", true, "[\"x]\"]"},
+      {"{x}", false, "[\"{x}\"]"},
+      {"k: v", true, "[\"k: v\"]"},
+      {"v #c", true, "[\"v #c\"]"},
+      {"tail:", true, "[\"tail:\"]"},
+      {"say \"hi\"\n", false, "[\"say \\\"hi\\\"\\n\"]"},
+      {"vpc-1", false, "[\"vpc-1\"]"},  // quoted stays a string
+      {"", true, "[\"\"]"},
+      {longest, true, "[" + longest + "]"},
+      {long_text, true, ""},
+      {"caf\xc3", false, ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(hints::one_item_list(c.text, c.plain), c.expected) << c.text;
+  }
+}
+
 TEST(Hints, SayWhyAnAddressOrNetworkIsWrong) {
   const struct {
     bool network;
@@ -108,6 +183,54 @@ TEST(Hints, TravelWithTheFaultsOfADocument) {
       {"terraform: {terraform_output: x, tf_cloud: {workspace_name: w}}",
        {"terraform.tf_cloud.__root__: `tf_cloud` needs `organization` plus `workspace_name` or "
         "`tags`"}},
+      // A choice misspelt, or a zone for its region.
+      {"account_info: [{account_id: '1', regions: [{region: eu-westt-1, vpcs: []},\n"
+       "  {region: us-east-1a, vpcs: []}, {region: us-east-3, vpcs: []}]}]",
+       {"account_info.0.regions.0.region: did you mean `eu-west-1`?",
+        "account_info.0.regions.1.region: `us-east-1a` is an availability zone of `us-east-1`; a "
+        "region is wanted",
+        "account_info.0.regions.2.region: did you mean `us-east-1` or `us-east-2`?"}},
+      {"cleanup: {resources: [TGW_ATACHMENT, NATS]}",
+       {"cleanup.resources.0: did you mean `TGW_ATTACHMENT`?",
+        "cleanup.resources.1: did you mean `NAT`?"}},
+      {"corvane: {controller_ip: 10.0.0.1, controller_account: '1',\n"
+       "  tf_controller_access: {mode: SMS}}",
+       {"corvane.tf_controller_access.mode: did you mean `SSM`?"}},
+      {"tgw: {tgw_account: '1', tgw_role: r, tgw_by_region: {eu-westt-1: t}}",
+       {"tgw.tgw_by_region.eu-westt-1.__key__: did you mean `eu-west-1`?"}},
+      // One value where a list is wanted.
+      {"account_info: [{account_id: '1', filter_cidrs: 172.16.0.0/12, regions: [\n"
+       "  {region: us-east-1, vpcs: {vpc_id: v}},\n"
+       "  {region: us-east-2, vpcs: [{vpc_id: w, retain_peerings: 'a, b', spoke_gw_tags: {}}]}]}]",
+       {"account_info.0.regions.0.vpcs: write a list: make this mapping its one item (`- ` before "
+        "`vpc_id`)",
+        "account_info.0.regions.1.vpcs.0.retain_peerings: write a list: [\"a, b\"]",
+        "account_info.0.filter_cidrs: write a list: [172.16.0.0/12]"}},
+      {"account_info: [{account_id: '1', regions: {other: 1}}]", {}},  // no key of a region
+      {"config: {allow_vpc_cidrs: !!binary YQ==}", {}},
+      // A key written at the wrong level, a near miss of a missing key.
+      {"account_info: [{account_id: '1', vpc_id: v, regions: [{region: us-east-1,\n"
+       "  crvn_cidr: 10.0.0.0/24, vpcs: [{vpc_idd: v, account_name: n}]}]}]",
+       {"account_info.0.regions.0.vpcs.0.vpc_id: `vpc_idd` was written; did you mean `vpc_id`?",
+        "account_info.0.regions.0.vpcs.0.vpc_idd: did you mean `vpc_id`?",
+        "account_info.0.regions.0.vpcs.0.account_name: `account_name` is a key of an account "
+        "(account_info.N)",
+        "account_info.0.regions.0.crvn_cidr: `crvn_cidr` is a key of a VPC "
+        "(account_info.N.regions.N.vpcs.N)",
+        "account_info.0.vpc_id: `vpc_id` is a key of a VPC (account_info.N.regions.N.vpcs.N)"}},
+      {"controller_ip: 10.0.0.1\nterraform: {terraform_output: x, controller_account: a}",
+       {"terraform.controller_account: `controller_account` is a key of `corvane`",
+        "controller_ip: `controller_ip` is a key of `corvane`"}},
+      // Three levels away (a region's key in `config`) is no longer a likely slip.
+      {"config: {snat_policies: [{}], vpcs: []}", {}},
+      {"config: {new_src_ip: 10.0.0.1}",
+       {"config.new_src_ip: `new_src_ip` is a key of an item of `config.snat_policies` "
+        "(config.snat_policies.N)"}},
+      {"config: {snat_policies: [{src_ip: 10.0.0.0/8, migrate_natgw_eip: true}]}",
+       {"config.snat_policies.0.migrate_natgw_eip: `migrate_natgw_eip` is a key of `config`"}},
+      {"account_info: [{account_id: '1', regions: [{region: us-east-1, vpcs: [{vpc_id: v,\n"
+       "  vpc_idd: w, terraform_output: x}]}]}]",
+       {}},  // a key given already is no rename; one four levels away is no place
   };
   for (const auto& c : cases) EXPECT_EQ(hints_of(c.text), c.expected) << c.text;
 
@@ -136,6 +259,26 @@ TEST(Hints, NameTheReplacementWhenItIsClear) {
       {"config: {allow_vpc_cidrs: [10.0.0.1/8]}", "config.allow_vpc_cidrs.0", "10.0.0.0/8",
        "Change to `10.0.0.0/8`"},
       {"config: {allow_vpc_cidrs: [10.0.0.0/33]}", "config.allow_vpc_cidrs.0", "", ""},
+      {"account_info: [{account_id: '1', regions: [{region: eu-westt-1, vpcs: []}]}]",
+       "account_info.0.regions.0.region", "eu-west-1", "Change to `eu-west-1`"},
+      {"account_info: [{account_id: '1', regions: [{region: us-east-1b, vpcs: []}]}]",
+       "account_info.0.regions.0.region", "us-east-1", "Change to `us-east-1`"},
+      {"account_info: [{account_id: '1', regions: [{region: us-east-3, vpcs: []}]}]",
+       "account_info.0.regions.0.region", "", ""},
+      {"account_info: [{account_id: '1', filter_cidrs: 172.16.0.0/12, regions: []}]",
+       "account_info.0.filter_cidrs", "[172.16.0.0/12]", "Change to `[172.16.0.0/12]`"},
+      {"account_info: [{account_id: '1', regions: {region: us-east-1}}]",
+       "account_info.0.regions", "", ""},
+      {"account_info: [{account_id: '1', regions: [{region: us-east-1, vpcs: [\n"
+       "  {vpc_idd: v}, {vpc_id: v, vpc_idd: w}, {vpc_id: v, crvn_cidrx: 1}]}]}]",
+       "account_info.0.regions.0.vpcs.0.vpc_idd", "vpc_id", "Rename the key to `vpc_id`"},
+      // Renaming onto a key already there would write it twice; two keys as near are a guess.
+      {"account_info: [{account_id: '1', regions: [{region: us-east-1, vpcs: [\n"
+       "  {vpc_id: v, vpc_idd: w}]}]}]",
+       "account_info.0.regions.0.vpcs.0.vpc_idd", "", ""},
+      {"account_info: [{account_id: '1', regions: [{region: us-east-1, vpcs: [\n"
+       "  {vpc_id: v, crvn_cidrx: 1}]}]}]",
+       "account_info.0.regions.0.vpcs.0.crvn_cidrx", "", ""},
   };
   for (const auto& c : cases) {
     const ValidationError e = testing::build_fails<DiscoveryConfiguration>(c.text);

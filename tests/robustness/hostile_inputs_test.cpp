@@ -320,7 +320,7 @@ const std::vector<Case>& cases() {
          same_as(
              [] { return with_vpc("encrypt: maybe\nx-extra: 1\nspoke_routes: [10.0.0.1/8]"); })},
         {"TabIndentation", [] { return base_doc() + "\t    domain: x\n"; },
-         refused({12, 1}, {"a tab cannot be used for indentation"})},
+         refused({12, 1}, {"line 12: a tab cannot indent YAML; use spaces"})},
         {"TabAfterAColon", [] { return with_vpc("domain:\tx"); },
          valid([](const DiscoveryConfiguration& c) { EXPECT_EQ(first_vpc(c).domain, "x"); })},
 

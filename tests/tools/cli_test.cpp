@@ -270,6 +270,13 @@ INSTANTIATE_TEST_SUITE_P(
         FatalCase{"check -", "a: 1\n---\nb: 2\n", "expected a single document",
                   "document_error.malformed_yaml"},
         FatalCase{"check -", "a: !Ref x\n", "!Ref", "document_error.malformed_yaml"},
+        // The line and what is wrong there first, on the one line.
+        FatalCase{"check --format text -", "id: x\n\tlabel: y\n",
+                  "error: <stdin>:2:1: line 2: a tab cannot indent YAML; use spaces (while "},
+        FatalCase{"check -", "id: x\nlabel:\n  a: 1\n b: 2\n",
+                  "<stdin>:4:2: line 4 is indented more than its mapping's keys, at column 1 on "
+                  "line 1 (",
+                  "document_error.malformed_yaml"},
         FatalCase{"chek x.yaml", nullptr,
                   "unknown command 'chek'; did you mean 'check'? (commands: check, dump, schema, "
                   "lsp, help;"},

@@ -329,8 +329,9 @@ TEST(Reader, EncodingAndCharacterFaults) {
       {"a: x\0y"sv, "<string>:1:5: control characters are not allowed (#x00)"},
       {"a: ok\nb: \xff\n", "<string>:2:4: invalid leading UTF-8 octet (#xFF)"},
       {"a: caf\xc3", "<string>:1:7: incomplete UTF-8 octet sequence"},
-      {"a: \"x", "<string>:1:4: while scanning a quoted scalar: found unexpected end of stream"},
-      {"a:\n  b: [1, 2\n", "<string>:2:6: while parsing a flow sequence: "},
+      {"a: \"x", "<string>:1:4: line 1: the quote at column 4 is never closed (while scanning a "
+                 "quoted scalar: found unexpected end of stream)"},
+      {"a:\n  b: [1, 2\n", "<string>:2:6: line 2: the `[` at column 6 needs `,` between items"},
   });
   EXPECT_NE(error_of("a:\n\tb: 1\n").find("tab"), std::string::npos);
   EXPECT_NE(error_of(std::string("a: x\0y", 6)).find("control characters"), std::string::npos);
@@ -342,8 +343,8 @@ TEST(Reader, EncodingAndCharacterFaults) {
 
 TEST(Reader, SyntaxFaultsPointInsideTheTextAndQuoteIt) {
   const std::string missing_colon =
-      "<string>:2:1: while scanning a simple key: could not find expected ':'; the line reads "
-      "\"b\"";
+      "<string>:2:1: line 2: `:` is missing after `b` (while scanning a simple key: could not "
+      "find expected ':'); the line reads \"b\"";
   const struct {
     std::string_view yaml;
     std::string want;
@@ -352,9 +353,71 @@ TEST(Reader, SyntaxFaultsPointInsideTheTextAndQuoteIt) {
       {"a: 1\nb", missing_colon},
       {"a: 1\r\nb\r\n\r\n", missing_colon},
       {"a: 1\n  b: 2\n",
-       "<string>:2:4: mapping values are not allowed in this context; the line reads \"  b: 2\""},
+       "<string>:2:4: line 2 is indented more than line 1, which already has a value (mapping "
+       "values are not allowed in this context); the line reads \"  b: 2\""},
   };
   for (const auto& c : cases) EXPECT_EQ(error_of(c.yaml), c.want) << c.yaml;
+}
+
+// A syntax fault leads with its line and what is wrong there; libyaml's words follow.
+TEST(Reader, SyntaxFaultsSayWhatIsWrongOnTheLine) {
+  const struct {
+    std::string_view yaml;
+    std::string_view lead;  // the message up to libyaml's words in parentheses
+  } cases[] = {
+      // Tabs, wherever libyaml notices them.
+      {"a:\n\tb: 1\n", "2:1: line 2: a tab cannot indent YAML; use spaces"},
+      {"a:\n  b: 1\n\tc: 2\n", "3:1: line 3: a tab cannot indent YAML; use spaces"},
+      {"a: 1\n \tb: 2\n", "2:4: line 2: a tab cannot indent YAML; use spaces"},
+      {"a: 1\n\n\t# note\n", "3:1: line 3: a tab cannot indent YAML; use spaces"},
+      // Indented more than a key that has its value, or than its mapping's keys or list's items.
+      {"a:\n  b: 1\n\n    c: 2\n",
+       "4:6: line 4 is indented more than line 2, which already has a value"},
+      {"a:\n  b: 1\n\n  # note\n    c: 2\n",  // a comment ends the value: a mapping's key
+       "5:5: line 5 is indented more than its mapping's keys, at column 3 on line 2"},
+      {"a:\n  - x\n    c: 2\n", "3:6: line 3 is indented more than line 2, which already has"},
+      {"a:\n  b:\n    c: 1\n   d: 2\n",
+       "4:4: line 4 is indented more than its mapping's keys, at column 3 on line 2"},
+      {"a:\n  - b: 1\n   c: 2\n",
+       "3:4: line 3 is indented more than the items of its list, at column 3 on line 2"},
+      {"- a\nb: 1\n",
+       "2:1: line 2 is as indented as the items of the list at column 1 on line 1 but has no `- `"},
+      {"a:\n  b: 1\n  - c\n",
+       "3:3: line 3: a list item among the keys of the mapping at column 3 on line 2"},
+      // Other slips on one line.
+      {"a: b: c\n", "1:5: line 1 holds `: ` twice; quote the value that contains it"},
+      {"a: 'x' y\n", "1:8: line 1: text follows the quoted value; put all of it inside the"},
+      {"a: \"x\"  y\n", "1:9: line 1: text follows the quoted value; put all of it inside the"},
+      {"a: [1, 2]]\n", "1:10: line 1: unexpected `]` after a complete value"},
+      {"a: @b\n", "1:4: line 1: `@` cannot start a value; quote it"},
+      {"a: }\n", "1:4: line 1: `}` cannot start a value; quote it"},
+      {"a: [1, 2\nb: 3\n",
+       "2:2: line 2: the `[` of line 1, column 4 needs `,` between items or `]` to close it"},
+      {"a: {b: 1\n", "1:4: line 1: the `{` at column 4 needs `,` between items or `}` to close"},
+      {"a:\n  b: 'x\n  c: 1\n", "2:6: line 2: the quote at column 6 is never closed"},
+      {"a: [1,\n", "1:6: line 1: the text ends inside a `[ ]` or `{ }` left open"},
+      {"a:\n  - {", "2:5: line 2: the text ends before the `{` at column 5 is closed"},
+      {"key with a very long name that goes on: 1\nand then a line that is longer than forty\n",
+       "2:1: line 2: `:` is missing after `and then a line that is longer than fort...`"},
+      // Nothing plainer to say: libyaml's problem, its context after it.
+      {"a: \"x\\q\"\n",
+       "1:6: line 1: found unknown escape character (while parsing a quoted scalar at line 1, "
+       "column 4); the line reads"},
+      {"a: b\n  c\n  d: e\n", "3:4: line 3: mapping values are not allowed in this context;"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.yaml);
+    try {
+      read_string(c.yaml, "f");
+      ADD_FAILURE() << "no error";
+    } catch (const YamlError& e) {
+      const std::string what = e.what();
+      EXPECT_EQ(what.substr(0, c.lead.size() + 2), "f:" + std::string(c.lead));
+      EXPECT_EQ(what, "f:" + std::to_string(e.mark().line) + ":" +
+                          std::to_string(e.mark().column) + ": " + e.message());
+      EXPECT_EQ(e.message().find('\n'), std::string::npos);  // one line for the tool
+    }
+  }
 }
 
 TEST(Reader, DeepNestingStopsAtTheLimit) {
@@ -389,7 +452,12 @@ TEST(Reader, ErrorCarriesFileMarkAndProblem) {
   } catch (const YamlError& e) {
     EXPECT_EQ(e.file(), "cfg.yaml");
     EXPECT_EQ(e.mark(), (Mark{2, 4}));
-    EXPECT_EQ(std::string(e.what()), "cfg.yaml:2:4: " + e.problem());
+    EXPECT_EQ(std::string(e.what()), "cfg.yaml:2:4: " + e.message());
+    // The problem stays libyaml's own (Python's loader classes carry it).
+    EXPECT_EQ(e.problem(), "did not find expected node content; the line reads \"b: [\"");
+    EXPECT_EQ(e.message(),
+              "line 2: the text ends before the `[` at column 4 is closed (while parsing a flow "
+              "node: did not find expected node content); the line reads \"b: [\"");
   }
 }
 

@@ -254,10 +254,33 @@ bool Optional<T>::convert(const yaml::Node& node, Builder& b, value_type& out) c
   return true;
 }
 
+// Whether a mapping holds a key of record R (defined with the tables, in record_build.hpp).
+template <class R>
+bool holds_key_of(const yaml::Node& map);
+
+// Whether a mapping written where a list of T is wanted plainly is that list's one item: T is a
+// mapping, or a record whose keys it holds.
+template <class T>
+bool reads_as_item(const T&, const yaml::Node&) {
+  return false;
+}
+template <class K, class V>
+bool reads_as_item(const Mapping<K, V>&, const yaml::Node& map) {
+  return map.size() != 0;
+}
+template <class R>
+bool reads_as_item(const Record<R>&, const yaml::Node& map) {
+  return holds_key_of<R>(map);
+}
+
+// The help (and, for a scalar, the fix) for one value written where a list is wanted.
+void advise_list(const yaml::Node& node, bool map_is_item, ErrorDetail& fault);
+
 template <class T>
 bool List<T>::convert(const yaml::Node& node, Builder& b, value_type& out) const {
   if (!node.is_seq()) {
-    b.error(std::string(msg::kList), "type_error.list", node.mark());
+    ErrorDetail& fault = b.error(std::string(msg::kList), "type_error.list", node.mark());
+    advise_list(node, node.is_map() && reads_as_item(item, node), fault);
     return false;
   }
   out.clear();

@@ -137,6 +137,45 @@ std::string required_keys_hint(const std::string& holder) {
   return hints::needs(holder, {required.data(), n});
 }
 
+template <class R>
+bool types::holds_key_of(const yaml::Node& map) {
+  for (const yaml::Entry& e : map.entries()) {
+    if (e.key->kind() == yaml::Kind::Str && table_of<R>.index_of(e.key->text()) >= 0) return true;
+  }
+  return false;
+}
+
+// What each undeclared key was probably meant to be: the closest keys of R not given already
+// (renaming onto a key that is there would only write it twice).
+template <class R>
+std::vector<hints::Meant> meant_keys(
+    const std::vector<const yaml::Entry*>& extra,
+    const std::array<const yaml::Entry*, table_of<R>.size>& present) {
+  constexpr const auto& table = table_of<R>;
+  std::vector<hints::Meant> meant(extra.size());
+  if (extra.empty()) return meant;
+  std::array<std::string_view, table.size> absent{};
+  std::size_t n = 0;
+  for (std::size_t i = 0; i < table.size; ++i) {
+    if (present[i] == nullptr) absent[n++] = table.keys()[i];
+  }
+  for (std::size_t i = 0; i < extra.size(); ++i) {
+    const yaml::Node& key = *extra[i]->key;
+    if (key.kind() == yaml::Kind::Str) meant[i] = hints::meant_key(key.text(), {absent.data(), n});
+  }
+  return meant;
+}
+
+// On a missing key, the undeclared key that was its near miss; empty when none was.
+inline std::string written_instead(std::string_view missing,
+                                   const std::vector<const yaml::Entry*>& extra,
+                                   const std::vector<hints::Meant>& meant) {
+  for (std::size_t i = 0; i < extra.size(); ++i) {
+    if (meant[i].fix == missing) return hints::written_instead(extra[i]->key->text(), missing);
+  }
+  return {};
+}
+
 // Builds a record of type R from a node into `rec` (which holds R's defaults), recording every
 // error under the builder's current location. True when the record is whole.
 template <class R>
@@ -171,6 +210,7 @@ bool build_into(const yaml::Node& node, Builder& b, R& rec) {
     }
   }
   rec.fields_given = given;
+  const std::vector<hints::Meant> meant = meant_keys<R>(extra, present);
 
   // An absent key is shown at the key the record is written under (its first key may be
   // anything), or at the mapping itself for a list item or the top record.
@@ -184,8 +224,11 @@ bool build_into(const yaml::Node& node, Builder& b, R& rec) {
     } else if (row.required) {
       // Named by the key the record is written under, else by what it is.
       const std::string_view named = b.holder_key().empty() ? table.name : b.holder_key();
-      std::string hint = required_keys_hint<R>(b.depth() == 0 ? std::string("the document")
-                                                              : "`" + std::string(named) + "`");
+      std::string hint = written_instead(row.key, extra, meant);
+      if (hint.empty()) {
+        hint = required_keys_hint<R>(b.depth() == 0 ? std::string("the document")
+                                                    : "`" + std::string(named) + "`");
+      }
       LocGuard at(b, row.key);
       b.error(std::string(msg::kMissing), std::string(kind::kMissing), absent_mark, nullptr,
               std::move(hint))
@@ -197,17 +240,18 @@ bool build_into(const yaml::Node& node, Builder& b, R& rec) {
     }
     if (ok) values.add(i);
   });
-  for (const yaml::Entry* e : extra) {
-    LocGuard at(b, types::key_loc(*e->key));
-    const std::string_view meant = e->key->kind() == yaml::Kind::Str
-                                       ? hints::closest_candidate(e->key->text(), table.keys())
-                                       : std::string_view();
-    ErrorDetail& fault =
-        b.error(std::string(msg::kExtra), std::string(kind::kExtra), e->key->mark(), nullptr,
-                meant.empty() ? "" : hints::did_you_mean(meant));
+  for (std::size_t i = 0; i < extra.size(); ++i) {
+    const yaml::Node& key = *extra[i]->key;
+    LocGuard at(b, types::key_loc(key));
+    std::string hint = meant[i].hint;
+    if (hint.empty() && key.kind() == yaml::Kind::Str) {
+      hint = hints::key_elsewhere(key.text(), table.name);
+    }
+    ErrorDetail& fault = b.error(std::string(msg::kExtra), std::string(kind::kExtra), key.mark(),
+                                 nullptr, std::move(hint));
     fault.about = About::key;
-    if (!meant.empty()) {
-      fault.fix = Fix{std::string(meant), "Rename the key to `" + std::string(meant) + "`", {}, {}};
+    if (const std::string_view to = meant[i].fix; !to.empty()) {
+      fault.fix = Fix{std::string(to), "Rename the key to `" + std::string(to) + "`", {}, {}};
     }
   }
   return b.error_count() == errors_before;

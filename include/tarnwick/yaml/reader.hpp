@@ -54,10 +54,14 @@ enum class YamlStage { reader, scanner, parser, composer, constructor, limit };
 
 class YamlError : public std::runtime_error {
  public:
+  // `message` is the fault as told to the one editing the text; empty: the problem itself.
   YamlError(std::string problem, std::string file, Mark mark, YamlStage stage = YamlStage::limit,
-            std::string context = {}, Mark context_mark = {});
+            std::string context = {}, Mark context_mark = {}, std::string message = {});
 
   const std::string& problem() const { return problem_; }
+  // A syntax fault leads with its line and what is wrong there ("line 7: a tab cannot indent
+  // YAML; use spaces (...)"); what() is "FILE:LINE:COLUMN: " and this.
+  const std::string& message() const { return message_; }
   const std::string& file() const { return file_; }
   Mark mark() const { return mark_; }
   YamlStage stage() const { return stage_; }
@@ -68,6 +72,7 @@ class YamlError : public std::runtime_error {
 
  private:
   std::string problem_;
+  std::string message_;
   std::string file_;
   Mark mark_;
   YamlStage stage_;

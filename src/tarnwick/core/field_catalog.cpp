@@ -79,13 +79,23 @@ std::string label(const t::Record<R>&) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// How a field reaches its choices: through list items, a mapping's keys, or directly.
+// How a field reaches its choices: through list items, a mapping's keys, or directly. All
+// overloads are declared first: an optional list must find the list's (config.snat_policies).
 
 template <class T>
 void reach(const T&, FieldEntry&) {}
 void reach(const t::Literal& l, FieldEntry& f) {
   f.choices.assign(l.choices, l.choices + l.count);
 }
+template <class T>
+void reach(const t::Optional<T>& o, FieldEntry& f);
+template <class T>
+void reach(const t::OrEmpty<T>& o, FieldEntry& f);
+template <class T>
+void reach(const t::List<T>& l, FieldEntry& f);
+template <class K, class V>
+void reach(const t::Mapping<K, V>& m, FieldEntry& f);
+
 template <class T>
 void reach(const t::Optional<T>& o, FieldEntry& f) {
   reach(o.inner, f);

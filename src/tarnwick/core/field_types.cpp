@@ -130,6 +130,24 @@ bool string_of(const yaml::Node& node, Builder& b, std::string& out) {
   return false;
 }
 
+void advise_list(const yaml::Node& node, bool map_is_item, ErrorDetail& fault) {
+  if (node.is_map()) {
+    if (map_is_item && node.size() != 0) {
+      fault.hint = "write a list: make this mapping its one item (`- ` before `" +
+                   std::string(key_loc(*node.entries()[0].key)) + "`)";
+    }
+    return;
+  }
+  // Bytes of a !!binary and a value read through an explicit tag would not survive as written.
+  const bool as_written =
+      node.plain() || (node.kind() == yaml::Kind::Str && node.tag() != yaml::StandardTag::Binary);
+  if (node.is_seq() || !as_written) return;
+  std::string list = hints::one_item_list(node.text(), node.plain());
+  if (list.empty()) return;
+  fault.hint = "write a list: " + list;
+  fault.fix = change_to(std::move(list));
+}
+
 bool Str::convert(const yaml::Node& node, Builder& b, value_type& out) const {
   return string_of(node, b, out);
 }
@@ -237,13 +255,17 @@ bool Literal::convert(const yaml::Node& node, Builder& b, value_type& out) const
     message += "'" + std::string(choices[i]) + "'";
     permitted.push_back(choices[i]);
   }
-  const std::string_view meant = node.kind() == yaml::Kind::Str
-                                     ? hints::case_folded_choice(node.text(), {choices, count})
-                                     : std::string_view();
+  hints::Meant meant;
+  if (node.kind() == yaml::Kind::Str) {
+    const std::span<const std::string_view> listed{choices, count};
+    // A zone names its region exactly, which beats any guess by spelling.
+    if (choices == REGION_NAMES.data()) meant = hints::zone_for_region(node.text(), listed);
+    if (meant.hint.empty()) meant = hints::meant_choice(node.text(), listed);
+  }
   ErrorDetail& fault = b.error(std::move(message), "value_error.const", node.mark(),
                                {{"given", given_of(node)}, {"permitted", std::move(permitted)}},
-                               meant.empty() ? "" : hints::did_you_mean(meant));
-  if (!meant.empty()) fault.fix = change_to(std::string(meant));
+                               std::move(meant.hint));
+  if (!meant.fix.empty()) fault.fix = change_to(std::string(meant.fix));
   return false;
 }
 

@@ -337,7 +337,7 @@ LoadResult load(const Source& source, const LoadOptions& options) {
     load_input(source, options, out);
   } catch (const yaml::YamlError& e) {
     ErrorDetail& fatal = out.fatal.emplace();
-    fatal.msg = e.problem();
+    fatal.msg = e.message();  // the offending line first; `problem` stays libyaml's for Python
     fatal.type = std::string(kind::kMalformedYaml);
     fatal.mark = e.mark();
     out.cause = std::current_exception();

@@ -97,6 +97,10 @@ void Reader::fail_parser(const yaml_parser_t& p) const {
   }
   Mark mark = mark_of(p.problem_mark);
   const Mark context_mark = mark_of(p.context_mark);
+  // Python's loader classes read `problem` as it always was; people read the message.
+  const std::string_view context = p.context ? std::string_view(p.context) : std::string_view();
+  const std::string libyaml_problem = problem;
+  bool at_end = false;
   if (offset_of(mark) < input_.size()) {
     if (p.context) problem = std::string(p.context) + " at " + at(context_mark) + ": " + problem;
   } else if (p.context && offset_of(context_mark) < input_.size()) {
@@ -105,15 +109,19 @@ void Reader::fail_parser(const yaml_parser_t& p) const {
     mark = context_mark;
   } else {
     mark = last_character_mark();
+    at_end = true;
   }
   std::size_t off = offset_of(mark);
   if (off < input_.size() && input_[off] == '\t') {
     problem += " (a tab cannot be used for indentation; use spaces)";
   }
+  const std::string line = quote_line(mark);
+  std::string message =
+      explain_syntax({libyaml_problem, context, mark, context_mark, input_, off, at_end}) + line;
   // The context as libyaml gives it, for callers that class faults as YAML loaders do.
-  throw YamlError(std::move(problem) + quote_line(mark), doc_.name(), mark,
+  throw YamlError(std::move(problem) + line, doc_.name(), mark,
                   p.error == YAML_SCANNER_ERROR ? YamlStage::scanner : YamlStage::parser,
-                  p.context ? p.context : "", p.context ? context_mark : Mark{});
+                  std::string(context), p.context ? context_mark : Mark{}, std::move(message));
 }
 
 Mark Reader::last_character_mark() const {

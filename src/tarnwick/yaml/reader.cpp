@@ -21,9 +21,10 @@ std::string render(const std::string& problem, const std::string& file, Mark mar
 }  // namespace
 
 YamlError::YamlError(std::string problem, std::string file, Mark mark, YamlStage stage,
-                     std::string context, Mark context_mark)
-    : std::runtime_error(render(problem, file, mark)),
+                     std::string context, Mark context_mark, std::string message)
+    : std::runtime_error(render(message.empty() ? problem : message, file, mark)),
       problem_(std::move(problem)),
+      message_(message.empty() ? problem_ : std::move(message)),
       file_(std::move(file)),
       mark_(mark),
       stage_(stage),
