@@ -44,17 +44,9 @@ Range range_of(const nlohmann::json& j) {
           position_of(j.value("end", nlohmann::json()))};
 }
 
-LineIndex::LineIndex(std::string_view text) : text_(text) {
-  starts_.push_back(0);
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\n') {
-      starts_.push_back(i + 1);
-    } else if (text[i] == '\r') {
-      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      starts_.push_back(i + 1);
-    }
-  }
-}
+// Lines split where the reader splits them (LF, CRLF, CR), by the YAML layer's one index.
+LineIndex::LineIndex(std::string_view text)
+    : text_(text), starts_(yaml::TextLines(text).starts()) {}
 
 std::string_view LineIndex::line(std::size_t i) const {
   if (i >= starts_.size()) return {};

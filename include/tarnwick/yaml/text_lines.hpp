@@ -23,6 +23,8 @@ class TextLines {
   explicit TextLines(std::string_view text);
 
   std::size_t count() const { return starts_.size(); }
+  // The byte offset where each line starts (line n at index n - 1).
+  const std::vector<std::size_t>& starts() const { return starts_; }
   // Line n (1-based, as marks count) without its line break; empty when there is no such line.
   std::string_view line(std::uint32_t n) const;
   // A mark's 1-based column counted in UTF-16 code units of its line; 0 for an unknown mark.
