@@ -77,7 +77,7 @@ std::size_t tree(const std::string& text) {
 
 // The full load, as load_from_yaml does it once the file is read: records built while reading.
 core::DiscoveryConfiguration loaded(const std::string& text) {
-  core::DocumentRead read = core::read_document(text, "bench.yaml", false);
+  core::LoadResult read = core::load(core::Source::text(text, "bench.yaml"));
   if (!read.config) throw std::runtime_error("the benchmark document is not valid");
   return std::move(*read.config);
 }

@@ -33,7 +33,9 @@ std::string whole(const tarnwick::yaml::Document& doc, bool discovery_only) {
 }
 
 std::string streamed(std::string_view text, bool discovery_only) {
-  core::DocumentRead read = core::read_document(text, "<fuzz>", discovery_only);
+  core::LoadResult read =
+      core::load(core::Source::text(text, "<fuzz>"), {.discovery_only = discovery_only});
+  if (read.cause) std::rethrow_exception(read.cause);
   if (read.not_mapping) return std::string("TypeError: ") + read.not_mapping->what();
   if (read.error) return read.error->json();
   return core::dump_to_dict(*read.config).dump();

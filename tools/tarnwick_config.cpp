@@ -31,8 +31,8 @@
 #include "tarnwick/core/config_vpc_migration.hpp"
 #include "tarnwick/core/load.hpp"
 #include "tarnwick/core/schema.hpp"
+#include "tarnwick/yaml/emitter.hpp"
 #include "tarnwick/yaml/reader.hpp"
-#include "yaml_dump.hpp"
 
 #ifndef TARNWICK_VERSION
 #define TARNWICK_VERSION "0.0.0"
@@ -190,7 +190,7 @@ int run_dump(const Options& opt) {
   }
   const nlohmann::ordered_json plain = core::dump_to_dict(*loaded.config);
   if (opt.dump_format == "yaml") {
-    std::cout << tarnwick::tools::to_yaml(plain);
+    std::cout << yaml::to_yaml(plain);
     return 0;
   }
   std::cout << plain.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "convert.hpp"
-#include "tarnwick/core/config_vpc_migration.hpp"
+#include "tarnwick/core/document.hpp"
 
 namespace tarnwick::python {
 

@@ -8,7 +8,7 @@
 
 #include <pybind11/pybind11.h>
 
-#include "tarnwick/core/config_vpc_migration.hpp"
+#include "tarnwick/core/document.hpp"
 
 namespace tarnwick::python {
 

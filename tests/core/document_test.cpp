@@ -4,6 +4,7 @@
 
 #include "support/build_helpers.hpp"
 #include "tarnwick/core/config_vpc_migration.hpp"
+#include "tarnwick/yaml/from_json.hpp"
 
 namespace tarnwick::core {
 namespace {
@@ -64,7 +65,7 @@ J patched(const std::vector<Patch>& patches) {
 }
 
 Errors errors_of(const J& json, bool discovery_only) {
-  yaml::Document doc = document_from_json(json);
+  yaml::Document doc = yaml::document_from_json(json);
   try {
     build_document(doc.root(), discovery_only);
   } catch (const ValidationError& e) {
@@ -261,7 +262,7 @@ TEST(DocumentRecord, MinimalDocumentHoldsEveryDefault) {
   J doc = patched(
       {{"/id", "-"}, {"/corvane", "-"}, {"/config", "-"}, {"/cleanup", "-"}, {"/tgw", "-"}});
   doc["terraform"] = J::parse(R"({"terraform_output": "/out"})");
-  yaml::Document d = document_from_json(doc);
+  yaml::Document d = yaml::document_from_json(doc);
   DiscoveryConfiguration c = build_document(d.root(), true);
   const J dumped = dump_to_dict(c);
   EXPECT_TRUE(dumped["id"].is_null() && dumped["label"].is_null() && dumped["corvane"].is_null() &&

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "tarnwick/core/config_vpc_migration.hpp"
+#include "tarnwick/yaml/from_json.hpp"
 #include "tarnwick/core/load.hpp"
 #include "tarnwick/yaml/reader.hpp"
 
@@ -273,7 +274,7 @@ TEST(Dumping, ADumpIsNotALoadableDocument) {
   // tf_cloud with both workspace keys, an ENV access section listing its other keys, and the
   // absent `tgw` written as {}, which reads as a section missing its keys.
   yaml::Document doc = yaml::read_string(kValid);
-  yaml::Document again = document_from_json(dump_to_dict(load_from_dict(doc.root())));
+  yaml::Document again = yaml::document_from_json(dump_to_dict(load_from_dict(doc.root())));
   try {
     build_document(again.root(), false);
     ADD_FAILURE() << "expected a validation error";

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "tarnwick/core/config_vpc_migration.hpp"
+#include "tarnwick/yaml/from_json.hpp"
 #include "tarnwick/yaml/reader.hpp"
 
 namespace tarnwick::core {
@@ -93,14 +94,14 @@ std::vector<std::string> brief(const std::string& report) {
 }
 
 // The four ways in: build_document on a node, load_from_dict on a node (prints and throws
-// SystemExit), load_from_dict on JSON, read_document on the text (records built while reading).
+// SystemExit), load_from_dict on JSON, load on the text (records built while reading).
 enum class Entry { Build, LoadNode, LoadJson, ReadText };
 
 Outcome run(Entry entry, const yaml::Node& root, const J& json, const std::string& text,
             bool discovery_only) {
   if (entry == Entry::Build) return build_alone(root, discovery_only);
   if (entry == Entry::ReadText) {
-    DocumentRead read = read_document(text, "<string>", discovery_only);
+    LoadResult read = load(Source::text(text), {.discovery_only = discovery_only});
     if (read.error) return {std::nullopt, read.error->json()};
     return {std::move(read.config), ""};
   }
@@ -152,7 +153,7 @@ std::vector<Reference> references() {
     for (bool mode : {false, true}) {
       Reference& r = refs[d];
       r.node[mode] = build_alone(parsed.root(), mode);
-      yaml::Document from_json = document_from_json(json);
+      yaml::Document from_json = yaml::document_from_json(json);
       r.json[mode] = build_alone(from_json.root(), mode);
       const auto& want = mode ? doc.discovery : doc.migration;
       EXPECT_EQ(

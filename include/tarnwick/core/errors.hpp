@@ -170,4 +170,10 @@ class ValueError : public std::runtime_error {
   std::string_view list_separator_;
 };
 
+// A value of the wrong kind handed to an entry point (a document that is not a mapping).
+class TypeError : public std::invalid_argument {
+ public:
+  using std::invalid_argument::invalid_argument;
+};
+
 }  // namespace tarnwick::core

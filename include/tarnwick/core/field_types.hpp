@@ -21,6 +21,7 @@
 #include "tarnwick/core/builder.hpp"
 #include "tarnwick/core/ipv4.hpp"
 #include "tarnwick/core/ordered_map.hpp"
+#include "tarnwick/core/text_forms.hpp"
 #include "tarnwick/yaml/node.hpp"
 
 namespace tarnwick::core {
@@ -346,13 +347,7 @@ bool Mapping<K, V>::convert(const yaml::Node& node, Builder& b, value_type& out)
 
 namespace types {
 
-inline bool all_digits(std::string_view s) {
-  if (s.empty()) return false;
-  for (char c : s) {
-    if (c < '0' || c > '9') return false;
-  }
-  return true;
-}
+using core::all_digits;
 inline constexpr Pattern kDigits{"^[0-9]+$", all_digits};
 
 inline constexpr Str string{};                                    // kept as given

@@ -13,7 +13,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "tarnwick/core/config_vpc_migration.hpp"
+#include "tarnwick/core/document.hpp"
 #include "tarnwick/core/errors.hpp"
 #include "tarnwick/yaml/node.hpp"
 #include "tarnwick/yaml/reader.hpp"

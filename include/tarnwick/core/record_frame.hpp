@@ -42,12 +42,6 @@ struct BaseModel {
   friend bool operator==(const BaseModel&, const BaseModel&) { return true; }
 };
 
-// Builds a record of type R in the mode of the most recent load.
-template <class R>
-R build(const yaml::Node& node) {
-  return build<R>(node, BuildContext{BaseModel::discovery_only()});
-}
-
 // The identified-record base: the optional migration-mode id and a free label.
 struct ModeIdConfig : BaseModel {
   std::optional<std::string> id;

@@ -9,6 +9,15 @@
 
 namespace tarnwick::core {
 
+// Whether the text is one or more ASCII digits.
+inline bool all_digits(std::string_view s) {
+  if (s.empty()) return false;
+  for (char c : s) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
 // A string in Python's literal notation: single quotes unless the text holds a single quote and
 // no double quote; backslashes, the chosen quote and non-printable characters escaped.
 std::string python_repr(std::string_view text);

@@ -130,6 +130,10 @@ struct DuplicateKey {
   std::vector<Step> path;  // steps leading to the mapping that holds it (document order)
 };
 
+namespace detail {
+class ItemRelease;
+}
+
 class Document {
  public:
   Document();  // holds one null node as its root
@@ -173,6 +177,14 @@ class Document {
   void set_items(Node* seq, std::span<const Node* const> items);
   void set_entries(Node* map, std::span<const Entry> entries);
 
+  void set_root(const Node* root) { root_ = root; }
+  void set_name(std::string name) { name_ = std::move(name); }
+  void add_duplicate(DuplicateKey dup) { duplicates_.push_back(std::move(dup)); }
+
+ private:
+  // The reader's releasing of consumed list items is the only user of the transient pool.
+  friend class detail::ItemRelease;
+
   // Transient nodes. Between begin_transient() and the matching end_transient(), new nodes and
   // their child arrays come from a pool that end_transient() rewinds, so a subtree that has been
   // consumed while the document is still being read gives its memory back for the next one.
@@ -190,11 +202,6 @@ class Document {
   // within it stay shared. `copies` maps transient nodes to their copies across calls.
   const Node* keep(const Node* node, std::unordered_map<const Node*, const Node*>& copies);
 
-  void set_root(const Node* root) { root_ = root; }
-  void set_name(std::string name) { name_ = std::move(name); }
-  void add_duplicate(DuplicateKey dup) { duplicates_.push_back(std::move(dup)); }
-
- private:
   // A bump allocator over blocks that are kept when rewound, so a rewound pool reuses its memory
   // (and the text capacity of its nodes) instead of asking the system again.
   struct Pool {

@@ -3,19 +3,11 @@
 #include <iostream>
 
 #include "tarnwick/core/load.hpp"
-#include "tarnwick/yaml/reader.hpp"
 
 namespace tarnwick::core {
 
 SystemExit::SystemExit(int status, ValidationError cause)
     : status_(status), cause_(std::move(cause)), what_("SystemExit: " + std::to_string(status)) {}
-
-DocumentRead read_document(std::string_view text, std::string name, bool discovery_only) {
-  LoadResult loaded = load(Source::text(text, std::move(name)), {.discovery_only = discovery_only});
-  if (loaded.cause) std::rethrow_exception(loaded.cause);
-  return DocumentRead{std::move(loaded.config), std::move(loaded.error),
-                      std::move(loaded.not_mapping), std::move(loaded.duplicates)};
-}
 
 namespace {
 

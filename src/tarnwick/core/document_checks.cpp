@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "tarnwick/core/config_vpc_migration.hpp"
+#include "tarnwick/core/document.hpp"
 
 namespace tarnwick::core {
 

@@ -5,7 +5,7 @@
 #include <type_traits>
 #include <unordered_map>
 
-#include "tarnwick/core/config_vpc_migration.hpp"
+#include "tarnwick/core/document.hpp"
 #include "tarnwick/core/record_build.hpp"
 
 namespace tarnwick::core {

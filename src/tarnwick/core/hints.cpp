@@ -6,7 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "tarnwick/core/field_catalog.hpp"
-#include "tarnwick/core/field_types.hpp"
+#include "tarnwick/core/text_forms.hpp"
 #include "utf8.hpp"
 
 namespace tarnwick::core::hints {
@@ -17,7 +17,6 @@ namespace {
 // cost time quadratic in what a hostile document wrote.
 constexpr std::size_t kMaxCompared = 64;
 
-using types::all_digits;
 using utf8::ascii_lower;
 
 std::string_view trimmed(std::string_view s) {

@@ -7,7 +7,7 @@
 #include <map>
 #include <utility>
 
-#include "tarnwick/core/config_vpc_migration.hpp"
+#include "tarnwick/core/document.hpp"
 #include "tarnwick/core/field_catalog.hpp"
 #include "tarnwick/core/record_build.hpp"
 

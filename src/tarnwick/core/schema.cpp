@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <string>
 
-#include "tarnwick/core/config_vpc_migration.hpp"
+#include "tarnwick/core/document.hpp"
 #include "tarnwick/core/record_frame.hpp"
 
 namespace tarnwick::core {

@@ -50,7 +50,8 @@ Outcome whole(const std::string& text, bool discovery_only) {
 Outcome streamed(const std::string& text, bool discovery_only) {
   Outcome o;
   try {
-    DocumentRead read = read_document(text, "doc.yaml", discovery_only);
+    LoadResult read = load(Source::text(text, "doc.yaml"), {.discovery_only = discovery_only});
+    if (read.cause) std::rethrow_exception(read.cause);
     o.duplicates = describe(read.duplicates);
     if (read.not_mapping) {
       o.errors = std::string("thrown: ") + read.not_mapping->what();

@@ -1,4 +1,4 @@
-#include "yaml_dump.hpp"
+#include "tarnwick/yaml/emitter.hpp"
 
 #include <stdexcept>
 #include <string_view>
@@ -7,7 +7,7 @@
 
 #include "tarnwick/yaml/resolver.hpp"
 
-namespace tarnwick::tools {
+namespace tarnwick::yaml {
 namespace {
 
 using Json = nlohmann::ordered_json;
@@ -117,4 +117,4 @@ std::string to_yaml(const nlohmann::ordered_json& value) {
   return emitter.take();
 }
 
-}  // namespace tarnwick::tools
+}  // namespace tarnwick::yaml
