@@ -7,6 +7,8 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <variant>
 
 namespace tarnwick::yaml {
@@ -163,6 +165,24 @@ TEST(Resolver, TagUris) {
   EXPECT_EQ(tag_from_uri("tag:yaml.org,2002:"), std::nullopt);
   EXPECT_EQ(tag_from_uri("!int"), std::nullopt);
   EXPECT_EQ(tag_from_uri("tag:example.com,2000:int"), std::nullopt);
+  // Each tag's three forms agree: its URI reads back as it, and its short form is !! and the name.
+  for (int i = 0; i <= static_cast<int>(StandardTag::Value); ++i) {
+    const auto tag = static_cast<StandardTag>(i);
+    const std::string uri(tag_uri(tag));
+    EXPECT_EQ(tag_from_uri(uri), tag) << uri;
+    EXPECT_EQ(std::string(tag_short(tag)), "!!" + uri.substr(uri.rfind(':') + 1)) << uri;
+  }
+}
+
+TEST(Resolver, KindsInWords) {
+  const std::pair<Kind, std::string_view> rows[] = {
+      {Kind::Null, "a null"},          {Kind::Bool, "a boolean"},   {Kind::Int, "an integer"},
+      {Kind::Float, "a float"},        {Kind::Str, "a string"},     {Kind::Timestamp, "a timestamp"},
+      {Kind::Seq, "a sequence"},       {Kind::Map, "a mapping"}};
+  for (const auto& [kind, words] : rows) {
+    EXPECT_EQ(article_kind(kind), words);
+    EXPECT_EQ(words.substr(words.find(' ') + 1), kind_name(kind));
+  }
 }
 
 }  // namespace

@@ -28,7 +28,8 @@ struct Mark {
 
 enum class Kind : std::uint8_t { Null, Bool, Int, Float, Str, Timestamp, Seq, Map };
 
-std::string_view kind_name(Kind kind);  // "null", "boolean", "integer", ... for messages
+std::string_view kind_name(Kind kind);     // "null", "boolean", "integer", ... for messages
+std::string_view article_kind(Kind kind);  // "a null", "a boolean", "an integer", ...
 
 // The standard YAML 1.1 tags; nothing else is ever accepted by the reader.
 enum class StandardTag : std::uint8_t {
@@ -48,7 +49,10 @@ enum class StandardTag : std::uint8_t {
   Value,
 };
 
-std::string_view tag_uri(StandardTag tag);  // "tag:yaml.org,2002:str", ...
+std::string_view tag_uri(StandardTag tag);    // "tag:yaml.org,2002:str", ...
+std::string_view tag_short(StandardTag tag);  // "!!str", for messages
+// The standard tag named by a full tag URI ("tag:yaml.org,2002:int"), or nullopt.
+std::optional<StandardTag> tag_from_uri(std::string_view uri);
 
 class Node;
 

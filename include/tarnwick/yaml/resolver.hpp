@@ -43,10 +43,4 @@ ResolvedScalar resolve_tagged(StandardTag tag, std::string_view text);
 // The bytes a !!binary scalar stands for; its text must be base64 as resolve_tagged accepts it.
 std::string binary_bytes(std::string_view base64);
 
-// The standard tag named by a full tag URI ("tag:yaml.org,2002:int"), or nullopt.
-std::optional<StandardTag> tag_from_uri(std::string_view uri);
-
-// The short form of a standard tag for messages: "!!int".
-std::string_view tag_short(StandardTag tag);
-
 }  // namespace tarnwick::yaml

@@ -32,28 +32,6 @@ std::string written_tag(std::string_view uri) {
   return "!<" + std::string(uri) + ">";
 }
 
-std::string_view article_kind(Kind kind) {
-  switch (kind) {
-    case Kind::Null:
-      return "a null";
-    case Kind::Bool:
-      return "a boolean";
-    case Kind::Int:
-      return "an integer";
-    case Kind::Float:
-      return "a float";
-    case Kind::Str:
-      return "a string";
-    case Kind::Timestamp:
-      return "a timestamp";
-    case Kind::Seq:
-      return "a sequence";
-    case Kind::Map:
-      return "a mapping";
-  }
-  return "a node";
-}
-
 namespace {
 
 bool line_break(char c) {

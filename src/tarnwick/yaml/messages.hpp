@@ -12,7 +12,6 @@ std::string at(Mark mark);                  // "line L, column C"
 std::string quoted(std::string_view text);  // a scalar's text, quoted and cut short
 // How a tag is written: !!name for the standard prefix, !local, or !<verbatim>.
 std::string written_tag(std::string_view uri);
-std::string_view article_kind(Kind kind);  // "a null", "an integer", ...
 
 // A syntax fault as libyaml reports it, with the text it was found in.
 struct SyntaxFault {

@@ -1,67 +1,90 @@
 #include "tarnwick/yaml/node.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cassert>
 #include <charconv>
 #include <cmath>
+#include <optional>
 #include <vector>
 
 namespace tarnwick::yaml {
 
-std::string_view kind_name(Kind kind) {
-  switch (kind) {
-    case Kind::Null:
-      return "null";
-    case Kind::Bool:
-      return "boolean";
-    case Kind::Int:
-      return "integer";
-    case Kind::Float:
-      return "float";
-    case Kind::Str:
-      return "string";
-    case Kind::Timestamp:
-      return "timestamp";
-    case Kind::Seq:
-      return "sequence";
-    case Kind::Map:
-      return "mapping";
+namespace {
+
+// The words for each kind and each standard tag, in enum order: one row each.
+struct KindWords {
+  Kind kind;
+  std::string_view name;     // "integer"
+  std::string_view article;  // "an integer"
+};
+constexpr std::array<KindWords, 8> kKinds{{
+    {Kind::Null, "null", "a null"},
+    {Kind::Bool, "boolean", "a boolean"},
+    {Kind::Int, "integer", "an integer"},
+    {Kind::Float, "float", "a float"},
+    {Kind::Str, "string", "a string"},
+    {Kind::Timestamp, "timestamp", "a timestamp"},
+    {Kind::Seq, "sequence", "a sequence"},
+    {Kind::Map, "mapping", "a mapping"},
+}};
+
+struct TagWords {
+  StandardTag tag;
+  std::string_view uri;    // "tag:yaml.org,2002:int"
+  std::string_view short_form;  // "!!int"
+};
+constexpr std::array<TagWords, 14> kTags{{
+    {StandardTag::Null, "tag:yaml.org,2002:null", "!!null"},
+    {StandardTag::Bool, "tag:yaml.org,2002:bool", "!!bool"},
+    {StandardTag::Int, "tag:yaml.org,2002:int", "!!int"},
+    {StandardTag::Float, "tag:yaml.org,2002:float", "!!float"},
+    {StandardTag::Str, "tag:yaml.org,2002:str", "!!str"},
+    {StandardTag::Timestamp, "tag:yaml.org,2002:timestamp", "!!timestamp"},
+    {StandardTag::Binary, "tag:yaml.org,2002:binary", "!!binary"},
+    {StandardTag::Seq, "tag:yaml.org,2002:seq", "!!seq"},
+    {StandardTag::Map, "tag:yaml.org,2002:map", "!!map"},
+    {StandardTag::Omap, "tag:yaml.org,2002:omap", "!!omap"},
+    {StandardTag::Pairs, "tag:yaml.org,2002:pairs", "!!pairs"},
+    {StandardTag::Set, "tag:yaml.org,2002:set", "!!set"},
+    {StandardTag::Merge, "tag:yaml.org,2002:merge", "!!merge"},
+    {StandardTag::Value, "tag:yaml.org,2002:value", "!!value"},
+}};
+
+constexpr bool in_enum_order() {
+  for (std::size_t i = 0; i < kKinds.size(); ++i) {
+    if (static_cast<std::size_t>(kKinds[i].kind) != i) return false;
   }
-  return "unknown";
+  for (std::size_t i = 0; i < kTags.size(); ++i) {
+    if (static_cast<std::size_t>(kTags[i].tag) != i) return false;
+  }
+  return true;
+}
+static_assert(in_enum_order(), "the rows follow the enums");
+
+}  // namespace
+
+std::string_view kind_name(Kind kind) {
+  return kKinds.at(static_cast<std::size_t>(kind)).name;
+}
+
+std::string_view article_kind(Kind kind) {
+  return kKinds.at(static_cast<std::size_t>(kind)).article;
 }
 
 std::string_view tag_uri(StandardTag tag) {
-  switch (tag) {
-    case StandardTag::Null:
-      return "tag:yaml.org,2002:null";
-    case StandardTag::Bool:
-      return "tag:yaml.org,2002:bool";
-    case StandardTag::Int:
-      return "tag:yaml.org,2002:int";
-    case StandardTag::Float:
-      return "tag:yaml.org,2002:float";
-    case StandardTag::Str:
-      return "tag:yaml.org,2002:str";
-    case StandardTag::Timestamp:
-      return "tag:yaml.org,2002:timestamp";
-    case StandardTag::Binary:
-      return "tag:yaml.org,2002:binary";
-    case StandardTag::Seq:
-      return "tag:yaml.org,2002:seq";
-    case StandardTag::Map:
-      return "tag:yaml.org,2002:map";
-    case StandardTag::Omap:
-      return "tag:yaml.org,2002:omap";
-    case StandardTag::Pairs:
-      return "tag:yaml.org,2002:pairs";
-    case StandardTag::Set:
-      return "tag:yaml.org,2002:set";
-    case StandardTag::Merge:
-      return "tag:yaml.org,2002:merge";
-    case StandardTag::Value:
-      return "tag:yaml.org,2002:value";
+  return kTags.at(static_cast<std::size_t>(tag)).uri;
+}
+
+std::string_view tag_short(StandardTag tag) {
+  return kTags.at(static_cast<std::size_t>(tag)).short_form;
+}
+
+std::optional<StandardTag> tag_from_uri(std::string_view uri) {
+  for (const TagWords& row : kTags) {
+    if (row.uri == uri) return row.tag;
   }
-  return "";
+  return std::nullopt;
 }
 
 bool Node::bool_value() const {
