@@ -24,7 +24,7 @@ std::vector<std::string> describe(const std::vector<yaml::DuplicateKey>& dups) {
   for (const auto& d : dups) {
     std::string path;
     for (const auto& p : d.path) {
-      const auto* index = std::get_if<std::size_t>(&p);
+      const auto* index = std::get_if<std::int64_t>(&p);
       path += (index ? "[" + std::to_string(*index) + "]" : std::get<std::string>(p)) + "/";
     }
     out.push_back(path + d.key + "@" + std::to_string(d.first.line) + ":" +

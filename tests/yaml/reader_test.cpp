@@ -221,7 +221,7 @@ TEST(Reader, DuplicateKeysLaterWinsFirstPositionKept) {
   EXPECT_EQ(x.key, "x");
   EXPECT_EQ(x.first, (Mark{3, 6}));
   EXPECT_EQ(x.second, (Mark{3, 18}));
-  EXPECT_EQ(x.path, (std::vector<DuplicateKey::Step>{"b", std::size_t{0}}));
+  EXPECT_EQ(x.path, (Path{"b", std::int64_t{0}}));
   EXPECT_EQ(d.duplicates()[1].second, (Mark{5, 1}));
   EXPECT_EQ(d.duplicates()[2].key, "a");
   EXPECT_EQ(d.duplicates()[2].first, (Mark{1, 1}));

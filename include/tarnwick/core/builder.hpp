@@ -53,15 +53,19 @@ class Builder {
   // when an error is recorded, and their storage is never shrunk).
   // A key step may carry where the key is written, for faults of the value it holds as a whole.
   [[gnu::always_inline]] void push(std::string_view key, yaml::Mark mark = {}) {
-    push_step(Step{key, 0, false, mark});
+    push_step(Step{{key, 0, false}, mark});
   }
-  [[gnu::always_inline]] void push(std::int64_t index) { push_step(Step{{}, index, true, {}}); }
+  [[gnu::always_inline]] void push(std::int64_t index) {
+    push_step(Step{{{}, static_cast<std::size_t>(index), true}, {}});
+  }
+  [[gnu::always_inline]] void push(const yaml::PathStep& step) { push_step(Step{step, {}}); }
   void pop() { --depth_; }
 
   std::size_t depth() const { return depth_; }
   // The key of the current location's last step; empty at the root or under a list index.
   std::string_view holder_key() const {
-    return depth_ == 0 || loc_[depth_ - 1].is_index ? std::string_view() : loc_[depth_ - 1].key;
+    return depth_ == 0 || loc_[depth_ - 1].at.is_index ? std::string_view()
+                                                       : loc_[depth_ - 1].at.key;
   }
   // Where that key is written; unknown at the root, under a list index, or when not given.
   yaml::Mark holder_mark() const { return depth_ == 0 ? yaml::Mark{} : loc_[depth_ - 1].mark; }
@@ -85,10 +89,9 @@ class Builder {
   }
 
  private:
+  // A step of the current location, and where its key is written.
   struct Step {
-    std::string_view key;
-    std::int64_t index;
-    bool is_index;
+    yaml::PathStep at;
     yaml::Mark mark;
   };
   [[gnu::always_inline]] void push_step(Step step) {

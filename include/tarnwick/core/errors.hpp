@@ -18,8 +18,8 @@
 namespace tarnwick::core {
 
 // One step of a location: a mapping key or a list index.
-using LocPart = std::variant<std::string, std::int64_t>;
-using Loc = std::vector<LocPart>;
+using LocPart = yaml::PathPart;
+using Loc = yaml::Path;
 
 std::string loc_text(const Loc& loc);  // "account_info.0.regions" for messages
 

@@ -11,13 +11,6 @@
 
 namespace tarnwick::yaml {
 
-// One step of the path to a node: a mapping key, or the index of a sequence item.
-struct PathStep {
-  std::string_view key;  // the key's text (when !is_index)
-  std::size_t index = 0;
-  bool is_index = false;
-};
-
 // Where a collection lies, as the consumer tracks it; opaque to the reader. nullptr: a place the
 // consumer does not follow (the reader asks nothing below it).
 using Place = const void*;

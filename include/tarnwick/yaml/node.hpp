@@ -123,15 +123,29 @@ class Node {
   bool transient_ = false;
 };
 
+// One step of a path from the root to a node: a mapping key, or the index of a sequence item.
+// PathStep views the key while a document is read or built; PathPart owns it, in what is kept
+// (duplicates, error locations).
+struct PathStep {
+  std::string_view key;  // the key's text (when !is_index)
+  std::size_t index = 0;
+  bool is_index = false;
+};
+using PathPart = std::variant<std::string, std::int64_t>;
+using Path = std::vector<PathPart>;
+
+inline PathPart owned(const PathStep& step) {
+  if (step.is_index) return static_cast<std::int64_t>(step.index);
+  return std::string(step.key);
+}
+
 // A key written twice in one mapping: the later value wins; both positions are kept so the
 // command line can warn about the overridden setting.
 struct DuplicateKey {
-  // One step of the path: a mapping key's text, or the index of a sequence item.
-  using Step = std::variant<std::string, std::size_t>;
-  std::string key;         // the key's text
-  Mark first;              // position of the first occurrence
-  Mark second;             // position of the occurrence that won
-  std::vector<Step> path;  // steps leading to the mapping that holds it (document order)
+  std::string key;  // the key's text
+  Mark first;       // position of the first occurrence
+  Mark second;      // position of the occurrence that won
+  Path path;        // steps leading to the mapping that holds it (document order)
 };
 
 namespace detail {

@@ -49,7 +49,6 @@ struct Located {
   Mark mark;
   std::size_t steps = 0;
 };
-using Path = std::vector<DuplicateKey::Step>;
 std::vector<Located> locate(std::string_view text, const std::vector<Path>& paths);
 
 }  // namespace tarnwick::yaml

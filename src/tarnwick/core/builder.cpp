@@ -8,13 +8,7 @@ ErrorDetail& Builder::error(std::string message, std::string type, yaml::Mark ma
                             nlohmann::ordered_json ctx, std::string hint) {
   ErrorDetail& e = errors_.emplace_back();
   e.loc.reserve(depth_);
-  for (const Step& step : std::span(loc_).first(depth_)) {
-    if (step.is_index) {
-      e.loc.emplace_back(step.index);
-    } else {
-      e.loc.emplace_back(std::string(step.key));
-    }
-  }
+  for (const Step& step : std::span(loc_).first(depth_)) e.loc.push_back(yaml::owned(step.at));
   e.msg = std::move(message);
   e.type = std::move(type);
   e.ctx = std::move(ctx);

@@ -35,13 +35,7 @@ Source Source::json(const nlohmann::ordered_json& value, std::string name) {
 
 ErrorDetail duplicate_key_fault(const yaml::DuplicateKey& duplicate) {
   ErrorDetail e;
-  for (const yaml::DuplicateKey::Step& step : duplicate.path) {
-    if (const auto* index = std::get_if<std::size_t>(&step)) {
-      e.loc.emplace_back(static_cast<std::int64_t>(*index));
-    } else {
-      e.loc.emplace_back(std::get<std::string>(step));
-    }
-  }
+  e.loc = duplicate.path;
   e.loc.emplace_back(duplicate.key);
   e.msg = "duplicate key '" + duplicate.key + "' (first at line " +
           std::to_string(duplicate.first.line) + ", column " +
@@ -191,14 +185,7 @@ void place_all(std::span<ErrorDetail> faults, const yaml::NodeEnds& ends,
         if (const auto end = ends.inner_end_of(r.start)) r.end = *end;
         continue;
       }
-      yaml::Path& path = paths.emplace_back();
-      for (const LocPart& part : r.loc) {
-        if (const auto* key = std::get_if<std::string>(&part)) {
-          path.emplace_back(*key);
-        } else {
-          path.emplace_back(static_cast<std::size_t>(std::get<std::int64_t>(part)));
-        }
-      }
+      paths.push_back(r.loc);
       unplaced.push_back(&r);
     }
   }

@@ -76,13 +76,7 @@ void build_item(State& state, const yaml::Node& seq, std::span<const yaml::PathS
   StreamedItems<V>& list = state.lists.at<V>(seq);
   Builder& b = state.builder;
   b.reset(state.context, &state.lists);
-  for (const yaml::PathStep& step : path) {
-    if (step.is_index) {
-      b.push(static_cast<std::int64_t>(step.index));
-    } else {
-      b.push(step.key);
-    }
-  }
+  for (const yaml::PathStep& step : path) b.push(step);
   // Built in place: a record is large, and a list of them is only ever appended to. Once an item
   // has failed, the list's values are gone and only errors are kept.
   if (list.ok) {

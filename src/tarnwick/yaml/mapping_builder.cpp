@@ -220,7 +220,7 @@ void DuplicateLog::record(const std::string& key, Mark first, Mark second,
                           std::span<const PathStep> path) {
   if (bytes_ >= max_bytes_) return;
   std::size_t cost = sizeof(DuplicateKey) + key.size();
-  for (const PathStep& step : path) cost += sizeof(DuplicateKey::Step) + step.key.size();
+  for (const PathStep& step : path) cost += sizeof(PathPart) + step.key.size();
   if (cost > max_bytes_ - bytes_) {
     bytes_ = max_bytes_;
     return;
@@ -228,13 +228,7 @@ void DuplicateLog::record(const std::string& key, Mark first, Mark second,
   bytes_ += cost;
   DuplicateKey d{key, first, second, {}};
   d.path.reserve(path.size());
-  for (const PathStep& step : path) {
-    if (step.is_index) {
-      d.path.emplace_back(step.index);
-    } else {
-      d.path.emplace_back(std::string(step.key));
-    }
-  }
+  for (const PathStep& step : path) d.path.push_back(owned(step));
   records_.push_back(std::move(d));
 }
 

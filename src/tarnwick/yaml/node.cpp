@@ -208,21 +208,21 @@ const Node* Document::keep(const Node* node, std::unordered_map<const Node*, con
   } keeping(keeping_);
   // Depth-first with an explicit stack (aliases can chain subtrees far deeper than the reader's
   // nesting limit); a collection is copied once all its transient children have been.
-  struct Step {
+  struct Frame {
     const Node* node;
     bool children_done;
   };
-  std::vector<Step> stack{{node, false}};
+  std::vector<Frame> stack{{node, false}};
   auto copy_of = [&](const Node* n) { return n->transient_ ? copies.at(n) : n; };
   while (!stack.empty()) {
-    Step& step = stack.back();
-    const Node* n = step.node;
+    Frame& frame = stack.back();
+    const Node* n = frame.node;
     if (copies.count(n) != 0) {
       stack.pop_back();
       continue;
     }
-    if (!n->is_scalar() && !step.children_done) {
-      step.children_done = true;  // `step` is not used again: pushing may move it
+    if (!n->is_scalar() && !frame.children_done) {
+      frame.children_done = true;  // `frame` is not used again: pushing may move it
       auto push = [&](const Node* c) {
         if (c->transient_ && copies.count(c) == 0) stack.push_back({c, false});
       };

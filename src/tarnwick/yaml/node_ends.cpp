@@ -88,12 +88,12 @@ NodeEnds node_ends(std::string_view text) {
 namespace {
 
 // A path as one string, each step led by a separator no key text needs.
-void append_step(std::string& out, const DuplicateKey::Step& step) {
+void append_step(std::string& out, const PathPart& step) {
   if (const auto* key = std::get_if<std::string>(&step)) {
     out += "\x1fk";
     out += *key;
   } else {
-    out += "\x1fi" + std::to_string(std::get<std::size_t>(step));
+    out += "\x1fi" + std::to_string(std::get<std::int64_t>(step));
   }
 }
 
@@ -106,7 +106,7 @@ class PathWalk {
     if (frames_.empty()) return;  // the root
     Frame& top = frames_.back();
     if (!top.map) {
-      append_step(path_, DuplicateKey::Step{top.index});
+      append_step(path_, PathPart{static_cast<std::int64_t>(top.index)});
       seen(path_, detail::mark_of(event.start_mark));
     } else if (top.expect_key) {
       const bool scalar = event.type == YAML_SCALAR_EVENT;
@@ -114,7 +114,7 @@ class PathWalk {
           scalar ? std::string(reinterpret_cast<const char*>(event.data.scalar.value),
                                event.data.scalar.length)
                  : std::string("\x1e");  // a complex key: nothing under it is asked for
-      append_step(path_, DuplicateKey::Step{key});
+      append_step(path_, PathPart{key});
       if (scalar) seen(path_, detail::mark_of(event.start_mark));
     }
   }
