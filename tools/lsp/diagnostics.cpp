@@ -7,23 +7,20 @@ namespace tarnwick::lsp {
 
 namespace {
 
-constexpr int kError = 1;
-constexpr int kWarning = 2;
-constexpr int kInformation = 3;
 // An editor shows a message in a hover or a line: a list of thousands of VPCs is cut there (each
 // VPC is a diagnostic of its own as well).
 constexpr std::size_t kListedInMessage = 10;
 
-int severity_of(core::Severity severity) {
+DiagnosticSeverity severity_of(core::Severity severity) {
   switch (severity) {
     case core::Severity::warning:
-      return kWarning;
+      return DiagnosticSeverity::Warning;
     case core::Severity::note:
-      return kInformation;
+      return DiagnosticSeverity::Information;
     case core::Severity::error:
       break;
   }
-  return kError;
+  return DiagnosticSeverity::Error;
 }
 
 // A range from its marks; without an end, to the end of the start's line (a YAML error, a
@@ -36,42 +33,30 @@ Range range_of(const LineIndex& index, yaml::Mark start, yaml::Mark end) {
   return {from, line_end.character > from.character ? line_end : from};
 }
 
-nlohmann::json diagnostic(const Range& range, const core::ErrorDetail& fault, std::string message) {
-  return {{"range", to_json(range)},
-          {"severity", severity_of(fault.severity)},
-          {"code", fault.rule_id()},
-          {"source", kSource},
-          {"message", std::move(message)}};
+Diagnostic diagnostic(const Range& range, const core::ErrorDetail& fault, std::string message) {
+  return {range, severity_of(fault.severity), std::string(fault.rule_id()), std::move(message),
+          {}, std::nullopt};
 }
 
 // One fault: its diagnostic with the hint in the message (clients that hide related information
 // still show it), related places, its fix as data; then each place it names that is a finding of
 // its own (a VPC a rule names), so the operator sees it where it is.
-void add_fault(nlohmann::json& out, std::string_view uri, const LineIndex& index,
+void add_fault(std::vector<Diagnostic>& out, const LineIndex& index,
                const core::ErrorDetail& fault) {
   const Range range = range_of(index, fault.mark, fault.end);
   const std::string loc = core::loc_text(fault.loc);
   std::string message = core::shown_message(fault, kListedInMessage);
   if (!loc.empty()) message = loc + ": " + message;
   if (!fault.hint.empty()) message += " (" + fault.hint + ")";
-  nlohmann::json d = diagnostic(range, fault, std::move(message));
-  nlohmann::json related = nlohmann::json::array();
-  if (!fault.hint.empty()) {
-    related.push_back(
-        {{"location", {{"uri", uri}, {"range", to_json(range)}}}, {"message", fault.hint}});
-  }
+  Diagnostic d = diagnostic(range, fault, std::move(message));
+  if (!fault.hint.empty()) d.related.push_back({range, fault.hint});
   for (const core::Related& r : fault.related) {
-    if (!r.start.known() || related.size() >= kListedInMessage) continue;
-    related.push_back(
-        {{"location", {{"uri", uri}, {"range", to_json(range_of(index, r.start, r.end))}}},
-         {"message", r.message}});
+    if (!r.start.known() || d.related.size() >= kListedInMessage) continue;
+    d.related.push_back({range_of(index, r.start, r.end), r.message});
   }
-  if (!related.empty()) d["relatedInformation"] = std::move(related);
   if (fault.fix) {
-    const Range fixed = range_of(index, fault.fix->start, fault.fix->end);
-    d["data"] = {
-        {"fix",
-         {{"range", to_json(fixed)}, {"newText", fault.fix->text}, {"title", fault.fix->title}}}};
+    d.fix = Fix{range_of(index, fault.fix->start, fault.fix->end), fault.fix->text,
+                fault.fix->title};
   }
   out.push_back(std::move(d));
   for (const core::Related& r : fault.related) {
@@ -101,22 +86,27 @@ std::optional<bool> mode_comment(std::string_view text) {
   return core::mode_comment(text);
 }
 
-nlohmann::json diagnostics(std::string_view uri, std::string_view text, bool discovery_only) {
+std::vector<Diagnostic> check_text(std::string_view uri, std::string_view text,
+                                   bool discovery_only) {
   const LineIndex index(text);
-  nlohmann::json out = nlohmann::json::array();
+  std::vector<Diagnostic> out;
   const core::LoadResult loaded =
       core::load(core::Source::text(text, std::string(uri)),
                  {.discovery_only = discovery_only, .mode_comment = true});
   if (loaded.fatal) {
     const bool malformed = loaded.fatal->type == core::kind::kMalformedYaml;
     if ((malformed && !names_a_section(text)) || loaded.not_mapping) return out;
-    add_fault(out, uri, index, *loaded.fatal);
+    add_fault(out, index, *loaded.fatal);
     return out;
   }
   if (!loaded.any_section) return out;  // not a migration document
-  for (const core::ErrorDetail& fault : loaded.faults()) add_fault(out, uri, index, fault);
-  for (const core::ErrorDetail& warning : loaded.warnings) add_fault(out, uri, index, warning);
+  for (const core::ErrorDetail& fault : loaded.faults()) add_fault(out, index, fault);
+  for (const core::ErrorDetail& warning : loaded.warnings) add_fault(out, index, warning);
   return out;
+}
+
+nlohmann::json diagnostics(std::string_view uri, std::string_view text, bool discovery_only) {
+  return to_json(check_text(uri, text, discovery_only), std::string(uri));
 }
 
 }  // namespace tarnwick::lsp

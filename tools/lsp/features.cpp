@@ -15,12 +15,6 @@ namespace {
 
 using core::FieldEntry;
 using core::RecordEntry;
-using nlohmann::json;
-
-// The protocol's CompletionItemKind values used here.
-constexpr int kProperty = 10;
-constexpr int kStruct = 22;
-constexpr int kEnumMember = 20;
 
 // Where a path leads in the catalog.
 struct Place {
@@ -78,10 +72,8 @@ std::string field_markdown(const FieldEntry& f) {
   return md;
 }
 
-json markdown_hover(std::string value, const Range& range) {
-  json h{{"contents", {{"kind", "markdown"}, {"value", std::move(value)}}}};
-  if (range.start != range.end) h["range"] = to_json(range);
-  return h;
+Hover markdown_hover(std::string value, const Range& range) {
+  return {std::move(value), range};
 }
 
 // "VPC `vpc-1` in account `3100`, region `us-east-1`" for a path inside a VPC item; the values
@@ -101,7 +93,7 @@ std::optional<std::string> vpc_summary(const LineIndex& doc, const std::vector<S
          ", region " + value(path[3], "region");
 }
 
-json key_item(const FieldEntry& f, const Cursor& cur) {
+CompletionItem key_item(const FieldEntry& f, const Cursor& cur) {
   // A key typed anew gets its colon; a nested record or list starts on the next line.
   std::string text(f.key);
   if (cur.spot != Spot::Key) {
@@ -114,28 +106,25 @@ json key_item(const FieldEntry& f, const Cursor& cur) {
       text += ": ";
     }
   }
-  return {{"label", std::string(f.key)},
-          {"kind", f.record != nullptr ? kStruct : kProperty},
-          {"detail", f.type},
-          {"documentation", {{"kind", "markdown"}, {"value", std::string(f.description)}}},
-          {"sortText", (f.required ? "0_" : "1_") + std::string(f.key)},
-          {"textEdit", {{"range", to_json(cur.word)}, {"newText", std::move(text)}}}};
+  return {std::string(f.key),
+          f.record != nullptr ? CompletionKind::Struct : CompletionKind::Property,
+          f.type,
+          std::string(f.description),
+          (f.required ? "0_" : "1_") + std::string(f.key),
+          {cur.word, std::move(text)}};
 }
 
-json value_item(std::string_view value, const FieldEntry& f, const Cursor& cur,
-                std::string_view suffix) {
-  return {{"label", std::string(value)},
-          {"kind", kEnumMember},
-          {"detail", std::string(f.key)},
-          {"textEdit",
-           {{"range", to_json(cur.word)}, {"newText", std::string(value) + std::string(suffix)}}}};
+CompletionItem value_item(std::string_view value, const FieldEntry& f, const Cursor& cur,
+                          std::string_view suffix) {
+  return {std::string(value), CompletionKind::EnumMember, std::string(f.key), std::nullopt,
+          std::nullopt, {cur.word, std::string(value) + std::string(suffix)}};
 }
 
 bool written(const Cursor& cur, std::string_view s) {
   return std::find(cur.present.begin(), cur.present.end(), s) != cur.present.end();
 }
 
-void complete_keys(const Place& p, const Cursor& cur, json& items) {
+void complete_keys(const Place& p, const Cursor& cur, std::vector<CompletionItem>& items) {
   if (p.record != nullptr) {
     for (const FieldEntry& f : p.record->fields) {
       if (!written(cur, f.key)) items.push_back(key_item(f, cur));
@@ -150,7 +139,7 @@ void complete_keys(const Place& p, const Cursor& cur, json& items) {
   }
 }
 
-void complete_values(const Place& p, const Cursor& cur, json& items) {
+void complete_values(const Place& p, const Cursor& cur, std::vector<CompletionItem>& items) {
   const FieldEntry* f = p.field;
   if (p.record != nullptr || f == nullptr || p.item_pending || p.key_pending || f->keyed) return;
   for (std::string_view choice : f->choices) {
@@ -163,21 +152,21 @@ void complete_values(const Place& p, const Cursor& cur, json& items) {
 
 }  // namespace
 
-json hover(const LineIndex& doc, Position at) {
+std::optional<Hover> hover_at(const LineIndex& doc, Position at) {
   const Cursor cur = cursor_at(doc, at);
-  if (cur.spot == Spot::None) return nullptr;
+  if (cur.spot == Spot::None) return std::nullopt;
   if (cur.spot == Spot::Key) {
     const std::optional<Place> p = resolve(cur.path);
     const FieldEntry* f = p && p->record != nullptr ? p->record->find(cur.text) : nullptr;
-    if (f == nullptr) return nullptr;
+    if (f == nullptr) return std::nullopt;
     return markdown_hover(field_markdown(*f), cur.word);
   }
   if (const auto vpc = vpc_summary(doc, cur.path)) return markdown_hover(*vpc, cur.word);
-  return nullptr;
+  return std::nullopt;
 }
 
-json completion(const LineIndex& doc, Position at) {
-  json items = json::array();
+std::vector<CompletionItem> completions_at(const LineIndex& doc, Position at) {
+  std::vector<CompletionItem> items;
   const Cursor cur = cursor_at(doc, at);
   const std::optional<Place> p = resolve(cur.path);
   if (!p || cur.spot == Spot::None || cur.spot == Spot::Dash) return items;
@@ -186,6 +175,14 @@ json completion(const LineIndex& doc, Position at) {
     complete_values(*p, cur, items);
   }
   return items;
+}
+
+nlohmann::json hover(const LineIndex& doc, Position at) {
+  return to_json(hover_at(doc, at));
+}
+
+nlohmann::json completion(const LineIndex& doc, Position at) {
+  return to_json(completions_at(doc, at));
 }
 
 }  // namespace tarnwick::lsp

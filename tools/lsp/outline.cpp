@@ -12,31 +12,24 @@ namespace tarnwick::lsp {
 
 namespace {
 
-using nlohmann::json;
-
-// The protocol's SymbolKind values used here.
-constexpr int kNamespace = 3;
-constexpr int kPackage = 4;
-constexpr int kStruct = 23;
-
 // One level of the outline: the list under `key`, the key naming each item, its kind.
 struct Level {
   std::string_view list;
   std::string_view name_key;
   std::string_view fallback;  // "account" gives "account 3" for a third account without an id
-  int kind;
+  SymbolKind kind;
 };
-constexpr Level kLevels[] = {{"account_info", "account_id", "account", kNamespace},
-                             {"regions", "region", "region", kPackage},
-                             {"vpcs", "vpc_id", "VPC", kStruct}};
+constexpr Level kLevels[] = {{"account_info", "account_id", "account", SymbolKind::Namespace},
+                             {"regions", "region", "region", SymbolKind::Package},
+                             {"vpcs", "vpc_id", "VPC", SymbolKind::Struct}};
 
 class Outline {
  public:
   explicit Outline(const LineIndex& doc) : doc_(doc), ends_(yaml::node_ends(doc.text())) {}
 
   // The symbols of the items of `holder`'s list at level `depth`.
-  json symbols(const yaml::Node& holder, std::size_t depth) const {
-    json out = json::array();
+  std::vector<DocumentSymbol> symbols(const yaml::Node& holder, std::size_t depth) const {
+    std::vector<DocumentSymbol> out;
     const Level& level = kLevels[depth];
     const yaml::Node* list = holder.is_map() ? holder.find(level.list) : nullptr;
     if (list == nullptr || !list->is_seq()) return out;
@@ -53,17 +46,14 @@ class Outline {
         const Range r = range_of(*name);
         if (whole.start <= r.start && r.end <= whole.end) selection = r;
       }
-      json s{{"name",
-              named ? name->text() : std::string(level.fallback) + " " + std::to_string(index)},
-             {"kind", level.kind},
-             {"range", to_json(whole)},
-             {"selectionRange", to_json(selection)}};
+      DocumentSymbol s{
+          named ? name->text() : std::string(level.fallback) + " " + std::to_string(index),
+          std::nullopt, level.kind, whole, selection, std::nullopt};
       if (depth == 0) {
         const yaml::Node* label = item->find("account_name");
-        if (label != nullptr && label->is_scalar() && !label->is_null())
-          s["detail"] = label->text();
+        if (label != nullptr && label->is_scalar() && !label->is_null()) s.detail = label->text();
       }
-      if (depth + 1 < std::size(kLevels)) s["children"] = symbols(*item, depth + 1);
+      if (depth + 1 < std::size(kLevels)) s.children = symbols(*item, depth + 1);
       out.push_back(std::move(s));
     }
     return out;
@@ -100,7 +90,7 @@ class Outline {
 
 }  // namespace
 
-std::optional<json> document_symbols(const LineIndex& doc) {
+std::optional<std::vector<DocumentSymbol>> outline_of(const LineIndex& doc) {
   yaml::Document document;
   try {
     document = yaml::read_string(doc.text());
@@ -108,6 +98,12 @@ std::optional<json> document_symbols(const LineIndex& doc) {
     return std::nullopt;
   }
   return Outline(doc).symbols(document.root(), 0);
+}
+
+std::optional<nlohmann::json> document_symbols(const LineIndex& doc) {
+  const auto symbols = outline_of(doc);
+  if (!symbols) return std::nullopt;
+  return to_json(*symbols);
 }
 
 }  // namespace tarnwick::lsp

@@ -20,8 +20,14 @@ std::size_t sequence_length(unsigned char lead) {
 std::uint32_t json_u32(const nlohmann::json& j, const char* key) {
   if (!j.is_object()) return 0;
   const auto it = j.find(key);
-  if (it == j.end() || !it->is_number_unsigned()) return 0;
-  return it->get<std::uint32_t>();
+  // Any integer that is not negative (a client's JSON library may send small numbers signed);
+  // one past 32 bits is past every text's end, where offset() clamps it.
+  if (it == j.end() || !it->is_number_integer()) return 0;
+  if (it->is_number_unsigned()) {
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(it->get<std::uint64_t>(), UINT32_MAX));
+  }
+  const std::int64_t v = it->get<std::int64_t>();
+  return v < 0 ? 0 : static_cast<std::uint32_t>(std::min<std::int64_t>(v, UINT32_MAX));
 }
 
 }  // namespace

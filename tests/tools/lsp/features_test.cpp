@@ -121,8 +121,13 @@ TEST(Hover, KeysVpcItemsAndNothing) {
 
   const std::string missing = "account_info:\n- regions:\n  - vpcs:\n    - crvn_cidr: x\n";
   const lsp::LineIndex partial(missing);
-  EXPECT_EQ(lsp::hover(partial, {3, 18})["contents"]["value"],
+  const json off_words = lsp::hover(partial, {3, 18});
+  EXPECT_EQ(off_words["contents"]["value"],
             "VPC (no `vpc_id`) in account (no `account_id`), region (no `region`)");
+  // An empty range is not sent: the client then takes the word under the mouse itself.
+  EXPECT_FALSE(lsp::to_json(lsp::Hover{"x", {{3, 18}, {3, 18}}}).contains("range"));
+  EXPECT_EQ(lsp::to_json(lsp::Hover{"x", {{3, 17}, {3, 18}}})["range"],
+            lsp::to_json(lsp::Range{{3, 17}, {3, 18}}));
   const std::string unknown = "terraform:\n  no_such_key: 1\n";
   EXPECT_TRUE(lsp::hover(lsp::LineIndex(unknown), {1, 4}).is_null());
   for (const char* pattern : {"# Where the gen", "  terraform_output: /srv", "account_name: ret",
@@ -163,6 +168,8 @@ TEST(Completion, KeyItemsSayWhatTheFieldIs) {
   EXPECT_EQ(version["label"], "terraform_version");
   EXPECT_EQ(version["kind"], 10);
   EXPECT_EQ(version["detail"], "text or null");
+  EXPECT_EQ(version["documentation"]["kind"], "markdown");
+  EXPECT_TRUE(version["documentation"]["value"].is_string());
   EXPECT_EQ(version["textEdit"]["newText"], "terraform_version: ");
   EXPECT_EQ(lsp::range_of(version["textEdit"]["range"]), (lsp::Range{{2, 2}, {2, 4}}));
   const json& cloud = items[6];

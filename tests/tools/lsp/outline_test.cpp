@@ -53,8 +53,11 @@ TEST(Outline, AccountsRegionsAndVpcsOfTheFullExample) {
             doc.position(text.find("data-usw2-transit\n\n") + 17));
   EXPECT_EQ(lsp::range_of(retail["selectionRange"]),
             (lsp::Range{{first.line, first.character + 12}, {first.line, first.character + 26}}));
-  EXPECT_EQ(retail["kind"], 3);
-  EXPECT_EQ(retail["children"][0]["children"][0]["kind"], 23);
+  EXPECT_EQ(retail["kind"], 3);                  // Namespace
+  EXPECT_EQ(retail["children"][0]["kind"], 4);   // Package
+  const json& vpc = retail["children"][0]["children"][0];
+  EXPECT_EQ(vpc["kind"], 23);                    // Struct, as a symbol
+  EXPECT_FALSE(vpc.contains("children")) << vpc.dump();  // a leaf, not an empty level
 }
 
 TEST(Outline, UnnamedItemsAndTextsThatAreNotYaml) {

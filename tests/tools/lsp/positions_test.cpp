@@ -43,3 +43,28 @@ TEST(LineIndex, StrayBytesAreOneUnitEach) {
     EXPECT_EQ(index.position(c.offset), c.at) << c.offset;
   }
 }
+
+// A position as a client sends it: any integer that is not negative, signed or not; anything
+// else reads as 0, and a number past 32 bits as the furthest position (never wrapped round).
+TEST(LineIndex, PositionsReadFromAnyClientsNumbers) {
+  using nlohmann::json;
+  struct Case {
+    json line;
+    std::uint32_t read;
+  };
+  const Case cases[] = {{json(3), 3},
+                        {json(std::uint64_t{7}), 7},
+                        {json(-1), 0},
+                        {json(2.5), 0},
+                        {json("3"), 0},
+                        {json(nullptr), 0},
+                        {json(std::uint64_t{4294967301}), UINT32_MAX},
+                        {json(std::int64_t{4294967301}), UINT32_MAX}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(lsp::position_of({{"line", c.line}, {"character", 1}}),
+              (lsp::Position{c.read, 1}))
+        << c.line;
+  }
+  EXPECT_EQ(lsp::range_of(json{{"start", {{"line", 1}, {"character", 2}}}}),
+            (lsp::Range{{1, 2}, {0, 0}}));
+}

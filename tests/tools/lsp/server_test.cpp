@@ -617,6 +617,9 @@ TEST(LspQuickFixes, OwnDataFirstThenThePublishedTwin) {
       {diagnostic(range(0, 0, 0, 5), "value_error.missing"), nullptr},
       {{{"code", "value_error.extra"}, {"data", {{"replacement", "label"}}}}, nullptr},
       {{{"code", "value_error.extra"}, {"data", {{"fix", {{"newText", "label"}}}}}}, nullptr},
+      {{{"code", "value_error.extra"},
+        {"data", {{"fix", {{"range", range(0, 0, 0, 5)}, {"newText", "label"}, {"title", 5}}}}}},
+       nullptr},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.asked.dump());
