@@ -1,5 +1,6 @@
 // The record frame on records made for the purpose, so every mechanism is tested on its own.
 #include "tarnwick/core/record_frame.hpp"
+#include "tarnwick/core/sections/vocabulary.hpp"
 
 #include <atomic>
 #include <thread>
