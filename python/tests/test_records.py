@@ -59,6 +59,7 @@ def test_every_record_type_is_exported_and_derives_from_base():
     tables = [t["name"] for t in cvm._core._tables() if "." not in t["name"]]
     assert set(RECORDS) <= set(tables) <= set(cvm.__all__)
     assert cvm.__all__ == sorted(set(cvm.__all__))
+    assert all(name.isidentifier() for name in cvm.__all__)  # a nested record is no export
 
 
 def test_attributes_across_the_tree(full):

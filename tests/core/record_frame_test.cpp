@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "support/build_helpers.hpp"
+#include "tarnwick/core/field_catalog.hpp"
 
 namespace tarnwick::core {
 namespace {
@@ -390,7 +391,7 @@ hints::Meant first_is_a(std::string_view given, std::span<const std::string_view
 }
 
 struct Described : BaseModel {
-  std::string text, digits, name;
+  std::string text, trimmed, digits, name, xs;
   bool flag = false;
   std::optional<IPv4Address> addr;
   CIDRList nets;
@@ -398,13 +399,16 @@ struct Described : BaseModel {
   std::optional<Inner> maybe, section;
   OrderedMap<std::string, std::vector<Inner>> by_choice;
   std::vector<bool> flags;
+  std::vector<Inner> inners;
 
   static constexpr std::array<std::string_view, 2> kChoices{"A", "B"};
+  static constexpr t::Pattern kXs{"^x+$", +[](std::string_view s) { return !s.empty(); }};
   static constexpr auto fields() {
     using R = Described;
     return table<R>(
-        "Described", "", field("text", &R::text, t::string),
+        "Described", "", field("text", &R::text, t::string), field("trimmed", &R::trimmed, t::_str),
         field("digits", &R::digits, t::digit_string), field("name", &R::name, t::GWName),
+        field("xs", &R::xs, t::ConStr{.max_length = 3, .pattern = &kXs}),
         field("flag", &R::flag, t::boolean), field("addr", &R::addr, t::optional(t::ipv4_address)),
         field("nets", &R::nets, t::CIDRList),
         field("pick", &R::pick, t::Literal(kChoices, "Pick", &first_is_a)),
@@ -413,7 +417,8 @@ struct Described : BaseModel {
         field("section", &R::section, t::or_empty(t::record<Inner>())),
         field("by_choice", &R::by_choice,
               t::mapping(t::Literal(kChoices), t::list(t::record<Inner>()))),
-        field("flags", &R::flags, t::list(t::boolean)));
+        field("flags", &R::flags, t::list(t::boolean)),
+        field("inners", &R::inners, t::list(t::record<Inner>())));
   }
 };
 
@@ -432,6 +437,8 @@ TEST(TypeDescription, EveryKindInWordsWithItsParts) {
   };
   for (const Case& c : {
            Case{"text", "text", "", "", false},
+           Case{"trimmed", "text", "", "_str", false},
+           Case{"xs", "text of at most 3 characters matching `^x+$`", "", "", false},
            Case{"digits", "digits", "", "", false},
            Case{"name", "text of at most 50 characters", "", "GWName", false},
            Case{"flag", "boolean", "", "", false},
@@ -443,6 +450,7 @@ TEST(TypeDescription, EveryKindInWordsWithItsParts) {
            Case{"section", "Inner or null", "Inner", "", true},
            Case{"by_choice", "mapping of one of A, B to list of Inner", "Inner", "", false},
            Case{"flags", "list of boolean", "", "", false},
+           Case{"inners", "list of Inner", "Inner", "", false},
        }) {
     const TypeInfo& type = type_of(c.key);
     EXPECT_EQ(type.label(), c.label) << c.key;
@@ -457,6 +465,31 @@ TEST(TypeDescription, EveryKindInWordsWithItsParts) {
   EXPECT_EQ(type_of("name").max_length, 50u);
   EXPECT_TRUE(type_of("name").strip);
   EXPECT_FALSE(type_of("text").strip);
+}
+
+TEST(TypeDescription, TheCatalogReadsChoicesAndBooleansThroughTheParts) {
+  struct Case {
+    std::string_view key;
+    std::size_t choices;
+    bool list, keyed, boolean;
+  };
+  for (const Case& c : {
+           Case{"flag", 0, false, false, true},
+           Case{"flags", 0, false, false, false},  // a list of booleans is no boolean
+           Case{"pick", 2, false, false, false},
+           Case{"by_choice", 2, false, true, false},  // the keys' choices; the values' record
+           Case{"inners", 0, true, false, false},
+           Case{"nets", 0, false, false, false},  // a list of nothing an editor offers
+           Case{"section", 0, false, false, false},
+       }) {
+    FieldEntry f;
+    read_type(type_of(c.key), f);
+    EXPECT_EQ(f.type, type_of(c.key).label()) << c.key;
+    EXPECT_EQ(f.choices.size(), c.choices) << c.key;
+    EXPECT_EQ(f.list, c.list) << c.key;
+    EXPECT_EQ(f.keyed, c.keyed) << c.key;
+    EXPECT_EQ(f.boolean, c.boolean) << c.key;
+  }
 }
 
 TEST(TypeDescription, AnAbsentSectionDumpsEmptyAndHasNoDefaultInTheSchema) {

@@ -55,14 +55,12 @@ void fill(RecordEntry& entry, const ByName& by_name) {
     FieldEntry f;
     f.key = row.key;
     f.description = row.description;
-    f.type = type.label();
     f.required = row.required;
     // The schema's rule decides which defaults are worth showing.
     f.default_value =
         field_schema(row, defaults, nullptr).value("default", nlohmann::ordered_json());
-    reach(type, f);
+    read_type(type, f);
     if (const TypeInfo* nested = type.nested_record()) f.record = by_name.at(nested->record_name());
-    if (f.record == nullptr && f.choices.empty()) f.list = f.keyed = false;
     entry.fields.push_back(std::move(f));
   });
 }
@@ -82,6 +80,13 @@ std::deque<RecordEntry> build_catalog() {
 }
 
 }  // namespace
+
+void read_type(const TypeInfo& type, FieldEntry& f) {
+  f.type = type.label();
+  reach(type, f);
+  // Through a list or a mapping, but to nothing an editor offers.
+  if (type.nested_record() == nullptr && f.choices.empty()) f.list = f.keyed = false;
+}
 
 const FieldEntry* RecordEntry::find(std::string_view key) const {
   for (const FieldEntry& f : fields) {
