@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -122,9 +123,11 @@ py::object to_py(IpCache& cache, const core::OrderedMap<std::string, V>& v) {
 // The value a row's member reads as: an absent section reads as empty, as it dumps.
 template <class Row, class R>
 py::object row_value(IpCache& cache, const Row& row, const R& rec) {
+  using T = typename Row::field_type;
   const auto& value = rec.*row.member;
-  if constexpr (core::types::is_or_empty_v<typename Row::field_type>) {
-    if (!value) return py::dict();
+  if constexpr (T::kind == core::TypeKind::optional &&
+                std::is_same_v<typename Row::member_type, typename T::value_type>) {
+    if (!value && row.type.absent_empty) return py::dict();
   }
   return to_py(cache, value);
 }
@@ -170,50 +173,45 @@ requires std::is_base_of_v<core::BaseModel, R> py::object to_py(IpCache& cache, 
 // ---------------------------------------------------------------------------------------------
 // The tables as Python data, for the Python layer to make its classes from.
 
-// What a value of a field type is: ("str",), ("constr", alias, strip, max_length, pattern),
-// ("choice", alias, choices), ("bool",), ("address",), ("network",), ("record", name),
-// ("optional", shape), ("or_empty", shape), ("list", shape), ("map", key shape, value shape).
-// The classes, their annotations and the stubs are all made from it; a type it does not know
-// does not compile.
-template <class>
-inline constexpr bool kUnknownType = false;
-
+// What a value of a field type is, read from its description: ("str",),
+// ("constr", alias, strip, max_length, pattern), ("choice", alias, choices), ("bool",),
+// ("address",), ("network",), ("record", name), ("optional", shape), ("or_empty", shape),
+// ("list", shape), ("map", key shape, value shape). The classes, their annotations and the stubs
+// are all made from it.
 py::object name_or_none(std::string_view s) {
   return s.empty() ? py::none() : py::object(text(s));
 }
 
-template <class T>
-py::tuple shape_of(const T& type) {
-  namespace t = core::types;
-  if constexpr (std::is_same_v<T, t::Str>) {
-    return py::make_tuple("str");
-  } else if constexpr (std::is_same_v<T, t::ConStr>) {
-    return py::make_tuple("constr", name_or_none(type.alias), type.strip,
-                          type.max_length ? py::object(py::int_(type.max_length)) : py::none(),
-                          type.pattern ? name_or_none(type.pattern->text) : py::none());
-  } else if constexpr (std::is_same_v<T, t::Literal>) {
-    py::tuple choices(type.count);
-    for (std::size_t i = 0; i < type.count; ++i) choices[i] = text(type.choices[i]);
-    return py::make_tuple("choice", name_or_none(type.alias), choices);
-  } else if constexpr (std::is_same_v<T, t::Bool>) {
-    return py::make_tuple("bool");
-  } else if constexpr (std::is_same_v<T, t::IPv4AddressType>) {
-    return py::make_tuple("address");
-  } else if constexpr (std::is_same_v<T, t::IPv4NetworkType>) {
-    return py::make_tuple("network");
-  } else if constexpr (requires { typename T::record_type; }) {
-    return py::make_tuple("record", text(core::table_of<typename T::record_type>.name));
-  } else if constexpr (t::is_or_empty_v<T>) {
-    return py::make_tuple("or_empty", shape_of(type.inner));
-  } else if constexpr (t::is_optional_v<T>) {
-    return py::make_tuple("optional", shape_of(type.inner));
-  } else if constexpr (requires { type.item; }) {
-    return py::make_tuple("list", shape_of(type.item));
-  } else if constexpr (requires { type.key; }) {
-    return py::make_tuple("map", shape_of(type.key), shape_of(type.value));
-  } else {
-    static_assert(kUnknownType<T>, "a field type Python does not know");
+py::tuple shape_of(const core::TypeInfo& type) {
+  using K = core::TypeKind;
+  switch (type.kind) {
+    case K::text:
+      return py::make_tuple("str");
+    case K::constrained_text:
+      return py::make_tuple("constr", name_or_none(type.alias), type.strip,
+                            type.max_length ? py::object(py::int_(type.max_length)) : py::none(),
+                            type.pattern ? name_or_none(type.pattern->text) : py::none());
+    case K::choice: {
+      py::tuple choices(type.choices.size());
+      for (std::size_t i = 0; i < type.choices.size(); ++i) choices[i] = text(type.choices[i]);
+      return py::make_tuple("choice", name_or_none(type.alias), choices);
+    }
+    case K::boolean:
+      return py::make_tuple("bool");
+    case K::address:
+      return py::make_tuple("address");
+    case K::network:
+      return py::make_tuple("network");
+    case K::record:
+      return py::make_tuple("record", text(type.record_name()));
+    case K::optional:
+      return py::make_tuple(type.absent_empty ? "or_empty" : "optional", shape_of(type.item()));
+    case K::list:
+      return py::make_tuple("list", shape_of(type.item()));
+    case K::mapping:
+      return py::make_tuple("map", shape_of(type.key()), shape_of(type.value()));
   }
+  throw std::logic_error("a field type of a kind Python does not know");
 }
 
 template <class R>
@@ -225,7 +223,7 @@ py::dict table_data() {
     std::apply([&](const auto&... check) { (checks.append(text(check.name)), ...); }, row.checks);
     rows.append(py::dict(py::arg("key") = text(row.key), py::arg("required") = row.required,
                          py::arg("description") = text(row.description),
-                         py::arg("shape") = shape_of(row.type), py::arg("checks") = checks));
+                         py::arg("shape") = shape_of(row.type_info()), py::arg("checks") = checks));
   });
   py::list record_checks;
   for (const core::RecordCheckSpec& check : table.record_checks) {

@@ -55,6 +55,11 @@ def test_every_record_type_is_exported_and_derives_from_base():
     assert BackupConfig.S3Config.__qualname__ == "BackupConfig.S3Config"
     assert issubclass(DiscoveryConfiguration, cvm.ModeIdConfig)
     assert all(hasattr(cvm, name) for name in cvm.__all__)
+    # Every record the tables name is exported, as `import *` (the drop-in module) sees them.
+    tables = [t["name"] for t in cvm._core._tables() if "." not in t["name"]]
+    assert set(RECORDS) <= set(tables) <= set(cvm.__all__)
+    assert cvm.__all__ == sorted(set(cvm.__all__))
+    assert all(name.isidentifier() for name in cvm.__all__)  # a nested record is no export
 
 
 def test_attributes_across_the_tree(full):

@@ -1,12 +1,15 @@
 // The record frame on records made for the purpose, so every mechanism is tested on its own.
 #include "tarnwick/core/record_frame.hpp"
+#include "tarnwick/core/sections/vocabulary.hpp"
 
 #include <atomic>
+#include <span>
 #include <thread>
 
 #include <gtest/gtest.h>
 
 #include "support/build_helpers.hpp"
+#include "tarnwick/core/field_catalog.hpp"
 
 namespace tarnwick::core {
 namespace {
@@ -380,6 +383,147 @@ INSTANTIATE_TEST_SUITE_P(
         Conversion{"net: 10.0.0.0/33", "!value is not a valid IPv4 network"},
         Conversion{"net: ' 10.0.0.0/8'", "!value is not a valid IPv4 network"},
         Conversion{"net: 10.0.0/8", "!value is not a valid IPv4 network"}));
+
+// A field of every kind, for the one description of the types.
+hints::Meant first_is_a(std::string_view given, std::span<const std::string_view> choices) {
+  if (given != "first") return {};
+  return {"`first` is `" + std::string(choices[0]) + "`", choices[0]};
+}
+
+struct Described : BaseModel {
+  std::string text, trimmed, digits, name, xs;
+  bool flag = false;
+  std::optional<IPv4Address> addr;
+  CIDRList nets;
+  std::string pick = "A", plain = "A";
+  std::optional<Inner> maybe, section;
+  OrderedMap<std::string, std::vector<Inner>> by_choice;
+  std::vector<bool> flags;
+  std::vector<Inner> inners;
+
+  static constexpr std::array<std::string_view, 2> kChoices{"A", "B"};
+  static constexpr t::Pattern kXs{"^x+$", +[](std::string_view s) { return !s.empty(); }};
+  static constexpr auto fields() {
+    using R = Described;
+    return table<R>(
+        "Described", "", field("text", &R::text, t::string), field("trimmed", &R::trimmed, t::_str),
+        field("digits", &R::digits, t::digit_string), field("name", &R::name, t::GWName),
+        field("xs", &R::xs, t::ConStr{.max_length = 3, .pattern = &kXs}),
+        field("flag", &R::flag, t::boolean), field("addr", &R::addr, t::optional(t::ipv4_address)),
+        field("nets", &R::nets, t::CIDRList),
+        field("pick", &R::pick, t::Literal(kChoices, "Pick", &first_is_a)),
+        field("plain", &R::plain, t::Literal(kChoices)),
+        field("maybe", &R::maybe, t::optional(t::record<Inner>())),
+        field("section", &R::section, t::or_empty(t::record<Inner>())),
+        field("by_choice", &R::by_choice,
+              t::mapping(t::Literal(kChoices), t::list(t::record<Inner>()))),
+        field("flags", &R::flags, t::list(t::boolean)),
+        field("inners", &R::inners, t::list(t::record<Inner>())));
+  }
+};
+
+const TypeInfo& type_of(std::string_view key) {
+  const TypeInfo* out = nullptr;
+  table_of<Described>.each([&](const auto& row) {
+    if (row.key == key) out = &row.type_info();
+  });
+  return *out;
+}
+
+TEST(TypeDescription, EveryKindInWordsWithItsParts) {
+  struct Case {
+    std::string_view key, label, record, alias;
+    bool absent_empty;
+  };
+  for (const Case& c : {
+           Case{"text", "text", "", "", false},
+           Case{"trimmed", "text", "", "_str", false},
+           Case{"xs", "text of at most 3 characters matching `^x+$`", "", "", false},
+           Case{"digits", "digits", "", "", false},
+           Case{"name", "text of at most 50 characters", "", "GWName", false},
+           Case{"flag", "boolean", "", "", false},
+           Case{"addr", "IPv4 address or null", "", "", false},
+           Case{"nets", "list of IPv4 network", "", "", false},
+           Case{"pick", "one of A, B", "", "Pick", false},
+           Case{"plain", "one of A, B", "", "", false},
+           Case{"maybe", "Inner or null", "Inner", "", false},
+           Case{"section", "Inner or null", "Inner", "", true},
+           Case{"by_choice", "mapping of one of A, B to list of Inner", "Inner", "", false},
+           Case{"flags", "list of boolean", "", "", false},
+           Case{"inners", "list of Inner", "Inner", "", false},
+       }) {
+    const TypeInfo& type = type_of(c.key);
+    EXPECT_EQ(type.label(), c.label) << c.key;
+    const TypeInfo* nested = type.nested_record();
+    EXPECT_EQ(nested ? nested->record_name() : "", c.record) << c.key;
+    EXPECT_EQ(type.alias, c.alias) << c.key;
+    EXPECT_EQ(type.absent_empty, c.absent_empty) << c.key;
+  }
+  const TypeInfo& mapping = type_of("by_choice");
+  EXPECT_EQ(mapping.key().choices.size(), 2u);
+  EXPECT_EQ(mapping.value().kind, TypeKind::list);
+  EXPECT_EQ(type_of("name").max_length, 50u);
+  EXPECT_TRUE(type_of("name").strip);
+  EXPECT_FALSE(type_of("text").strip);
+}
+
+TEST(TypeDescription, TheCatalogReadsChoicesAndBooleansThroughTheParts) {
+  struct Case {
+    std::string_view key;
+    std::size_t choices;
+    bool list, keyed, boolean;
+  };
+  for (const Case& c : {
+           Case{"flag", 0, false, false, true},
+           Case{"flags", 0, false, false, false},  // a list of booleans is no boolean
+           Case{"pick", 2, false, false, false},
+           Case{"by_choice", 2, false, true, false},  // the keys' choices; the values' record
+           Case{"inners", 0, true, false, false},
+           Case{"nets", 0, false, false, false},  // a list of nothing an editor offers
+           Case{"section", 0, false, false, false},
+       }) {
+    FieldEntry f;
+    read_type(type_of(c.key), f);
+    EXPECT_EQ(f.type, type_of(c.key).label()) << c.key;
+    EXPECT_EQ(f.choices.size(), c.choices) << c.key;
+    EXPECT_EQ(f.list, c.list) << c.key;
+    EXPECT_EQ(f.keyed, c.keyed) << c.key;
+    EXPECT_EQ(f.boolean, c.boolean) << c.key;
+  }
+}
+
+TEST(TypeDescription, AnAbsentSectionDumpsEmptyAndHasNoDefaultInTheSchema) {
+  const Described absent = build_ok<Described>("flag: true\n");
+  const auto dumped = dump(absent);
+  EXPECT_EQ(dumped["maybe"], nullptr);
+  EXPECT_EQ(dumped["section"], nlohmann::ordered_json::object());
+  EXPECT_EQ(dump(build_ok<Described>("section: null\n"))["section"],
+            nlohmann::ordered_json::object());
+  EXPECT_EQ(dump(build_ok<Described>("section: {name: n}\n"))["section"].dump(),
+            R"({"name":"n","flag":false})");
+  const auto schema = record_schema<Described>(nullptr)["properties"];
+  EXPECT_FALSE(schema["section"].contains("default"));
+  EXPECT_EQ(schema["flags"]["default"], nlohmann::ordered_json::array());
+  EXPECT_EQ(schema["section"]["anyOf"], schema["maybe"]["anyOf"]);  // null allowed alike
+}
+
+TEST(TypeDescription, ALiteralsOwnHintComesBeforeSpelling) {
+  struct Case {
+    std::string_view yaml, hint, fix;
+  };
+  for (const Case& c : {
+           Case{"pick: first", "`first` is `A`", "A"},
+           Case{"pick: b", "did you mean `B`?", "B"},  // no own hint: spelling decides
+           Case{"plain: first", "", ""},               // no own hint at all
+           Case{"plain: a", "did you mean `A`?", "A"},
+       }) {
+    const ValidationError e = build_fails<Described>(c.yaml);
+    ASSERT_EQ(e.errors().size(), 1u) << c.yaml;
+    const ErrorDetail& fault = e.errors()[0];
+    EXPECT_EQ(fault.hint, c.hint) << c.yaml;
+    EXPECT_EQ(fault.fix ? fault.fix->text : "", c.fix) << c.yaml;
+  }
+}
 
 TEST(OrderedMap, LaterValueWinsAndKeepsThePlace) {
   OrderedMap<std::string, std::string> m;

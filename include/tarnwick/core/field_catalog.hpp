@@ -8,6 +8,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "tarnwick/core/type_descriptor.hpp"
+
 namespace tarnwick::core {
 
 struct RecordEntry;
@@ -29,6 +31,11 @@ struct RecordEntry {
   std::vector<FieldEntry> fields;  // table order
   const FieldEntry* find(std::string_view key) const;
 };
+
+// What a field's type tells its entry: the type in words, the choices and whether they (or the
+// record) are reached through list items or a mapping's keys, whether it is a boolean. The record
+// itself is linked by the catalog, which has every record's entry.
+void read_type(const TypeInfo& type, FieldEntry& f);
 
 // The catalog of the whole document, DiscoveryConfiguration at the root; built once, on first
 // use (thread-safe), and never changed.

@@ -35,6 +35,11 @@ inline constexpr std::size_t kMaxFields = 64;
 template <class R>
 inline constexpr auto table_of = R::fields();
 
+template <class R>
+std::string_view types::record_name() {
+  return table_of<R>.name;
+}
+
 // What a field check learns about the field it runs for.
 struct FieldInfo {
   std::string_view name;  // the field's key
@@ -92,8 +97,9 @@ constexpr RecordCheckSpec record_check(RecordCheck fn, std::string_view name) {
 // Rows.
 
 // One row: the key, the member (of the record or of a base record), the field type, whether the
-// key is required, whether a check runs on the default, the description and the checks in order.
-template <class B, class M, class T, class... Checks>
+// key is required, whether a check runs on the default, the description and the checks in order;
+// and the type's description, made with the table, for the consumers that need no template.
+template <class B, class M, types::FieldType T, class... Checks>
 struct Row {
   using base_type = B;
   using member_type = M;
@@ -107,6 +113,9 @@ struct Row {
   bool streamed;
   std::string_view description;
   std::tuple<Checks...> checks;
+  std::array<TypeInfo, types::description_size<T>()> type_nodes;
+
+  constexpr const TypeInfo& type_info() const { return type_nodes[0]; }
 };
 
 namespace table_detail {
@@ -152,14 +161,15 @@ constexpr Row<B, M, T, Checks...> make_row(std::string_view key, M B::*member, T
                                            bool required, bool always, bool streamed,
                                            std::string_view description,
                                            std::tuple<Checks...> checks) {
-  return {key, member, type, required, always, streamed, description, checks};
+  return {
+      key, member, type, required, always, streamed, description, checks, types::describe(type)};
 }
 
 }  // namespace table_detail
 
 // One row of a table: key, member, type, then optionally `required`, `streamed`, `doc(...)` and
 // checks.
-template <class B, class M, class T, class... Opts>
+template <class B, class M, types::FieldType T, class... Opts>
 constexpr auto field(std::string_view key, M B::*member, T type, Opts... opts) {
   return table_detail::make_row(key, member, type, (table_detail::is_required(opts) || ...),
                                 (table_detail::is_always(opts) || ...),

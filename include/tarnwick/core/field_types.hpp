@@ -1,16 +1,20 @@
 // Field types: how a node converts to a member's value, how that value dumps, and the JSON Schema
-// of the input a type accepts; plus the value types and constants several records share.
+// of the input a type accepts; plus the value types several records share.
 //
-// Each type has a value_type, convert() (records its own errors and returns false on failure;
-// never sees null: convert_node handles null for every type), dump() and schema(definitions) (a
-// record type adds its definition to `definitions`, an object keyed by record name; nullptr:
-// collect none). Types compose: optional(T), or_empty(T), list(T), mapping(K, V), record<R>().
+// Each type has its kind (type_descriptor.hpp), a value_type, convert() (records its own errors
+// and returns false on failure; never sees null: convert_node handles null for every type),
+// dump() and schema(definitions) (a record type adds its definition to `definitions`, an object
+// keyed by record name; nullptr: collect none). Types compose: optional(T), or_empty(T), list(T),
+// mapping(K, V), record<R>(). The vocabulary of the migration (region names, the shared types
+// named for it) lives beside the sections, in sections/vocabulary.hpp.
 #pragma once
 
 #include <array>
+#include <concepts>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -22,9 +26,14 @@
 #include "tarnwick/core/ipv4.hpp"
 #include "tarnwick/core/ordered_map.hpp"
 #include "tarnwick/core/text_forms.hpp"
+#include "tarnwick/core/type_descriptor.hpp"
 #include "tarnwick/yaml/node.hpp"
 
 namespace tarnwick::core {
+
+namespace hints {
+struct Meant;
+}
 
 // ---------------------------------------------------------------------------------------------
 // Value types shared by several records.
@@ -36,19 +45,6 @@ using Tags = std::vector<Tag>;
 
 // The default of the network lists that allow everything: a new list holding 0.0.0.0/0.
 CIDRList _default_network();
-
-// The two VPC keys that name gateways.
-inline constexpr std::array<std::string_view, 2> GW_NAME_KEYS{"spoke_gw_name", "transit_gw_name"};
-
-inline constexpr std::array<std::string_view, 22> REGION_NAMES{
-    "af-south-1",   "ap-east-1",      "ap-northeast-1", "ap-northeast-2", "ap-northeast-3",
-    "ap-south-1",   "ap-southeast-1", "ap-southeast-2", "ap-southeast-3", "ca-central-1",
-    "eu-central-1", "eu-north-1",     "eu-south-1",     "eu-west-1",      "eu-west-2",
-    "eu-west-3",    "me-south-3",     "sa-east-1",      "us-east-1",      "us-east-2",
-    "us-west-1",    "us-west-2"};
-
-inline constexpr std::array<std::string_view, 5> CLEANUP_RESOURCES{
-    "INTERNAL_LB", "NAT", "TGW_ATTACHMENT", "VGW", "PEERING"};
 
 // ---------------------------------------------------------------------------------------------
 // The types. Scalar types are defined in field_types.cpp; Record<R> in record_build.hpp.
@@ -67,15 +63,11 @@ bool string_of(const yaml::Node& node, Builder& b, std::string& out);
 
 // Plain string, kept as given.
 struct Str {
+  static constexpr TypeKind kind = TypeKind::text;
   using value_type = std::string;
   bool convert(const yaml::Node& node, Builder& b, value_type& out) const;
   nlohmann::ordered_json dump(const value_type& v) const { return v; }
   nlohmann::ordered_json schema(nlohmann::ordered_json* definitions = nullptr) const;
-};
-
-struct Pattern {
-  std::string_view text;  // shown in messages
-  bool (*match)(std::string_view);
 };
 
 // A constrained string: trimmed (Python's notion of white space), at most max_length characters
@@ -86,6 +78,7 @@ struct ConStr {
   const Pattern* pattern = nullptr;
   std::string_view alias{};  // the shared type's name, where it has one (for Python's types)
 
+  static constexpr TypeKind kind = TypeKind::constrained_text;
   using value_type = std::string;
   bool convert(const yaml::Node& node, Builder& b, value_type& out) const;
   nlohmann::ordered_json dump(const value_type& v) const { return v; }
@@ -93,6 +86,7 @@ struct ConStr {
 };
 
 struct Bool {
+  static constexpr TypeKind kind = TypeKind::boolean;
   using value_type = bool;
   bool convert(const yaml::Node& node, Builder& b, value_type& out) const;
   nlohmann::ordered_json dump(value_type v) const { return v; }
@@ -100,6 +94,7 @@ struct Bool {
 };
 
 struct IPv4AddressType {
+  static constexpr TypeKind kind = TypeKind::address;
   using value_type = IPv4Address;
   bool convert(const yaml::Node& node, Builder& b, value_type& out) const;
   nlohmann::ordered_json dump(const value_type& v) const { return v.str(); }
@@ -107,60 +102,60 @@ struct IPv4AddressType {
 };
 
 struct IPv4NetworkType {
+  static constexpr TypeKind kind = TypeKind::network;
   using value_type = IPv4Network;
   bool convert(const yaml::Node& node, Builder& b, value_type& out) const;
   nlohmann::ordered_json dump(const value_type& v) const { return v.str(); }
   nlohmann::ordered_json schema(nlohmann::ordered_json* definitions = nullptr) const;
 };
 
+// What a value outside a literal's choices was meant to be, as its definer knows better than
+// spelling can tell (a zone names its region); an empty hint leaves it to the closest spelling.
+using NearerHint = hints::Meant (*)(std::string_view given,
+                                    std::span<const std::string_view> choices);
+
 // One of a fixed list of strings, matched exactly (case included, no trimming).
 struct Literal {
   const std::string_view* choices;
   std::size_t count;
   std::string_view alias;  // the shared type's name, where it has one (for Python's types)
+  NearerHint nearer;
 
   template <std::size_t N>
-  constexpr Literal(const std::array<std::string_view, N>& list, std::string_view name = {})
-      : choices(list.data()), count(N), alias(name) {}
+  constexpr Literal(const std::array<std::string_view, N>& list, std::string_view name = {},
+                    NearerHint nearer_hint = nullptr)
+      : choices(list.data()), count(N), alias(name), nearer(nearer_hint) {}
 
+  static constexpr TypeKind kind = TypeKind::choice;
   using value_type = std::string;
   bool convert(const yaml::Node& node, Builder& b, value_type& out) const;
   nlohmann::ordered_json dump(const value_type& v) const { return v; }
   nlohmann::ordered_json schema(nlohmann::ordered_json* definitions = nullptr) const;
 };
 
+// A value that may be null. With absent_empty (or_empty(T)), an optional section whose absence
+// reads as empty and dumps as {} rather than null.
 template <class T>
 struct Optional {
-  T inner;
+  T item;
+  bool absent_empty = false;
+
+  static constexpr TypeKind kind = TypeKind::optional;
   using value_type = std::optional<typename T::value_type>;
   bool convert(const yaml::Node& node, Builder& b, value_type& out) const;
   nlohmann::ordered_json dump(const value_type& v) const {
-    return v ? nlohmann::ordered_json(inner.dump(*v)) : nlohmann::ordered_json(nullptr);
+    if (v) return item.dump(*v);
+    return absent_empty ? nlohmann::ordered_json::object() : nlohmann::ordered_json(nullptr);
   }
   nlohmann::ordered_json schema(nlohmann::ordered_json* definitions = nullptr) const {
-    return nullable(inner.schema(definitions));
-  }
-};
-
-// An optional section whose absence reads as empty and dumps as {} rather than null.
-template <class T>
-struct OrEmpty {
-  T inner;
-  using value_type = std::optional<typename T::value_type>;
-  bool convert(const yaml::Node& node, Builder& b, value_type& out) const {
-    return Optional<T>{inner}.convert(node, b, out);
-  }
-  nlohmann::ordered_json dump(const value_type& v) const {
-    return v ? nlohmann::ordered_json(inner.dump(*v)) : nlohmann::ordered_json::object();
-  }
-  nlohmann::ordered_json schema(nlohmann::ordered_json* definitions = nullptr) const {
-    return nullable(inner.schema(definitions));
+    return nullable(item.schema(definitions));
   }
 };
 
 template <class T>
 struct List {
   T item;
+  static constexpr TypeKind kind = TypeKind::list;
   using value_type = std::vector<typename T::value_type>;
   bool convert(const yaml::Node& node, Builder& b, value_type& out) const;
   nlohmann::ordered_json dump(const value_type& v) const {
@@ -179,6 +174,7 @@ template <class K, class V>
 struct Mapping {
   K key;
   V value;
+  static constexpr TypeKind kind = TypeKind::mapping;
   using value_type = OrderedMap<typename K::value_type, typename V::value_type>;
   bool convert(const yaml::Node& node, Builder& b, value_type& out) const;
   nlohmann::ordered_json dump(const value_type& v) const {
@@ -198,6 +194,7 @@ struct Mapping {
 // A nested record: built, dumped and described through R's own field table.
 template <class R>
 struct Record {
+  static constexpr TypeKind kind = TypeKind::record;
   using record_type = R;
   using value_type = R;
   bool convert(const yaml::Node& node, Builder& b, value_type& out) const;
@@ -205,17 +202,16 @@ struct Record {
   nlohmann::ordered_json schema(nlohmann::ordered_json* definitions = nullptr) const;
 };
 
+// What every field type answers: its kind, its value, how a node converts to it, how it dumps and
+// the schema of what it accepts. A row of a table takes nothing else.
 template <class T>
-inline constexpr bool is_optional_v = false;
-template <class T>
-inline constexpr bool is_optional_v<Optional<T>> = true;
-template <class T>
-inline constexpr bool is_optional_v<OrEmpty<T>> = true;
-
-template <class T>
-inline constexpr bool is_or_empty_v = false;
-template <class T>
-inline constexpr bool is_or_empty_v<OrEmpty<T>> = true;
+concept FieldType = requires(const T& type, const yaml::Node& node, Builder& b,
+                             typename T::value_type& out) {
+  { T::kind } -> std::convertible_to<TypeKind>;
+  { type.convert(node, b, out) } -> std::same_as<bool>;
+  { type.dump(out) } -> std::convertible_to<nlohmann::ordered_json>;
+  { type.schema(nullptr) } -> std::convertible_to<nlohmann::ordered_json>;
+};
 
 // A field's property schema: its description, its type's schema and, when it has one, its
 // default.
@@ -226,7 +222,7 @@ nlohmann::ordered_json property_schema(nlohmann::ordered_json type_schema,
 // Converts one node to a type's value: null only for optional types, everything else by the type.
 template <class T>
 bool convert_node(const T& type, const yaml::Node& node, Builder& b, typename T::value_type& out) {
-  if constexpr (is_optional_v<T>) {
+  if constexpr (T::kind == TypeKind::optional) {
     if (node.is_null()) {
       out.reset();
       return true;
@@ -245,12 +241,12 @@ bool Optional<T>::convert(const yaml::Node& node, Builder& b, value_type& out) c
   if (!out) {
     // Converted in place: the fresh value is what a temporary would have started from.
     out.emplace();
-    if (inner.convert(node, b, *out)) return true;
+    if (item.convert(node, b, *out)) return true;
     out.reset();
     return false;
   }
   typename T::value_type v{};
-  if (!inner.convert(node, b, v)) return false;
+  if (!item.convert(node, b, v)) return false;
   out = std::move(v);
   return true;
 }
@@ -262,16 +258,17 @@ bool holds_key_of(const yaml::Node& map);
 // Whether a mapping written where a list of T is wanted plainly is that list's one item: T is a
 // mapping, or a record whose keys it holds.
 template <class T>
-bool reads_as_item(const T&, const yaml::Node&) {
-  return false;
-}
-template <class K, class V>
-bool reads_as_item(const Mapping<K, V>&, const yaml::Node& map) {
-  return map.size() != 0;
-}
-template <class R>
-bool reads_as_item(const Record<R>&, const yaml::Node& map) {
-  return holds_key_of<R>(map);
+bool reads_as_item(const T&, const yaml::Node& map) {
+  if constexpr (T::kind == TypeKind::mapping) {
+    return map.size() != 0;
+  } else if constexpr (T::kind == TypeKind::record) {
+    return holds_key_of<typename T::record_type>(map);
+  } else if constexpr (is_scalar_kind(T::kind) || T::kind == TypeKind::optional ||
+                       T::kind == TypeKind::list) {
+    return false;
+  } else {
+    static_assert(kUnknownKind<T>, "a field type of a kind reads_as_item does not know");
+  }
 }
 
 // The help (and, for a scalar, the fix) for one value written where a list is wanted.
@@ -348,29 +345,27 @@ bool Mapping<K, V>::convert(const yaml::Node& node, Builder& b, value_type& out)
 namespace types {
 
 using core::all_digits;
-inline constexpr Pattern kDigits{"^[0-9]+$", all_digits};
+inline constexpr Pattern kDigits{"^[0-9]+$", all_digits, "digits"};
 
-inline constexpr Str string{};                                    // kept as given
+inline constexpr Str string{};                                 // kept as given
 inline constexpr ConStr _str{.strip = true, .alias = "_str"};  // trimmed
-inline constexpr ConStr GWName{.strip = true, .max_length = 50, .alias = "GWName"};  // <= 50
 inline constexpr ConStr digit_string{.strip = true, .pattern = &kDigits};
 inline constexpr Bool boolean{};
 inline constexpr IPv4AddressType ipv4_address{};
 inline constexpr IPv4NetworkType ipv4_network{};
-inline constexpr Literal RegionName{REGION_NAMES, "RegionName"};
-inline constexpr Literal CleanupResources{CLEANUP_RESOURCES, "CleanupResources"};
 inline constexpr List<IPv4NetworkType> CIDRList{};
 inline constexpr List<IPv4AddressType> IPAddressList{};
 inline constexpr Mapping<Str, Str> Tag{};
 inline constexpr List<Mapping<Str, Str>> Tags{};
 
 template <class T>
-constexpr Optional<T> optional(T inner) {
-  return {inner};
+constexpr Optional<T> optional(T item) {
+  return {item};
 }
+// An optional section whose absence reads as empty and dumps as {}.
 template <class T>
-constexpr OrEmpty<T> or_empty(T inner) {
-  return {inner};
+constexpr Optional<T> or_empty(T item) {
+  return {item, true};
 }
 template <class T>
 constexpr List<T> list(T item) {

@@ -59,7 +59,7 @@ nlohmann::ordered_json plain_json(const X& x) {
 // Converts a field's node: a streamed row takes the list built while the node was read, if any.
 template <class Row, class V>
 bool convert_field(const Row& row, const yaml::Node& node, Builder& b, V& out) {
-  if constexpr (requires { row.type.item; }) {  // a list
+  if constexpr (Row::field_type::kind == TypeKind::list) {
     if (row.streamed && node.is_seq()) {
       if (auto items = b.take_streamed<typename V::value_type>(node)) {
         b.add_errors(std::move(items->errors));
@@ -303,10 +303,9 @@ nlohmann::ordered_json types::Record<R>::dump(const value_type& v) const {
 template <class R, class Row>
 nlohmann::ordered_json field_schema(const Row& row, const R& defaults,
                                     nlohmann::ordered_json* definitions) {
-  using T = typename Row::field_type;
   nlohmann::ordered_json s = row.type.schema(definitions);
-  // An absent OrEmpty section dumps as {}, which is no value one could write instead.
-  if (row.required || types::is_or_empty_v<T>) {
+  // An absent section that reads as empty dumps as {}, which is no value one could write instead.
+  if (row.required || row.type_info().absent_empty) {
     return types::property_schema(std::move(s), row.description, nullptr);
   }
   const nlohmann::ordered_json default_value = dump_field(row, defaults);
@@ -356,22 +355,25 @@ void for_each_record_type(F&& f);
 
 namespace build_detail {
 
+// The record type a value of field type T holds (through optional, list and a mapping's values),
+// as a std::type_identity; void when none.
 template <class T>
-struct nested_record {
-  using type = void;
-};
+constexpr auto nested_record_of() {
+  constexpr TypeKind k = T::kind;
+  if constexpr (k == TypeKind::record) {
+    return std::type_identity<typename T::record_type>{};
+  } else if constexpr (k == TypeKind::optional || k == TypeKind::list) {
+    return nested_record_of<decltype(T::item)>();
+  } else if constexpr (k == TypeKind::mapping) {
+    return nested_record_of<decltype(T::value)>();
+  } else if constexpr (is_scalar_kind(k)) {
+    return std::type_identity<void>{};
+  } else {
+    static_assert(types::kUnknownKind<T>, "a field type of a kind nested_record does not know");
+  }
+}
 template <class T>
-struct nested_record<types::Optional<T>> : nested_record<T> {};
-template <class T>
-struct nested_record<types::OrEmpty<T>> : nested_record<T> {};
-template <class T>
-struct nested_record<types::List<T>> : nested_record<T> {};
-template <class K, class V>
-struct nested_record<types::Mapping<K, V>> : nested_record<V> {};
-template <class R>
-struct nested_record<types::Record<R>> {
-  using type = R;
-};
+using nested_record_t = typename decltype(nested_record_of<T>())::type;
 
 }  // namespace build_detail
 
@@ -381,7 +383,7 @@ void for_each_record_type(F&& f) {
     f.template operator()<R>();
     table_of<R>.each([&](const auto& row) {
       using T = typename std::decay_t<decltype(row)>::field_type;
-      using N = typename build_detail::nested_record<T>::type;
+      using N = build_detail::nested_record_t<T>;
       if constexpr (!std::is_void_v<N>) for_each_record_type<N, F&, R, Seen...>(f);
     });
   }

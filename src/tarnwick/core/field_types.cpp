@@ -258,8 +258,8 @@ bool Literal::convert(const yaml::Node& node, Builder& b, value_type& out) const
   hints::Meant meant;
   if (node.kind() == yaml::Kind::Str) {
     const std::span<const std::string_view> listed{choices, count};
-    // A zone names its region exactly, which beats any guess by spelling.
-    if (choices == REGION_NAMES.data()) meant = hints::zone_for_region(node.text(), listed);
+    // The definer's own reading (a zone names its region) beats any guess by spelling.
+    if (nearer != nullptr) meant = nearer(node.text(), listed);
     if (meant.hint.empty()) meant = hints::meant_choice(node.text(), listed);
   }
   ErrorDetail& fault = b.error(std::move(message), "value_error.const", node.mark(),

@@ -21,16 +21,18 @@ namespace stream_detail {
 template <class R, class... Seen>
 constexpr bool reaches_streamed();
 
+// A mapping's values are not followed: the reader's places stop at them.
 template <class T, class... Seen>
 constexpr bool type_reaches_streamed() {
-  if constexpr (requires { typename T::record_type; }) {
+  constexpr TypeKind k = T::kind;
+  if constexpr (k == TypeKind::record) {
     return reaches_streamed<typename T::record_type, Seen...>();
-  } else if constexpr (requires { T::item; }) {
+  } else if constexpr (k == TypeKind::list || k == TypeKind::optional) {
     return type_reaches_streamed<decltype(T::item), Seen...>();
-  } else if constexpr (requires { T::inner; }) {
-    return type_reaches_streamed<decltype(T::inner), Seen...>();
-  } else {
+  } else if constexpr (k == TypeKind::mapping || is_scalar_kind(k)) {
     return false;
+  } else {
+    static_assert(types::kUnknownKind<T>, "a field type of a kind the stream does not know");
   }
 }
 
@@ -111,26 +113,28 @@ inline constexpr Place list_place{
 // The place of a value of field type T, in a row streamed or not; nullptr: not followed.
 template <class T, bool Streamed>
 constexpr const Place* place_of() {
-  if constexpr (requires { typename T::record_type; }) {
+  constexpr TypeKind k = T::kind;
+  if constexpr (k == TypeKind::record) {
     static_assert(!Streamed, "only a list is streamed");
     using R = typename T::record_type;
     return reaches_streamed<R>() ? &record_place<R> : nullptr;
-  } else if constexpr (requires { T::item; }) {
+  } else if constexpr (k == TypeKind::list) {
     using Item = decltype(T::item);
-    if constexpr (requires { typename Item::record_type; }) {
+    constexpr bool of_records = Item::kind == TypeKind::record;
+    static_assert(!Streamed || of_records, "a streamed row is a list of records");
+    if constexpr (of_records) {
       using V = typename Item::record_type;
       if (Streamed || reaches_streamed<V>()) return &list_place<V, Streamed>;
     }
-    static_assert(
-        !Streamed || requires { typename Item::record_type; },
-        "a streamed row is a list of records");
     return nullptr;
-  } else if constexpr (requires { T::inner; }) {
+  } else if constexpr (k == TypeKind::optional) {
     static_assert(!Streamed, "only a plain list is streamed");
-    return place_of<decltype(T::inner), false>();
-  } else {
+    return place_of<decltype(T::item), false>();
+  } else if constexpr (k == TypeKind::mapping || is_scalar_kind(k)) {
     static_assert(!Streamed, "only a list is streamed");
     return nullptr;
+  } else {
+    static_assert(types::kUnknownKind<T>, "a field type of a kind the stream does not know");
   }
 }
 

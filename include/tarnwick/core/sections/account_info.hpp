@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tarnwick/core/record_frame.hpp"
+#include "tarnwick/core/sections/vocabulary.hpp"
 
 namespace tarnwick::core {
 
