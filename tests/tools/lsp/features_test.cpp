@@ -123,6 +123,12 @@ TEST(Hover, KeysVpcItemsAndNothing) {
   const lsp::LineIndex partial(missing);
   EXPECT_EQ(lsp::hover(partial, {3, 18})["contents"]["value"],
             "VPC (no `vpc_id`) in account (no `account_id`), region (no `region`)");
+  // On a blank line inside a VPC item there is no word: the hover names no range.
+  const std::string blank = "account_info:\n- regions:\n  - vpcs:\n    - vpc_id: v\n      \n";
+  const json inside = lsp::hover(lsp::LineIndex(blank), {4, 6});
+  ASSERT_TRUE(inside.is_object());
+  EXPECT_EQ(inside["contents"]["value"], "VPC `v` in account (no `account_id`), region (no `region`)");
+  EXPECT_FALSE(inside.contains("range")) << inside.dump();
   const std::string unknown = "terraform:\n  no_such_key: 1\n";
   EXPECT_TRUE(lsp::hover(lsp::LineIndex(unknown), {1, 4}).is_null());
   for (const char* pattern : {"# Where the gen", "  terraform_output: /srv", "account_name: ret",
