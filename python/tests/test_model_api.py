@@ -118,6 +118,9 @@ def test_model_api_of_a_vpc(vpc):
     schema = VPCConfig.schema()
     assert list(schema["properties"]) == list(VPCConfig.__fields__)
     assert schema["required"] == ["vpc_id"]
+    # The records a record reaches are its definitions; a record that reaches none has none.
+    assert "definitions" not in schema
+    assert "VPCConfig" in DiscoveryConfiguration.schema()["definitions"]
 
 
 def test_copies_and_pickles_are_independent(full, vpc):
@@ -130,7 +133,8 @@ def test_copies_and_pickles_are_independent(full, vpc):
         assert clone != full
     shallow = copy.copy(vpc)
     shallow.vpc_id = "other"
-    assert vpc.vpc_id != "other"
+    shallow.inspection = True
+    assert vpc.vpc_id != "other" and "inspection" not in vpc.__fields_set__
     zones = ["q"]
     assert vpc.copy(update={"gw_zones": zones}).gw_zones is zones
     deep = vpc.copy(update={"gw_zones": zones}, deep=True).gw_zones
@@ -157,7 +161,7 @@ def test_copy_update_sets_values_and_fields_set(vpc, update, added):
     assert clone.__fields_set__ == before | added and vpc.__fields_set__ == before
     assert set(clone.dict(exclude_unset=True)) == before | added
     clone.inspection = True
-    assert "inspection" not in vpc.__fields_set__
+    assert "inspection" in clone.__fields_set__ and "inspection" not in vpc.__fields_set__
 
 
 # pydantic 1's construct: values unvalidated, __fields_set__ the given keys unless named, absent
@@ -232,6 +236,9 @@ def test_validation_errors_survive_pickling(examples, capsys, build):
         assert (clone.errors(), clone.json(), str(clone), clone.positions()) == (
             error.errors(), error.json(), str(error), error.positions())
         assert [w.loc_tuple() for w in clone.raw_errors] == [e["loc"] for e in error.errors()]
+    error.positions().clear()
+    error.errors().clear()
+    assert error.positions() == clone.positions() and error.errors() == clone.errors()
 
 
 # parse_obj and validate take a mapping or pairs; anything else is refused as pydantic 1 refuses
@@ -284,6 +291,8 @@ def test_checks_are_class_functions():
     fields = TerraformConfig.__fields__
     values = {"terraform_output": "/tmp/o", "terraform_version": "1", "corvane_provider": "2"}
     assert TerraformConfig.check_field_for_none(" 3 ", values, fields["aws_provider"]) == "3"
+    # The record fails elsewhere only (no terraform_output): the value comes back as given.
+    assert TerraformConfig.check_field_for_none(" 3 ", {}, fields["aws_provider"]) == " 3 "
     with pytest.raises(ValueError, match="missing aws_provider attribute"):
         TerraformConfig.check_field_for_none(None, values=values, field=fields["aws_provider"])
 
@@ -376,6 +385,9 @@ def test_yaml_errors_are_pyyamls_classes(tmp_path, text, problem, context):
     mark = lambda m: m and (m.line, m.column)  # noqa: E731
     assert (mark(error.problem_mark), mark(error.context_mark)) == (problem, context)
     assert (error.context is None) == (context is None), repr(error.context)
+    assert (error.context_line is None, error.context_column is None) == (context is None,) * 2
+    if isinstance(error, yaml.reader.ReaderError):
+        assert (error.encoding, error.reason, error.name) == ("utf-8", error.problem, str(path))
     again = pickle.loads(pickle.dumps(error))
     assert (type(again), str(again), mark(again.context_mark)) == (type(error), str(error), context)
 
@@ -423,6 +435,11 @@ def test_stubs_declare_each_field(record, field, annotation):
                 for cls in ast.walk(tree) if isinstance(cls, ast.ClassDef)
                 for node in cls.body if isinstance(node, ast.AnnAssign)}
     assert declared[(record, field)] == annotation
+    init = next(node for cls in ast.walk(tree) if isinstance(cls, ast.ClassDef)
+                and cls.name == record for node in cls.body
+                if isinstance(node, ast.FunctionDef) and node.name == "__init__")
+    params = dict(zip((a.arg for a in init.args.kwonlyargs), init.args.kw_defaults))
+    assert (params[field] is None) == getattr(cvm, record).__fields__[field].required
 
 
 def pydoc_text(cls):
