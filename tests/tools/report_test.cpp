@@ -489,6 +489,7 @@ TEST(Reporters, TextShowsEachVpcAndWarningsApart) {
     rule.related.push_back(r);
   }
   rule.related.push_back({{}, "only a place", {1, 1}, {}, false});
+  rule.related.insert(rule.related.begin(), {{}, "vpc u: not placed", {}, {}, true});
   core::ErrorDetail warning = fault({"alert"}, "written twice", 2, 1);
   warning.severity = core::Severity::warning;
   core::ErrorDetail note = fault({"config"}, "did not run", 3, 1);
@@ -503,10 +504,11 @@ TEST(Reporters, TextShowsEachVpcAndWarningsApart) {
       "d.yaml:3:1: note: config: did not run\n  config: {a: 1}\n  ^\n"
       "d.yaml:3:9: error: config: head: v0; v1; v2; v3; v4; v5; v6; v7; v8; v9 and 2 more\n"
       "  config: {a: 1}\n          ^\n";
-  for (int i = 0; i < 10; ++i) {
+  want += "  --> d.yaml: vpc u: not placed\n";  // a finding without a position has none
+  for (int i = 0; i < 9; ++i) {
     want += "  --> d.yaml:" + std::to_string(10 + i) + ":5: vpc v" + std::to_string(i) + ": why\n";
   }
-  want += "  ... and 2 more\n1 error, 1 warning\n";
+  want += "  ... and 3 more\n1 error, 1 warning\n";
   EXPECT_EQ(out.str(), want);
 
   std::ostringstream concise;

@@ -129,6 +129,10 @@ TEST(Hover, KeysVpcItemsAndNothing) {
   ASSERT_TRUE(inside.is_object());
   EXPECT_EQ(inside["contents"]["value"], "VPC `v` in account (no `account_id`), region (no `region`)");
   EXPECT_FALSE(inside.contains("range")) << inside.dump();
+  // An id written as a block scalar is not read from its indicator.
+  const std::string block = "account_info:\n- regions:\n  - vpcs:\n    - vpc_id: |\n        v\n      x: 1\n";
+  EXPECT_EQ(lsp::hover(lsp::LineIndex(block), {5, 10})["contents"]["value"],
+            "VPC (no `vpc_id`) in account (no `account_id`), region (no `region`)");
   const std::string unknown = "terraform:\n  no_such_key: 1\n";
   EXPECT_TRUE(lsp::hover(lsp::LineIndex(unknown), {1, 4}).is_null());
   for (const char* pattern : {"# Where the gen", "  terraform_output: /srv", "account_name: ret",

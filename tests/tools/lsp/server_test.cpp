@@ -247,6 +247,10 @@ TEST(LspServer, IncrementalChangesApplyToTheTextAsItWas) {
   const json published = s.next();
   EXPECT_EQ(published["params"]["version"], version + 1);
   EXPECT_EQ(published["params"]["diagnostics"][0]["message"], "z");
+  // A document opened without a version is at version 0.
+  s.send(lsp::notification("textDocument/didOpen",
+                           {{"textDocument", {{"uri", "file:///work/o.yaml"}, {"text", "o"}}}}));
+  EXPECT_EQ(s.next()["params"]["version"], 0);
 }
 
 // Typing sends a change per key: the text is checked once the burst is over, on its last text,
@@ -490,6 +494,12 @@ TEST(LspServer, TheSettingIsPulledWhenTheClientOffersIt) {
   EXPECT_EQ(s.diagnostics(2)[0]["code"], "discovery");
   s.send({{"jsonrpc", "2.0"}, {"id", again["id"]}, {"result", {{{"discoveryOnly", false}}}}});
   EXPECT_EQ(s.diagnostics(2)[0]["code"], "migration");
+  // An answer with no item leaves the mode as it was.
+  s.send(lsp::notification("workspace/didChangeConfiguration", {{"settings", nullptr}}));
+  const json third = s.next();
+  s.send({{"jsonrpc", "2.0"}, {"id", third["id"]}, {"result", json::array()}});
+  s.change({{{"text", "id: z\n"}}}, 3);
+  EXPECT_EQ(s.diagnostics(3)[0]["code"], "migration");
   // After shutdown a change notice asks nothing: the shutdown's answer is the last message.
   EXPECT_EQ(s.call("shutdown")["result"], nullptr);
   s.send(lsp::notification("workspace/didChangeConfiguration", {{"settings", nullptr}}));
@@ -497,10 +507,12 @@ TEST(LspServer, TheSettingIsPulledWhenTheClientOffersIt) {
   EXPECT_EQ(s.next(), json()) << "a message after shutdown";
 
   Session plain({std::chrono::milliseconds(0), echo});
-  plain.initialize();
+  plain.initialize({{"discoveryOnly", "yes"}});  // not a boolean: the mode stays as it was
   plain.send(lsp::notification("initialized", json::object()));
   plain.open("id: x\n");
-  EXPECT_EQ(plain.next().value("method", ""), "textDocument/publishDiagnostics");
+  const json first = plain.next();
+  EXPECT_EQ(first.value("method", ""), "textDocument/publishDiagnostics");
+  EXPECT_EQ(first["params"]["diagnostics"][0]["code"], "migration");
 }
 
 // A document closed while its check runs gets no diagnostics from that check: the empty ones
@@ -563,6 +575,8 @@ TEST(LspQuickFixes, OwnDataFirstThenThePublishedTwin) {
       {diagnostic(range(0, 0, 0, 5), "value_error.missing"), nullptr},
       {{{"code", "value_error.extra"}, {"data", {{"replacement", "label"}}}}, nullptr},
       {{{"code", "value_error.extra"}, {"data", {{"fix", {{"newText", "label"}}}}}}, nullptr},
+      {{{"code", "value_error.extra"}, {"data", {{"fix", {{"newText", "l"}, {"title", "t"}}}}}},
+       nullptr},  // a fix without its range edits nothing
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.asked.dump());
