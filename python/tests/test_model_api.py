@@ -140,6 +140,7 @@ def test_copies_and_pickles_are_independent(full, vpc):
     deep = vpc.copy(update={"gw_zones": zones}, deep=True).gw_zones
     assert deep == zones and deep is not zones  # update values are copied too
     assert list(vpc.copy(include={"domain", "vpc_id"}).dict()) == ["vpc_id", "domain"]
+    assert vpc.copy(update={"gw_zones": ("a",)}).dict()["gw_zones"] == ("a",)  # a tuple stays one
     assert "encrypt_key" not in vpc.copy(exclude={"encrypt_key"}).dict()
     for make in (VPCConfig.parse_obj, VPCConfig.validate):  # a record given is copied
         made = make(vpc)
@@ -174,6 +175,7 @@ def test_construct(fields_set, expected):
     assert built.__fields_set__ == expected and built.dict(exclude_unset=True).keys() == expected
     built.retain_peering_cidrs.append(NET("10.0.0.0/8"))
     assert VPCConfig.construct().retain_peering_cidrs == [NET("0.0.0.0/0")]
+    assert "vpc_id" not in VPCConfig.construct().dict()  # a required field has no default
 
 
 @pytest.mark.usefixtures("migration_mode")
@@ -302,6 +304,8 @@ def test_checks_are_class_functions():
     ("TfControllerAccessConfig", "check_mode", {"mode": "ENV", "alias": "x"},
      "the following attribute(s) {'alias': 'x'} should be removed"),
     ("TfControllerAccessConfig", "check_mode", {"mode": "SSM", "alias": "x"}, None),
+    # A fault of a field is not the record check's.
+    ("TfControllerAccessConfig", "check_mode", {"mode": "SSM", "alias": "x", "colour": 1}, None),
     ("TfCloudConfig", "check_required_attributes", {"organization": "o"},
      "Required workspace_name or tags"),
     ("TfCloudConfig", "check_required_attributes", {"organization": "o", "tags": ["a"]}, None),
@@ -452,6 +456,7 @@ def test_one_fault_is_one_validation_error():
         VPCConfig(vpc_id="v", colour=1)
     assert str(info.value) == ("1 validation error for VPCConfig\ncolour\n"
                                "  extra fields not permitted (type=value_error.extra)")
+    assert info.value.json() == json.dumps(info.value.errors(), indent=2)  # as a load prints it
 
 
 def test_parse_raw_trims_and_parse_file_refuses_undeclared_keys(tmp_path):
