@@ -86,3 +86,21 @@ def test_without_the_hosts_globals_the_built_in_ids_hold(minimal_dict):
         build_document(minimal_dict)
     assert info.value.errors()[0]["msg"] == \
         "id must be one of ['vpc_migration', 'vpc_discovery']"
+
+
+# The host's list is taken as it is: an empty one allows no id, not the built-in ones.
+@pytest.mark.parametrize("ids, mode_id, allowed", [(["vpc_extra"], "vpc_extra", True),
+                                                   ([], "vpc_migration", False)])
+def test_the_hosts_mode_ids_decide(minimal_dict, monkeypatch, ids, mode_id, allowed):
+    import types
+    from tarnwick_config.config_vpc_migration import ValidationError, build_document
+
+    monkeypatch.setitem(sys.modules, "tarnwick.core.Globals",
+                        types.SimpleNamespace(VPC_MIGRATION_ModeIds=ids))
+    minimal_dict["id"] = mode_id
+    if allowed:
+        assert build_document(minimal_dict).id == mode_id
+        return
+    with pytest.raises(ValidationError) as info:
+        build_document(minimal_dict)
+    assert [e["loc"] for e in info.value.errors()] == [("id",)]

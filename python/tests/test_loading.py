@@ -6,6 +6,7 @@ import contextlib
 import errno
 import io
 import json
+import os
 
 import pytest
 
@@ -157,6 +158,7 @@ def test_unreadable_values_are_validation_errors_at_their_place(minimal_dict, va
     assert [e["loc"] for e in errors] == [place + ("gw_zones",), place + ("domain",)]
     assert all(f"value of type {type(value).__name__} cannot be read" in e["msg"]
                for e in errors)
+    assert all(type(w.exc) is TypeError for w in exit_.__cause__.raw_errors)  # type_error
 
     # Beside the document's own faults; and in a keyword constructor, even where the null that
     # stands in for the value would have been accepted.
@@ -223,6 +225,23 @@ def test_shared_containers_are_limited_as_yaml_aliases(minimal_dict, make_bomb):
         load_from_dict(minimal_dict)
 
 
+# {"bomb": [shared] * m} with a shared list of k texts stands for 3 + m * (1 + k) values.
+@pytest.mark.parametrize("m, k, refused", [(757, 1320, False), (254, 3936, True)])
+def test_the_expansion_limit_itself(m, k, refused):
+    shared = ["x"] * k
+    with pytest.raises(ValueError, match="expansion limit" if refused else "validation error"):
+        build_document({"bomb": [shared] * m})
+
+
+# A file name that is not UTF-8 comes back as the name the file was opened by.
+def test_a_file_name_in_no_encoding_is_kept(tmp_path):
+    path = tmp_path / os.fsdecode(b"bad\xff.yaml")
+    path.write_text("a: [1\n")
+    with pytest.raises(YamlError) as info:
+        load_from_yaml(path)
+    assert info.value.file == str(path) and str(path) in str(info.value)
+
+
 def test_discovery_only_reads_the_mode_of_the_latest_load(examples):
     config = load_from_yaml(examples / "discovery_minimal.yaml", discovery_only=True)
     assert _BaseModel.discovery_only is True
@@ -233,6 +252,12 @@ def test_discovery_only_reads_the_mode_of_the_latest_load(examples):
 
     failed_load(load_from_yaml, examples / "invalid.yaml", discovery_only=True)
     assert _BaseModel.discovery_only is True  # set before validating
+    for build in (build_document, lambda d, discovery_only: failed_load(
+            load_from_dict, d, discovery_only=discovery_only)):
+        for mode in (False, True):
+            with contextlib.suppress(ValidationError):
+                build({"id": 1}, discovery_only=mode)
+            assert _BaseModel.discovery_only is mode
     with pytest.raises(TypeError):
         load_from_dict([], discovery_only=False)
     assert _BaseModel.discovery_only is True  # untouched by a refused argument

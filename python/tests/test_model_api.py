@@ -118,6 +118,9 @@ def test_model_api_of_a_vpc(vpc):
     schema = VPCConfig.schema()
     assert list(schema["properties"]) == list(VPCConfig.__fields__)
     assert schema["required"] == ["vpc_id"]
+    # The records a record reaches are its definitions; a record that reaches none has none.
+    assert "definitions" not in schema
+    assert "VPCConfig" in DiscoveryConfiguration.schema()["definitions"]
 
 
 def test_copies_and_pickles_are_independent(full, vpc):
@@ -130,12 +133,14 @@ def test_copies_and_pickles_are_independent(full, vpc):
         assert clone != full
     shallow = copy.copy(vpc)
     shallow.vpc_id = "other"
-    assert vpc.vpc_id != "other"
+    shallow.inspection = True
+    assert vpc.vpc_id != "other" and "inspection" not in vpc.__fields_set__
     zones = ["q"]
     assert vpc.copy(update={"gw_zones": zones}).gw_zones is zones
     deep = vpc.copy(update={"gw_zones": zones}, deep=True).gw_zones
     assert deep == zones and deep is not zones  # update values are copied too
     assert list(vpc.copy(include={"domain", "vpc_id"}).dict()) == ["vpc_id", "domain"]
+    assert vpc.copy(update={"gw_zones": ("a",)}).dict()["gw_zones"] == ("a",)  # a tuple stays one
     assert "encrypt_key" not in vpc.copy(exclude={"encrypt_key"}).dict()
     for make in (VPCConfig.parse_obj, VPCConfig.validate):  # a record given is copied
         made = make(vpc)
@@ -157,7 +162,7 @@ def test_copy_update_sets_values_and_fields_set(vpc, update, added):
     assert clone.__fields_set__ == before | added and vpc.__fields_set__ == before
     assert set(clone.dict(exclude_unset=True)) == before | added
     clone.inspection = True
-    assert "inspection" not in vpc.__fields_set__
+    assert "inspection" in clone.__fields_set__ and "inspection" not in vpc.__fields_set__
 
 
 # pydantic 1's construct: values unvalidated, __fields_set__ the given keys unless named, absent
@@ -170,6 +175,7 @@ def test_construct(fields_set, expected):
     assert built.__fields_set__ == expected and built.dict(exclude_unset=True).keys() == expected
     built.retain_peering_cidrs.append(NET("10.0.0.0/8"))
     assert VPCConfig.construct().retain_peering_cidrs == [NET("0.0.0.0/0")]
+    assert "vpc_id" not in VPCConfig.construct().dict()  # a required field has no default
 
 
 @pytest.mark.usefixtures("migration_mode")
@@ -232,6 +238,9 @@ def test_validation_errors_survive_pickling(examples, capsys, build):
         assert (clone.errors(), clone.json(), str(clone), clone.positions()) == (
             error.errors(), error.json(), str(error), error.positions())
         assert [w.loc_tuple() for w in clone.raw_errors] == [e["loc"] for e in error.errors()]
+    error.positions().clear()
+    error.errors().clear()
+    assert error.positions() == clone.positions() and error.errors() == clone.errors()
 
 
 # parse_obj and validate take a mapping or pairs; anything else is refused as pydantic 1 refuses
@@ -284,6 +293,8 @@ def test_checks_are_class_functions():
     fields = TerraformConfig.__fields__
     values = {"terraform_output": "/tmp/o", "terraform_version": "1", "corvane_provider": "2"}
     assert TerraformConfig.check_field_for_none(" 3 ", values, fields["aws_provider"]) == "3"
+    # The record fails elsewhere only (no terraform_output): the value comes back as given.
+    assert TerraformConfig.check_field_for_none(" 3 ", {}, fields["aws_provider"]) == " 3 "
     with pytest.raises(ValueError, match="missing aws_provider attribute"):
         TerraformConfig.check_field_for_none(None, values=values, field=fields["aws_provider"])
 
@@ -293,6 +304,8 @@ def test_checks_are_class_functions():
     ("TfControllerAccessConfig", "check_mode", {"mode": "ENV", "alias": "x"},
      "the following attribute(s) {'alias': 'x'} should be removed"),
     ("TfControllerAccessConfig", "check_mode", {"mode": "SSM", "alias": "x"}, None),
+    # A fault of a field is not the record check's.
+    ("TfControllerAccessConfig", "check_mode", {"mode": "SSM", "alias": "x", "colour": 1}, None),
     ("TfCloudConfig", "check_required_attributes", {"organization": "o"},
      "Required workspace_name or tags"),
     ("TfCloudConfig", "check_required_attributes", {"organization": "o", "tags": ["a"]}, None),
@@ -376,6 +389,9 @@ def test_yaml_errors_are_pyyamls_classes(tmp_path, text, problem, context):
     mark = lambda m: m and (m.line, m.column)  # noqa: E731
     assert (mark(error.problem_mark), mark(error.context_mark)) == (problem, context)
     assert (error.context is None) == (context is None), repr(error.context)
+    assert (error.context_line is None, error.context_column is None) == (context is None,) * 2
+    if isinstance(error, yaml.reader.ReaderError):
+        assert (error.encoding, error.reason, error.name) == ("utf-8", error.problem, str(path))
     again = pickle.loads(pickle.dumps(error))
     assert (type(again), str(again), mark(again.context_mark)) == (type(error), str(error), context)
 
@@ -423,6 +439,11 @@ def test_stubs_declare_each_field(record, field, annotation):
                 for cls in ast.walk(tree) if isinstance(cls, ast.ClassDef)
                 for node in cls.body if isinstance(node, ast.AnnAssign)}
     assert declared[(record, field)] == annotation
+    init = next(node for cls in ast.walk(tree) if isinstance(cls, ast.ClassDef)
+                and cls.name == record for node in cls.body
+                if isinstance(node, ast.FunctionDef) and node.name == "__init__")
+    params = dict(zip((a.arg for a in init.args.kwonlyargs), init.args.kw_defaults))
+    assert (params[field] is None) == getattr(cvm, record).__fields__[field].required
 
 
 def pydoc_text(cls):
@@ -435,6 +456,7 @@ def test_one_fault_is_one_validation_error():
         VPCConfig(vpc_id="v", colour=1)
     assert str(info.value) == ("1 validation error for VPCConfig\ncolour\n"
                                "  extra fields not permitted (type=value_error.extra)")
+    assert info.value.json() == json.dumps(info.value.errors(), indent=2)  # as a load prints it
 
 
 def test_parse_raw_trims_and_parse_file_refuses_undeclared_keys(tmp_path):

@@ -71,3 +71,13 @@ def test_the_import_leaves_pyyaml_and_pydantic_for_when_a_fault_needs_them(examp
     out = subprocess.run([sys.executable, "-c", code, str(examples / "full.yaml")],
                          capture_output=True, text=True, check=True).stdout
     assert out.strip() == "[]"
+
+
+# Under pydantic 2 the layer takes the API of 1 that it carries (pydantic.v1).
+def test_pydantic_2_is_read_through_its_v1(monkeypatch):
+    import sys
+    import types
+    from tarnwick_config import _errors
+    monkeypatch.setitem(sys.modules, "pydantic", types.SimpleNamespace(VERSION="2.5.0", v1=pydantic))
+    monkeypatch.setattr(_errors, "_optional", {})
+    assert _errors._library("pydantic") is pydantic

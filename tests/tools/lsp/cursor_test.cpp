@@ -79,6 +79,11 @@ TEST(Cursor, ContextsOfValidAndHalfWrittenTexts) {
       {"label: wave#3|\n", S::Value, "label", "wave#3", ""},  // a '#' not after a blank
       {"terraform:\n  terraform_output:\tx|\n", S::Value, "terraform.terraform_output", "x", ""},
       {"terraform:\n  |# a note\n", S::Bare, "terraform", "", ""},  // before the '#', not in it
+      {"---x|: 1\n", S::Key, "", "---x", ""},
+      // The keys of the item being written, not those of the item before it.
+      {"vpcs:\n  - vpc_id: a\n    gw_zones: [a]\n  - vpc_id: b\n    |", S::Bare, "vpcs.[]", "", "vpc_id"},  // a key that starts like a marker is a key
+      // An item that is itself a list holds no scalar of this one.
+      {"cleanup:\n  resources:\n    - - NAT\n    - V|", S::Bare, "cleanup.resources.[]", "V", ""},
   };
   for (const Case& c : cases) {
     const Marked m = marked(c.text);

@@ -128,6 +128,16 @@ TEST(Hover, KeysVpcItemsAndNothing) {
   EXPECT_FALSE(lsp::to_json(lsp::Hover{"x", {{3, 18}, {3, 18}}}).contains("range"));
   EXPECT_EQ(lsp::to_json(lsp::Hover{"x", {{3, 17}, {3, 18}}})["range"],
             lsp::to_json(lsp::Range{{3, 17}, {3, 18}}));
+  // On a blank line inside a VPC item there is no word: the hover names no range.
+  const std::string blank = "account_info:\n- regions:\n  - vpcs:\n    - vpc_id: v\n      \n";
+  const json inside = lsp::hover(lsp::LineIndex(blank), {4, 6});
+  ASSERT_TRUE(inside.is_object());
+  EXPECT_EQ(inside["contents"]["value"], "VPC `v` in account (no `account_id`), region (no `region`)");
+  EXPECT_FALSE(inside.contains("range")) << inside.dump();
+  // An id written as a block scalar is not read from its indicator.
+  const std::string block = "account_info:\n- regions:\n  - vpcs:\n    - vpc_id: |\n        v\n      x: 1\n";
+  EXPECT_EQ(lsp::hover(lsp::LineIndex(block), {5, 10})["contents"]["value"],
+            "VPC (no `vpc_id`) in account (no `account_id`), region (no `region`)");
   const std::string unknown = "terraform:\n  no_such_key: 1\n";
   EXPECT_TRUE(lsp::hover(lsp::LineIndex(unknown), {1, 4}).is_null());
   for (const char* pattern : {"# Where the gen", "  terraform_output: /srv", "account_name: ret",

@@ -24,9 +24,14 @@ TEST(LineIndex, OffsetsAndPositionsRoundTripAcrossLineBreaksAndWideCharacters) {
   EXPECT_EQ(index.offset({9, 0}), text.size());
   EXPECT_EQ(index.from_mark({3, 6}), (lsp::Position{2, 6}));  // mark columns count characters
   EXPECT_EQ(index.code_point_column(2, 6), 5u);
+  EXPECT_EQ(index.code_point_column(1, 4), 4u);  // the units asked for, not one more
+  EXPECT_EQ(index.position(5), (lsp::Position{0, 4}));  // inside a CRLF: the line's end
   const lsp::LineIndex euro("\xE2\x82\xACx: 1\n");  // "€" is 3 bytes and 1 unit
   EXPECT_EQ(euro.offset({0, 2}), 4u);
   EXPECT_EQ(euro.position(4), (lsp::Position{0, 2}));
+  const lsp::LineIndex ka("\xE0\xA4\x95x: 1\n");  // U+0915: the lowest lead of 3 bytes
+  EXPECT_EQ(ka.offset({0, 1}), 3u);
+  EXPECT_EQ(ka.position(3), (lsp::Position{0, 1}));
 }
 
 // A byte that starts no UTF-8 sequence (a continuation byte, or 0xF8 and over) is one character
