@@ -185,6 +185,11 @@ TEST(Loading, StrictDuplicatesAreFaultsAfterTheDocumentsOwn) {
   const std::string valid = std::string(kValid) + "alert: {}\nalert: {}\n";
   EXPECT_TRUE(load(Source::text(valid)).config);
   EXPECT_FALSE(load(Source::text(valid), {.strict_duplicates = true}).config);
+  // A key written twice deep in the document is located by its whole path, indexes as numbers.
+  const std::string nested = "account_info:\n  - account_id: '1'\n    account_id: '2'\n";
+  const LoadResult deep = load(Source::text(nested), {.discovery_only = true});
+  ASSERT_EQ(deep.warnings.size(), 1u);
+  EXPECT_EQ(deep.warnings[0].loc, (Loc{"account_info", std::int64_t{0}, "account_id"}));
 }
 
 // Each limit lowered through the options refuses a small valid document, naming the figure in
