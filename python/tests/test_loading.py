@@ -2,6 +2,7 @@
 the process-wide mode."""
 
 import collections
+import copy
 import contextlib
 import errno
 import io
@@ -159,6 +160,12 @@ def test_unreadable_values_are_validation_errors_at_their_place(minimal_dict, va
     assert all(f"value of type {type(value).__name__} cannot be read" in e["msg"]
                for e in errors)
     assert all(type(w.exc) is TypeError for w in exit_.__cause__.raw_errors)  # type_error
+
+    # One unreadable value alone is refused as well (it must not load as the null standing in).
+    alone = copy.deepcopy(minimal_dict)
+    del alone["account_info"][0]["regions"][0]["vpcs"][0]["gw_zones"]
+    _, exit_ = failed_load(load_from_dict, alone)
+    assert [e["loc"] for e in exit_.__cause__.errors()] == [place + ("domain",)]
 
     # Beside the document's own faults; and in a keyword constructor, even where the null that
     # stands in for the value would have been accepted.

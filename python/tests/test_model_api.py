@@ -446,6 +446,16 @@ def test_stubs_declare_each_field(record, field, annotation):
     assert (params[field] is None) == getattr(cvm, record).__fields__[field].required
 
 
+def test_stubs_nest_a_nested_record_in_its_outer_class():
+    import ast
+    import pathlib
+    tree = ast.parse(pathlib.Path(cvm.__file__).with_suffix(".pyi").read_text())
+    top = {node.name: node for node in tree.body if isinstance(node, ast.ClassDef)}
+    assert "BackupConfig" in top and "S3Config" not in top
+    assert any(isinstance(node, ast.ClassDef) and node.name == "S3Config"
+               for node in top["BackupConfig"].body)
+
+
 def pydoc_text(cls):
     import pydoc
     return pydoc.render_doc(cls, renderer=pydoc.plaintext)

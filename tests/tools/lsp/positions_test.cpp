@@ -47,6 +47,10 @@ TEST(LineIndex, StrayBytesAreOneUnitEach) {
     EXPECT_EQ(index.offset(c.at), c.offset) << c.at.character;
     EXPECT_EQ(index.position(c.offset), c.at) << c.offset;
   }
+  // The lowest two-byte lead takes its continuation byte with it.
+  const lsp::LineIndex lowest("\xC0\x80" "a");
+  EXPECT_EQ(lowest.offset({0, 1}), 2u);
+  EXPECT_EQ(lowest.position(3), (lsp::Position{0, 2}));
 }
 
 // A position as a client sends it: any integer that is not negative, signed or not; anything

@@ -513,6 +513,15 @@ TEST(LspServer, TheSettingIsPulledWhenTheClientOffersIt) {
   const json first = plain.next();
   EXPECT_EQ(first.value("method", ""), "textDocument/publishDiagnostics");
   EXPECT_EQ(first["params"]["diagnostics"][0]["code"], "migration");
+
+  // A client that says it does not answer the question is not asked.
+  Session refused({std::chrono::milliseconds(0), echo});
+  ASSERT_TRUE(
+      refused.call("initialize", {{"capabilities", {{"workspace", {{"configuration", false}}}}}})
+          .contains("result"));
+  refused.send(lsp::notification("initialized", json::object()));
+  refused.open("id: x\n");
+  EXPECT_EQ(refused.next().value("method", ""), "textDocument/publishDiagnostics");
 }
 
 // A document closed while its check runs gets no diagnostics from that check: the empty ones
