@@ -26,6 +26,7 @@
 #include "report/json_reporter.hpp"
 #include "report/sarif_reporter.hpp"
 #include "report/text_reporter.hpp"
+#include "support/report_fault.hpp"
 #include "support/run_tool.hpp"
 #include "tarnwick/core/rules.hpp"
 #include "tarnwick/yaml/node_ends.hpp"
@@ -35,14 +36,7 @@ namespace {
 namespace core = tarnwick::core;
 namespace report = tarnwick::report;
 
-core::ErrorDetail fault(core::Loc loc, std::string msg, std::uint32_t line, std::uint32_t column) {
-  core::ErrorDetail e;
-  e.loc = std::move(loc);
-  e.msg = std::move(msg);
-  e.type = "value_error";
-  e.mark = {line, column};
-  return e;
-}
+using tarnwick::testing::fault;
 
 TEST(Reporters, EachFormatNameGetsItsClass) {
   const struct {

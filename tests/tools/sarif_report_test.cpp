@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "report/sarif_reporter.hpp"
+#include "support/report_fault.hpp"
 #include "tarnwick/core/rules.hpp"
 
 namespace {
@@ -15,14 +16,7 @@ namespace {
 namespace core = tarnwick::core;
 namespace report = tarnwick::report;
 
-core::ErrorDetail fault(core::Loc loc, std::string msg, std::uint32_t line, std::uint32_t column) {
-  core::ErrorDetail e;
-  e.loc = std::move(loc);
-  e.msg = std::move(msg);
-  e.type = "value_error";
-  e.mark = {line, column};
-  return e;
-}
+using tarnwick::testing::fault;
 
 // The SARIF log of a run: its results and the driver's rules.
 nlohmann::ordered_json sarif_run(const std::vector<report::DocumentReport>& docs) {
