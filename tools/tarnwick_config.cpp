@@ -103,7 +103,8 @@ std::string summary(const core::DiscoveryConfiguration& config) {
 core::LoadResult load_file(const Options& opt, const std::string& file) {
   core::LoadResult loaded = core::load(source_of(file), {.discovery_only = opt.discovery_only,
                                                          .strict_duplicates = opt.strict,
-                                                         .mode_comment = true});
+                                                         .mode_comment = true,
+                                                         .keep_text = false});
   if (loaded.fatal) throw Fatal{fatal_line(loaded), loaded.name, *loaded.fatal};
   return loaded;
 }
@@ -115,12 +116,20 @@ std::optional<core::DiscoveryConfiguration> load(const Options& opt, const std::
                                                  report::Reporter& reporter, std::string& name) {
   core::LoadResult loaded = load_file(opt, file);
   name = loaded.name;
-  if (loaded.config && loaded.warnings.empty()) std::string().swap(loaded.text);
   if (!loaded.faults().empty() || !loaded.warnings.empty()) {
     reporter.report({loaded.name, loaded.text, loaded.faults(), loaded.warnings});
   }
   if (loaded.config) return std::move(loaded.config);
   return std::nullopt;
+}
+
+// The last document a run made is left to the end of the process: freeing a large document's
+// records piece by piece is a noticeable share of a run, and the system takes the memory back at
+// once. Each earlier one is freed when the next is kept, so a run over many documents holds one.
+template <class T>
+void keep_until_exit(T value) {
+  static auto* const kept = new std::optional<T>();  // never destroyed, on purpose
+  kept->emplace(std::move(value));
 }
 
 void say_fatal(const Fatal& f) {
@@ -134,6 +143,7 @@ int check_one(const Options& opt, const std::string& file, report::Reporter& rep
     auto config = load(opt, file, reporter, name);
     if (!config) return 1;
     if (!opt.quiet) std::cerr << name << ": valid (" << summary(*config) << ")\n";
+    keep_until_exit(std::move(*config));
     return 0;
   } catch (const Fatal& f) {
     say_fatal(f);
@@ -188,12 +198,15 @@ int run_dump(const Options& opt) {
     report::TextReporter(std::cerr, report::colour_wanted(opt.colour, report::stderr_environment()))
         .report({loaded.name, loaded.text, {}, loaded.warnings});
   }
-  const nlohmann::ordered_json plain = core::dump_to_dict(*loaded.config);
+  nlohmann::ordered_json plain = core::dump_to_dict(*loaded.config);
+  keep_until_exit(std::move(*loaded.config));
   if (opt.dump_format == "yaml") {
     std::cout << yaml::to_yaml(plain);
-    return 0;
+  } else {
+    std::cout << plain.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+              << '\n';
   }
-  std::cout << plain.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+  keep_until_exit(std::move(plain));
   return 0;
 }
 

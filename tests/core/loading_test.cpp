@@ -1,6 +1,9 @@
 // The entry points: what a load prints, what it throws, and the mode it leaves behind.
 #include <filesystem>
 #include <fstream>
+#include <vector>
+#include <utility>
+#include <string>
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -164,6 +167,46 @@ TEST(Loading, EverySourceGivesTheSameResult) {
     }
     EXPECT_EQ(from_text.name, "t.yaml");
     EXPECT_EQ(load(Source::file(file.path())).text, text);  // kept for quoting source lines
+  }
+}
+
+// A file read in pieces (its text not kept) gives what its whole text gives; only a document
+// with nothing to report is left without its text, which every report would quote.
+TEST(Loading, AFileReadInPiecesGivesWhatItsWholeTextGives) {
+  const std::string discovery = "terraform: {terraform_output: /o}\naccount_info:\n"
+                                "  - {account_id: '1', regions: [{region: us-east-1, vpcs: []}]}\n";
+  const std::string comment = "# tarnwick-config: discovery-only\n";
+  const std::vector<std::pair<std::string, bool>> cases = {  // text, kept without its text
+      {kValid, false},
+      {kThreeFaults, true},
+      {std::string(kValid) + "alert: {}\nalert: {}\n", true},  // a warning
+      {"a: 'unterminated\n", true},
+      {"- a\n", true},
+      {"", true},
+      {comment + discovery, false},  // the first line's mode, read ahead of the parse
+      {discovery, true},             // the same document checked as a migration
+      // A first line longer than what is read ahead: its mode is read from the whole text.
+      {std::string(70'000, ' ') + comment + discovery, false},
+  };
+  for (const auto& [text, reported] : cases) {
+    SCOPED_TRACE(text.substr(0, 40));
+    TempFile file(text);
+    const LoadResult whole = load(Source::file(file.path()), {.mode_comment = true});
+    const LoadResult pieces =
+        load(Source::file(file.path()), {.mode_comment = true, .keep_text = false});
+    EXPECT_EQ(pieces.config, whole.config);
+    EXPECT_EQ(pieces.error.has_value(), whole.error.has_value());
+    if (pieces.error && whole.error) {
+      EXPECT_EQ(pieces.error->json(), whole.error->json());
+    }
+    EXPECT_EQ(pieces.fatal.has_value(), whole.fatal.has_value());
+    if (pieces.fatal && whole.fatal) {
+      EXPECT_EQ(pieces.fatal->msg, whole.fatal->msg);
+    }
+    EXPECT_EQ(pieces.warnings.size(), whole.warnings.size());
+    EXPECT_EQ(pieces.discovery_only, whole.discovery_only);
+    EXPECT_EQ(pieces.name, whole.name);
+    EXPECT_EQ(pieces.text, reported ? text : "");
   }
 }
 

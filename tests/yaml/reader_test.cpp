@@ -7,11 +7,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <system_error>
+#include <vector>
 
 namespace tarnwick::yaml {
 namespace {
@@ -559,6 +561,51 @@ TEST_F(ReaderFiles, ReadStdin) {
   ::close(saved);
   std::fclose(f);
   EXPECT_EQ(got, "{\"from\": \"stdin\"} <stdin>") << err;
+}
+
+// A text parsed on a second thread reads as it does on one: the same tree, or the same first
+// fault, also when the fault comes batches after the parser ran ahead, or batches before.
+TEST(Reader, ParsingAheadChangesNothing) {
+  std::string many = "items:\n";
+  for (int i = 0; i < 3000; ++i) {
+    const std::string n = std::to_string(i);
+    many += "  - {id: " + n + ", name: &a" + n + " n" + n + ", ref: *a" + n + ", t: !!str " + n +
+            ", q: 'x" + n + "'}\n";
+  }
+  const std::string nested = std::string(1100, '[') + std::string(1100, ']');
+  const std::vector<std::string> texts = {
+      many,
+      many + "broken: 'unterminated\n",  // libyaml's fault, many batches in
+      many + "bad: *nowhere\n",          // the reader's own fault, many batches in
+      "bad: *nowhere\n" + many,          // the reader stops while the parser is ahead
+      many + "long: " + std::string(5000, 'x') + "\n",
+      many + "items: 1\n",
+      "--- 1\n--- 2\n",
+      "a: [1, 2\n",
+      "a:\n\tb: 1\n",
+      "",
+      "a: \xff\n",
+      nested,
+  };
+  Limits one;
+  one.max_scalar_bytes = 4096;
+  one.parse_ahead_bytes = SIZE_MAX;
+  Limits two = one;
+  two.parse_ahead_bytes = 0;
+  auto outcome = [](const std::string& text, const Limits& limits) {
+    try {
+      const Document doc = read_string(text, "t.yaml", limits);
+      return show(doc.root()) + " duplicates " + std::to_string(doc.duplicates().size());
+    } catch (const YamlError& e) {
+      return std::string(e.what()) + " | " + e.problem() + " | " + e.context() + " | " +
+             std::to_string(static_cast<int>(e.stage()));
+    }
+  };
+  for (const std::string& text : texts) {
+    SCOPED_TRACE(text.substr(0, 40));
+    EXPECT_EQ(outcome(text, one), outcome(text, two));
+  }
+  EXPECT_NE(outcome(texts[4], two).find("longer than the limit of 4096 bytes"), std::string::npos);
 }
 
 }  // namespace

@@ -66,6 +66,10 @@ struct LoadOptions {
   // On a document with faults or warnings, find where each ends and where each related place is
   // from the text (one more scan of it): reports and editors show ranges.
   bool ranges = true;
+  // A file's or standard input's text is kept in LoadResult::text. Off: kept only for a document
+  // with something to report, and a valid file's text is never held whole (it is read in pieces
+  // while it is parsed; any other outcome reads it again, whole, and loads that).
+  bool keep_text = true;
 };
 
 // What became of one document: every outcome is data, none is thrown.

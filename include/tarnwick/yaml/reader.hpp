@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -32,6 +33,8 @@ inline constexpr std::size_t kMinAliasedTextBytes = std::size_t{16} << 20;
 // still resolved, just not recorded. Deep nesting times many repeats would otherwise cost memory
 // far beyond the input's size.
 inline constexpr std::size_t kMaxDuplicateRecordBytes = std::size_t{16} << 20;
+// From this input size on, the text is parsed on a second thread while the first builds.
+inline constexpr std::size_t kParseAheadBytes = std::size_t{1} << 20;
 
 // The limits a read applies, each defaulting to its constant above; a caller may tighten them
 // (a service reading small documents) or widen them.
@@ -43,6 +46,8 @@ struct Limits {
   std::size_t expansion_factor = kExpansionFactor;
   std::size_t min_aliased_text_bytes = kMinAliasedTextBytes;
   std::size_t max_duplicate_record_bytes = kMaxDuplicateRecordBytes;
+  // Not a limit: from this input size on the text is parsed on a second thread (0: always).
+  std::size_t parse_ahead_bytes = kParseAheadBytes;
 };
 
 // Every fault of reading: libyaml's own problem text, or one of ours (a refused tag, a second
@@ -103,6 +108,46 @@ Document read_string(std::string_view text, std::string name, ItemStream* stream
 Document read_file(const std::filesystem::path& path, const Limits& limits = {});
 // Reads standard input to its end; a read fault throws std::system_error.
 Document read_stdin(const Limits& limits = {});
+
+// A regular file read in pieces while it is parsed, so that its text is never held whole (for a
+// large document the text would be the largest thing a load holds). Its faults quote no source
+// line: a caller that must show one reads the text whole (read_file_text) and parses that.
+class FilePieces {
+ public:
+  // nullopt when the file cannot be opened or read, is not a regular file, or is over the size
+  // limit: reading it whole says why.
+  static std::optional<FilePieces> open(const std::filesystem::path& path, const Limits& limits);
+  FilePieces(FilePieces&& other) noexcept;
+  FilePieces& operator=(FilePieces&&) = delete;
+  FilePieces(const FilePieces&) = delete;
+  ~FilePieces();
+
+  // The file's first piece, read ahead (a first-line comment can be read before parsing);
+  // `whole` when it is all of the file.
+  std::string_view head() const { return head_; }
+  bool whole() const { return at_end_; }
+  // The file's size when it was opened.
+  std::size_t size() const { return size_; }
+  // Copies the next bytes into `buffer` (the head first); `got` 0 at the end. False on a read
+  // fault, or when the file has grown past the size limit since it was opened.
+  bool read(unsigned char* buffer, std::size_t capacity, std::size_t& got);
+
+ private:
+  FilePieces(int fd, std::size_t size, std::size_t max_bytes) noexcept
+      : fd_(fd), size_(size), max_bytes_(max_bytes) {}
+
+  int fd_;
+  std::size_t size_;
+  std::size_t max_bytes_;
+  std::string head_;
+  std::size_t head_served_ = 0;
+  std::size_t total_ = 0;  // bytes read so far, the head's included
+  bool at_end_ = false;
+};
+
+// Parses a file read in pieces, as read_string with a stream does a text.
+Document read_pieces(FilePieces& input, std::string name, ItemStream* stream,
+                     const Limits& limits = {});
 
 // The raw text behind read_file and read_stdin, with the same errors and size limit, for callers
 // that also want to show source lines.

@@ -42,7 +42,8 @@ DiscoveryConfiguration load_from_dict(const nlohmann::ordered_json& config_dict,
 
 DiscoveryConfiguration load_from_yaml(const std::filesystem::path& yml_path, bool discovery_only) {
   return document_or_exit(
-      load(Source::file(yml_path), {.discovery_only = discovery_only, .ranges = false}));
+      load(Source::file(yml_path),
+           {.discovery_only = discovery_only, .ranges = false, .keep_text = false}));
 }
 
 nlohmann::ordered_json dump_to_dict(const DiscoveryConfiguration& config) {

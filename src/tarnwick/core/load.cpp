@@ -143,6 +143,30 @@ void load_text(std::string_view text, const LoadOptions& options, LoadResult& ou
   build_root(root, options, &stream.lists(), out);
 }
 
+// A file read in pieces, its text never held whole. Only a document with nothing to report is
+// kept: for any other outcome the caller reads the text whole and loads that, so that every
+// message is made from, and quotes, the text it was checked from. False: not kept.
+bool load_pieces(const std::filesystem::path& path, const LoadOptions& options, LoadResult& out) {
+  std::optional<yaml::FilePieces> pieces = yaml::FilePieces::open(path, options.limits);
+  if (!pieces) return false;
+  if (options.mode_comment) {
+    const std::string_view head = pieces->head();
+    // The first line must be read whole before its comment can be trusted.
+    if (!pieces->whole() && head.find_first_of("\r\n") == std::string_view::npos) return false;
+    if (const std::optional<bool> asked = mode_comment(head)) out.discovery_only = *asked;
+  }
+  try {
+    RecordStream stream = RecordStream::of<DiscoveryConfiguration>(
+        BuildContext{out.discovery_only, options.mode_ids});
+    const yaml::Document doc = yaml::read_pieces(*pieces, out.name, &stream, options.limits);
+    if (!doc.duplicates().empty()) return false;
+    build_root(doc.root(), options, &stream.lists(), out);
+  } catch (const std::exception&) {
+    return false;
+  }
+  return out.config && out.warnings.empty();
+}
+
 // Keys written twice are warnings, or under strict duplicates faults (after the document's own).
 void add_duplicates(const LoadOptions& options, LoadResult& out) {
   if (out.duplicates.empty() || out.not_mapping) return;
@@ -236,6 +260,11 @@ void load_input(const Source& source, const LoadOptions& options, LoadResult& ou
       [&](const auto& input) {
         using I = std::decay_t<decltype(input)>;
         if constexpr (std::is_same_v<I, std::filesystem::path>) {
+          if (!options.keep_text && load_pieces(input, options, out)) return;
+          std::string name = std::move(out.name);
+          out = LoadResult();
+          out.name = std::move(name);
+          out.discovery_only = options.discovery_only;
           out.text = yaml::read_file_text(input, options.limits);
           load_text(out.text, options, out);
         } else if constexpr (std::is_same_v<I, Source::Stdin>) {
@@ -279,6 +308,7 @@ LoadResult load(const Source& source, const LoadOptions& options) {
     return out;
   }
   add_duplicates(options, out);
+  if (!options.keep_text && out.config && out.warnings.empty()) std::string().swap(out.text);
   if (options.ranges) {
     const std::string_view* view = std::get_if<std::string_view>(&source.input());
     place(view != nullptr ? *view : std::string_view(out.text), out);

@@ -33,6 +33,7 @@ class ExpansionBudget {
         factor_(limits.expansion_factor),
         text_floor_(limits.min_aliased_text_bytes) {}
 
+  std::size_t input_bytes() const { return input_bytes_; }
   // Nodes of the tree read so far, aliases counted as copies. Every node is charged: the common
   // case (well inside the floor budget) stays inline.
   void charge(std::size_t amount, Mark mark) {

@@ -7,23 +7,16 @@
 #include <stdexcept>
 #include <utility>
 
-#include "libyaml_handles.hpp"
+#include "event_source.hpp"
 #include "messages.hpp"
 
 namespace tarnwick::yaml::detail {
-namespace {
-
-std::string_view chars(const yaml_char_t* s) {
-  return s ? std::string_view(reinterpret_cast<const char*>(s)) : std::string_view();
-}
-
-}  // namespace
-
 Reader::Reader(std::string_view input, std::string name, ItemStream* stream, const Limits& limits)
     : input_(input),
       stream_(stream),
       max_depth_(limits.max_depth),
       max_scalar_bytes_(limits.max_scalar_bytes),
+      parse_ahead_bytes_(limits.parse_ahead_bytes),
       budget_(doc_, input.size(), limits),
       release_(doc_),
       duplicates_(limits.max_duplicate_record_bytes) {
@@ -31,25 +24,40 @@ Reader::Reader(std::string_view input, std::string name, ItemStream* stream, con
   if (stream_ != nullptr) taken_placeholder_ = doc_.make_null();
 }
 
+Reader::Reader(FilePieces& pieces, std::string name, ItemStream* stream, const Limits& limits)
+    : pieces_(&pieces),
+      stream_(stream),
+      max_depth_(limits.max_depth),
+      max_scalar_bytes_(limits.max_scalar_bytes),
+      parse_ahead_bytes_(limits.parse_ahead_bytes),
+      budget_(doc_, pieces.size(), limits),
+      release_(doc_),
+      duplicates_(limits.max_duplicate_record_bytes) {
+  doc_.set_name(std::move(name));
+  if (stream_ != nullptr) taken_placeholder_ = doc_.make_null();
+}
+
 Document Reader::run() {
-  Parser parser(input_);
+  Parser parser = pieces_ != nullptr ? Parser(*pieces_) : Parser(input_);
+  EventSource events(parser, budget_.input_bytes() >= parse_ahead_bytes_, max_scalar_bytes_);
   int documents = 0;
   for (bool done = false; !done;) {
-    Event ev;
-    if (!yaml_parser_parse(parser.get(), &ev.event)) fail_parser(*parser.get());
-    on_event(ev.event, documents, done);
+    const EventBatch& batch = events.next();
+    for (const ParsedEvent& e : batch.events) on_event(e, documents, done);
+    if (batch.fault) fail_parser(*batch.fault);
+    done = done || batch.last;
   }
   if (root_) doc_.set_root(root_);
   for (DuplicateKey& d : duplicates_.take_sorted()) doc_.add_duplicate(std::move(d));
   return std::move(doc_);
 }
 
-inline void Reader::on_event(const yaml_event_t& e, int& documents, bool& done) {
+inline void Reader::on_event(const ParsedEvent& e, int& documents, bool& done) {
   switch (e.type) {
     case YAML_DOCUMENT_START_EVENT:
       if (documents++ > 0) {
         fail("expected a single document in the stream, but found another document",
-             mark_of(e.start_mark), YamlStage::composer);
+             e.mark, YamlStage::composer);
       }
       break;
     case YAML_SCALAR_EVENT:
@@ -78,8 +86,8 @@ inline void Reader::on_event(const yaml_event_t& e, int& documents, bool& done) 
   }
 }
 
-void Reader::fail_parser(const yaml_parser_t& p) const {
-  std::string problem = p.problem ? p.problem : "cannot parse the document";
+void Reader::fail_parser(const ParserFault& p) const {
+  std::string problem = p.problem.empty() ? "cannot parse the document" : p.problem;
   switch (p.error) {
     case YAML_MEMORY_ERROR:
       throw std::bad_alloc();
@@ -95,17 +103,17 @@ void Reader::fail_parser(const yaml_parser_t& p) const {
     default:
       break;
   }
-  Mark mark = mark_of(p.problem_mark);
-  const Mark context_mark = mark_of(p.context_mark);
+  Mark mark = p.problem_mark;
+  const Mark context_mark = p.context_mark;
   // Python's loader classes read `problem` as it always was; people read the message.
-  const std::string_view context = p.context ? std::string_view(p.context) : std::string_view();
+  const std::string_view context = p.context ? std::string_view(*p.context) : std::string_view();
   const std::string libyaml_problem = problem;
   bool at_end = false;
   if (offset_of(mark) < input_.size()) {
-    if (p.context) problem = std::string(p.context) + " at " + at(context_mark) + ": " + problem;
+    if (p.context) problem = *p.context + " at " + at(context_mark) + ": " + problem;
   } else if (p.context && offset_of(context_mark) < input_.size()) {
     // The end of the text shows nothing: name where the unfinished construct begins.
-    problem = std::string(p.context) + ": " + problem;
+    problem = *p.context + ": " + problem;
     mark = context_mark;
   } else {
     mark = last_character_mark();
@@ -173,10 +181,9 @@ std::size_t Reader::offset_of(Mark mark) const {
   return i;
 }
 
-Reader::Anchor* Reader::define_anchor(const yaml_char_t* name, const Node* node, Mark mark,
+Reader::Anchor* Reader::define_anchor(std::string_view name, const Node* node, Mark mark,
                                       bool complete) {
-  auto [it, inserted] =
-      anchors_.try_emplace(std::string(chars(name)), Anchor{node, 1, mark, complete});
+  auto [it, inserted] = anchors_.try_emplace(std::string(name), Anchor{node, 1, mark, complete});
   if (!inserted) {
     // As the Python loader does: a reused anchor name would make aliases ambiguous to readers.
     fail("found duplicate anchor &" + it->first + "; first occurrence at " + at(it->second.mark),
@@ -206,21 +213,20 @@ inline Node* Reader::make_scalar(const ResolvedScalar& r, std::string_view text,
   return n;
 }
 
-inline void Reader::on_scalar(const yaml_event_t& e) {
-  const auto& s = e.data.scalar;
-  Mark mark = mark_of(e.start_mark);
-  if (s.length > max_scalar_bytes_) {
-    fail("scalar of " + std::to_string(s.length) + " bytes is longer than the limit of " +
+inline void Reader::on_scalar(const ParsedEvent& e) {
+  Mark mark = e.mark;
+  if (e.length > max_scalar_bytes_) {
+    fail("scalar of " + std::to_string(e.length) + " bytes is longer than the limit of " +
              std::to_string(max_scalar_bytes_) + " bytes",
          mark, YamlStage::limit);
   }
-  std::string_view text(reinterpret_cast<const char*>(s.value), s.length);
+  const std::string_view text = e.value;
   bool key = expecting_key();
   ResolvedScalar r;  // a string unless resolved otherwise
   bool plain = false;
-  std::string_view tag = chars(s.tag);
-  if (s.tag == nullptr) {
-    if (s.style == YAML_PLAIN_SCALAR_STYLE) {
+  const std::string_view tag = e.tag.value_or(std::string_view());
+  if (!e.tag) {
+    if (e.style == YAML_PLAIN_SCALAR_STYLE) {
       r = resolve_plain(text);
       plain = true;
       // `<<` merges only as a key; elsewhere it is just text.
@@ -236,7 +242,7 @@ inline void Reader::on_scalar(const yaml_event_t& e) {
   }
   Node* n = make_scalar(r, text, plain, mark);
   budget_.charge(1, mark);
-  if (s.anchor) define_anchor(s.anchor, n, mark, true)->text_bytes = text.size();
+  if (e.anchor) define_anchor(*e.anchor, n, mark, true)->text_bytes = text.size();
   note_text(text.size());
   add_child(n, 1, mark, false);
 }
@@ -269,9 +275,9 @@ ResolvedScalar Reader::resolve_tagged_scalar(std::string_view tag, std::string_v
   return r;
 }
 
-inline void Reader::on_alias(const yaml_event_t& e) {
-  Mark mark = mark_of(e.start_mark);
-  std::string_view name = chars(e.data.alias.anchor);
+inline void Reader::on_alias(const ParsedEvent& e) {
+  Mark mark = e.mark;
+  const std::string_view name = e.anchor.value_or(std::string_view());
   auto it = anchors_.find(name);
   if (it == anchors_.end()) {
     fail("found undefined alias *" + std::string(name), mark, YamlStage::composer);
@@ -287,10 +293,11 @@ inline void Reader::on_alias(const yaml_event_t& e) {
   add_child(a.node, a.expanded, mark, true);
 }
 
-StandardTag Reader::collection_tag(const yaml_char_t* tag, bool is_map, Mark mark) const {
+StandardTag Reader::collection_tag(std::optional<std::string_view> tag, bool is_map,
+                                   Mark mark) const {
   StandardTag def = is_map ? StandardTag::Map : StandardTag::Seq;
-  std::string_view uri = chars(tag);
-  if (tag == nullptr || uri == "!") return def;
+  if (!tag || *tag == "!") return def;
+  const std::string_view uri = *tag;
   std::optional<StandardTag> t = tag_from_uri(uri);
   if (!t) {
     fail("tag " + written_tag(uri) + " is not allowed: only standard YAML tags are accepted", mark);
@@ -306,8 +313,8 @@ StandardTag Reader::collection_tag(const yaml_char_t* tag, bool is_map, Mark mar
   return *t;
 }
 
-void Reader::on_start(const yaml_event_t& e, bool is_map) {
-  Mark mark = mark_of(e.start_mark);
+void Reader::on_start(const ParsedEvent& e, bool is_map) {
+  Mark mark = e.mark;
   if (frames_.size() >= max_depth_) {
     fail(
         "collections are nested deeper than the limit of " + std::to_string(max_depth_) + " levels",
@@ -318,9 +325,7 @@ void Reader::on_start(const yaml_event_t& e, bool is_map) {
              " cannot be a mapping key",
          mark);
   }
-  const yaml_char_t* tag = is_map ? e.data.mapping_start.tag : e.data.sequence_start.tag;
-  const yaml_char_t* anchor = is_map ? e.data.mapping_start.anchor : e.data.sequence_start.anchor;
-  StandardTag t = collection_tag(tag, is_map, mark);
+  StandardTag t = collection_tag(e.tag, is_map, mark);
   bool merge_value = in_merge_value();
   if (merge_value && !frames_.back().node->is_map() && !is_map) {
     fail("expected a mapping for merging, but found a sequence", mark);
@@ -332,7 +337,7 @@ void Reader::on_start(const yaml_event_t& e, bool is_map) {
   budget_.charge(1, mark);
   Frame f{};
   f.node = n;
-  f.anchor = anchor ? define_anchor(anchor, n, mark, false) : nullptr;
+  f.anchor = e.anchor ? define_anchor(*e.anchor, n, mark, false) : nullptr;
   if (f.anchor != nullptr) ++anchored_open_;
   if (stream_ != nullptr && (frames_.empty() || frames_.back().place != nullptr)) {
     follow(f, is_map, t, merge_value);

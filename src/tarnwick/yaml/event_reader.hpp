@@ -2,16 +2,16 @@
 // the depth of the input never reaches the C++ stack.
 #pragma once
 
-#include <yaml.h>
-
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "budget.hpp"
+#include "event_source.hpp"
 #include "item_release.hpp"
 #include "mapping_builder.hpp"
 #include "tarnwick/yaml/item_stream.hpp"
@@ -23,6 +23,8 @@ namespace tarnwick::yaml::detail {
 class Reader {
  public:
   Reader(std::string_view input, std::string name, ItemStream* stream, const Limits& limits);
+  // A file read in pieces: no text to quote in a syntax fault's message.
+  Reader(FilePieces& pieces, std::string name, ItemStream* stream, const Limits& limits);
   Document run();
 
  private:
@@ -63,7 +65,7 @@ class Reader {
                          YamlStage stage = YamlStage::constructor) const {
     throw YamlError(std::move(problem), doc_.name(), mark, stage);
   }
-  [[noreturn]] void fail_parser(const yaml_parser_t& p) const;
+  [[noreturn]] void fail_parser(const ParserFault& p) const;
   Mark mark_at_offset(std::size_t offset) const;
   Mark last_character_mark() const;
   // "; the line reads \"LINE\"": the line of a syntax fault, cut short when long.
@@ -82,16 +84,16 @@ class Reader {
     if (!frames_.empty()) frames_.back().text_bytes = sat_add(frames_.back().text_bytes, bytes);
   }
 
-  void on_event(const yaml_event_t& e, int& documents, bool& done);
-  void on_scalar(const yaml_event_t& e);
+  void on_event(const ParsedEvent& e, int& documents, bool& done);
+  void on_scalar(const ParsedEvent& e);
   ResolvedScalar resolve_tagged_scalar(std::string_view tag, std::string_view text, bool key,
                                        Mark mark) const;
-  void on_alias(const yaml_event_t& e);
-  void on_start(const yaml_event_t& e, bool is_map);
+  void on_alias(const ParsedEvent& e);
+  void on_start(const ParsedEvent& e, bool is_map);
   void on_end();
-  StandardTag collection_tag(const yaml_char_t* tag, bool is_map, Mark mark) const;
+  StandardTag collection_tag(std::optional<std::string_view> tag, bool is_map, Mark mark) const;
   Node* make_scalar(const ResolvedScalar& r, std::string_view text, bool plain, Mark mark);
-  Anchor* define_anchor(const yaml_char_t* name, const Node* node, Mark mark, bool complete);
+  Anchor* define_anchor(std::string_view name, const Node* node, Mark mark, bool complete);
   void add_child(const Node* n, std::size_t expanded, Mark mark, bool alias);
   void add_item(Frame& f, const Node* n, std::size_t expanded, Mark mark, bool alias);
   void add_merge(Frame& f, const Node* n, std::size_t expanded, Mark mark, bool alias);
@@ -105,9 +107,11 @@ class Reader {
   std::span<const PathStep> path_steps(std::size_t frames);
 
   std::string_view input_;
+  FilePieces* pieces_ = nullptr;
   ItemStream* stream_;
   const std::size_t max_depth_;  // held by value: read on every event
   const std::size_t max_scalar_bytes_;
+  const std::size_t parse_ahead_bytes_;
   Document doc_;
   ExpansionBudget budget_;
   ItemRelease release_;

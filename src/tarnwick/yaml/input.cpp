@@ -1,14 +1,17 @@
-// Input: reading files and standard input whole, within the document size limit.
+// Input: reading files and standard input whole, or a file in pieces, within the document size
+// limit.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <utility>
 
 #include "budget.hpp"
 #include "tarnwick/yaml/reader.hpp"
@@ -80,6 +83,79 @@ std::string read_file_text(const std::filesystem::path& path, const Limits& limi
   }
   return read_all(file.fd, hint, limits.max_document_bytes, name,
                   [&](int err) { fs_error("cannot read configuration file", err); });
+}
+
+namespace {
+
+constexpr std::size_t kHeadBytes = 64 * 1024;
+
+// read(2) until `capacity` bytes or the end; false on a fault.
+bool read_some(int fd, char* buffer, std::size_t capacity, std::size_t& got) {
+  got = 0;
+  while (got < capacity) {
+    const ssize_t n = ::read(fd, buffer + got, capacity - got);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<FilePieces> FilePieces::open(const std::filesystem::path& path,
+                                           const Limits& limits) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+      static_cast<std::uintmax_t>(st.st_size) > limits.max_document_bytes) {
+    ::close(fd);
+    return std::nullopt;
+  }
+  std::optional<FilePieces> pieces;
+  pieces.emplace(FilePieces(fd, static_cast<std::size_t>(st.st_size), limits.max_document_bytes));
+  FilePieces& p = *pieces;
+  p.head_.resize(kHeadBytes);
+  std::size_t got = 0;
+  if (!read_some(fd, p.head_.data(), p.head_.size(), got)) return std::nullopt;
+  p.head_.resize(got);
+  p.total_ = got;
+  p.at_end_ = got < kHeadBytes;
+  if (p.total_ > p.max_bytes_) return std::nullopt;
+  return pieces;
+}
+
+FilePieces::FilePieces(FilePieces&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)),
+      size_(other.size_),
+      max_bytes_(other.max_bytes_),
+      head_(std::move(other.head_)),
+      head_served_(other.head_served_),
+      total_(other.total_),
+      at_end_(other.at_end_) {}
+
+FilePieces::~FilePieces() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+bool FilePieces::read(unsigned char* buffer, std::size_t capacity, std::size_t& got) {
+  got = 0;
+  if (head_served_ < head_.size()) {
+    got = std::min(capacity, head_.size() - head_served_);
+    std::memcpy(buffer, head_.data() + head_served_, got);
+    head_served_ += got;
+    if (head_served_ == head_.size()) std::string().swap(head_);
+    return true;
+  }
+  if (at_end_) return true;
+  if (!read_some(fd_, reinterpret_cast<char*>(buffer), capacity, got)) return false;
+  at_end_ = got == 0;
+  total_ += got;
+  return total_ <= max_bytes_;
 }
 
 std::string read_stdin_text(const Limits& limits) {

@@ -3,11 +3,13 @@
 
 #include <yaml.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <new>
 #include <string_view>
 
 #include "tarnwick/yaml/node.hpp"
+#include "tarnwick/yaml/reader.hpp"
 
 namespace tarnwick::yaml::detail {
 
@@ -21,6 +23,11 @@ class Parser {
         input.empty() ? kEmpty : reinterpret_cast<const unsigned char*>(input.data());
     yaml_parser_set_input_string(&parser_, data, input.size());
   }
+  // Input pulled from a file's pieces as libyaml needs it.
+  explicit Parser(FilePieces& pieces) {
+    if (!yaml_parser_initialize(&parser_)) throw std::bad_alloc();
+    yaml_parser_set_input(&parser_, &Parser::read_piece, &pieces);
+  }
   ~Parser() { yaml_parser_delete(&parser_); }
   Parser(const Parser&) = delete;
   Parser& operator=(const Parser&) = delete;
@@ -28,6 +35,10 @@ class Parser {
   yaml_parser_t* get() { return &parser_; }
 
  private:
+  static int read_piece(void* data, unsigned char* buffer, std::size_t size, std::size_t* got) {
+    return static_cast<FilePieces*>(data)->read(buffer, size, *got) ? 1 : 0;
+  }
+
   yaml_parser_t parser_;
 };
 

@@ -46,6 +46,11 @@ Document read_string(std::string_view text, std::string name, ItemStream* stream
   return detail::Reader(text, std::move(name), stream, limits).run();
 }
 
+Document read_pieces(FilePieces& input, std::string name, ItemStream* stream,
+                     const Limits& limits) {
+  return detail::Reader(input, std::move(name), stream, limits).run();
+}
+
 Document read_file(const std::filesystem::path& path, const Limits& limits) {
   return read_string(read_file_text(path, limits), path.string(), limits);
 }
