@@ -5,6 +5,8 @@
 //   tarnwick-bench linear FILE_V FILE_2V    load time and peak RSS as the VPC count doubles
 //   tarnwick-bench startup FILE             `check FILE` against a process that only exits
 //   tarnwick-bench paired FILE [PAIRS]      median load/scan ratio of at least 9 paired runs
+//   tarnwick-bench process FILE [PAIRS]     the same for whole processes: `check FILE` against
+//                                           tarnwick-bench-scan FILE, with peak RSS
 //   tarnwick-bench gbench FILE [--benchmark_...]   the same stages under Google Benchmark
 //   tarnwick-bench lsp FILE [CHANGES]       `tarnwick-config lsp`: diagnostics after a change
 //
@@ -273,6 +275,36 @@ int cmd_paired(const std::string& file, int pairs) {
   return 0;
 }
 
+// As a user runs it: whole processes, started, run and reaped, each pair's `check` against the
+// bare scan of the same file in a process of its own.
+int cmd_process(const std::string& file, int pairs) {
+  const std::vector<std::string> scan_argv{TARNWICK_SCAN_BIN, file};
+  const std::vector<std::string> check_argv{TARNWICK_CONFIG_BIN, "check", file};
+  run_process(scan_argv);  // warm the page cache and the binaries
+  run_process(check_argv);
+  std::vector<double> scans, checks, ratios;
+  long scan_rss = 0, check_rss = 0;
+  for (int i = 0; i < pairs; ++i) {
+    const RunResult s = run_process(scan_argv);
+    const RunResult c = run_process(check_argv);
+    if (s.status != 0 || c.status != 0) throw std::runtime_error("a run over " + file + " failed");
+    scans.push_back(s.wall_ms);
+    checks.push_back(c.wall_ms);
+    ratios.push_back(c.wall_ms / s.wall_ms);
+    scan_rss = std::max(scan_rss, s.maxrss_kb);
+    check_rss = std::max(check_rss, c.maxrss_kb);
+  }
+  const double bytes = static_cast<double>(std::filesystem::file_size(file));
+  std::printf(
+      "%s: whole processes, median of %d pairs: scan %.1f ms, check %.1f ms, check/scan %.3f "
+      "(pairs %.3f..%.3f); peak RSS scan %.1f MB, check %.1f MB = %.2f x the file\n",
+      file.c_str(), pairs, median(scans), median(checks), median(ratios),
+      *std::min_element(ratios.begin(), ratios.end()),
+      *std::max_element(ratios.begin(), ratios.end()), static_cast<double>(scan_rss) / 1024.0,
+      static_cast<double>(check_rss) / 1024.0, static_cast<double>(check_rss) * 1024.0 / bytes);
+  return 0;
+}
+
 int cmd_startup(const std::string& file) {
   const int runs = 101;
   std::vector<double> base, check;
@@ -404,6 +436,7 @@ int usage() {
                "usage: tarnwick-bench table NAME=FILE...\n"
                "       tarnwick-bench linear FILE_V FILE_2V\n"
                "       tarnwick-bench paired FILE [PAIRS]\n"
+               "       tarnwick-bench process FILE [PAIRS]\n"
                "       tarnwick-bench startup FILE\n"
                "       tarnwick-bench gbench FILE [--benchmark_...]\n"
                "       tarnwick-bench lsp FILE [CHANGES]\n");
@@ -421,6 +454,9 @@ int main(int argc, char** argv) {
     if (cmd == "startup" && argc == 3) return cmd_startup(argv[2]);
     if (cmd == "paired" && (argc == 3 || argc == 4)) {
       return cmd_paired(argv[2], std::max(9, argc == 4 ? std::atoi(argv[3]) : 9));
+    }
+    if (cmd == "process" && (argc == 3 || argc == 4)) {
+      return cmd_process(argv[2], std::max(9, argc == 4 ? std::atoi(argv[3]) : 9));
     }
     if (cmd == "lsp" && (argc == 3 || argc == 4)) {
       return cmd_lsp(argv[2], std::max(1, argc == 4 ? std::atoi(argv[3]) : 21));

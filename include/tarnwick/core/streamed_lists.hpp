@@ -54,15 +54,23 @@ class StreamedLists {
     std::erase_if(slots_, [](const auto& entry) { return entry.second.transient; });
   }
 
+  // The list read from `seq` is complete. Grown item by item, it may have up to half its size
+  // spare, which a large document's VPC lists would otherwise carry to the end of the load.
+  void complete(const yaml::Node& seq) {
+    if (auto it = slots_.find(&seq); it != slots_.end()) it->second.items->shrink();
+  }
+
   bool empty() const { return slots_.empty(); }
 
  private:
   struct HolderBase {
     virtual ~HolderBase() = default;
+    virtual void shrink() = 0;
   };
   template <class V>
   struct Holder final : HolderBase {
     StreamedItems<V> items;
+    void shrink() override { items.values.shrink_to_fit(); }
   };
   struct Slot {
     const void* type = nullptr;

@@ -23,8 +23,9 @@ void RecordStream::take(const yaml::TakenItem& item, yaml::ItemLease lease) {
   if (held_.size() >= kBatchItems || item.region_nodes >= kBatchNodes) build_held();
 }
 
-void RecordStream::end_of_items(const yaml::Node& /*seq*/, yaml::Place /*seq_place*/) {
+void RecordStream::end_of_items(const yaml::Node& seq, yaml::Place /*seq_place*/) {
   build_held();
+  state_.lists.complete(seq);
 }
 
 void RecordStream::build_held() {
