@@ -7,20 +7,12 @@ namespace {
 
 // Events per batch, and batches made ahead of the reader: enough that the threads rarely wait
 // on each other, few enough that the batches stay in the cache.
-constexpr std::size_t kBatchEvents = 2048;
+constexpr std::size_t kBatchEvents = 512;
 constexpr std::size_t kBatchesAhead = 4;
 
-using Span = EventBatch::Span;
-
-Span keep(std::string& text, const yaml_char_t* s, std::size_t size) {
-  const std::size_t at = text.size();
-  text.append(reinterpret_cast<const char*>(s), size);
-  return {at, size};
-}
-
-std::optional<Span> keep(std::string& text, const yaml_char_t* s) {
+std::optional<std::string_view> text_of(const yaml_char_t* s) {
   if (s == nullptr) return std::nullopt;
-  return keep(text, s, std::char_traits<char>::length(reinterpret_cast<const char*>(s)));
+  return std::string_view(reinterpret_cast<const char*>(s));
 }
 
 ParserFault fault_of(const yaml_parser_t& p) {
@@ -37,8 +29,48 @@ ParserFault fault_of(const yaml_parser_t& p) {
 
 }  // namespace
 
-EventSource::EventSource(Parser& parser, bool ahead, std::size_t max_scalar_bytes)
-    : parser_(parser), max_scalar_bytes_(max_scalar_bytes) {
+ParsedEvent::ParsedEvent(const yaml_event_t& e) : type(e.type), mark(mark_of(e.start_mark)) {
+  switch (e.type) {
+    case YAML_SCALAR_EVENT:
+      style = e.data.scalar.style;
+      value = {reinterpret_cast<const char*>(e.data.scalar.value), e.data.scalar.length};
+      tag = text_of(e.data.scalar.tag);
+      anchor = text_of(e.data.scalar.anchor);
+      break;
+    case YAML_ALIAS_EVENT:
+      anchor = text_of(e.data.alias.anchor);
+      break;
+    case YAML_SEQUENCE_START_EVENT:
+      tag = text_of(e.data.sequence_start.tag);
+      anchor = text_of(e.data.sequence_start.anchor);
+      break;
+    case YAML_MAPPING_START_EVENT:
+      tag = text_of(e.data.mapping_start.tag);
+      anchor = text_of(e.data.mapping_start.anchor);
+      break;
+    default:
+      break;
+  }
+}
+
+EventBatch& EventBatch::operator=(EventBatch&& other) noexcept {
+  spend();
+  events = std::move(other.events);
+  fault = std::move(other.fault);
+  failure = std::move(other.failure);
+  last = other.last;
+  return *this;
+}
+
+void EventBatch::spend() {
+  for (yaml_event_t& e : events) yaml_event_delete(&e);
+  events.clear();
+  fault.reset();
+  failure = nullptr;
+  last = false;
+}
+
+EventSource::EventSource(Parser& parser, bool ahead) : parser_(parser) {
   if (ahead) thread_ = std::thread([this] { run_ahead(); });
 }
 
@@ -52,67 +84,19 @@ EventSource::~EventSource() {
   thread_.join();
 }
 
-// Copies events out of the parser until the batch is full or the parser has stopped.
+// Takes events from the parser until the batch is full or the parser has stopped.
 void EventSource::fill(EventBatch& batch) {
-  batch.events.clear();
-  batch.text.clear();
-  batch.spans.clear();
-  batch.fault.reset();
-  batch.failure = nullptr;
-  batch.last = false;
+  batch.spend();
+  batch.events.reserve(kBatchEvents);
   while (batch.events.size() < kBatchEvents && !batch.last) {
-    Event ev;
-    if (!yaml_parser_parse(parser_.get(), &ev.event)) {
+    yaml_event_t e;
+    if (!yaml_parser_parse(parser_.get(), &e)) {  // nothing to free: libyaml cleared the event
       batch.fault = fault_of(*parser_.get());
       batch.last = true;
       break;
     }
-    const yaml_event_t& e = ev.event;
-    ParsedEvent& out = batch.events.emplace_back();
-    out.type = e.type;
-    out.mark = mark_of(e.start_mark);
-    std::optional<Span> value;
-    std::optional<Span> tag;
-    std::optional<Span> anchor;
-    switch (e.type) {
-      case YAML_SCALAR_EVENT:
-        out.style = e.data.scalar.style;
-        out.length = e.data.scalar.length;
-        if (out.length <= max_scalar_bytes_) {
-          value = keep(batch.text, e.data.scalar.value, e.data.scalar.length);
-        }
-        tag = keep(batch.text, e.data.scalar.tag);
-        anchor = keep(batch.text, e.data.scalar.anchor);
-        break;
-      case YAML_ALIAS_EVENT:
-        anchor = keep(batch.text, e.data.alias.anchor);
-        break;
-      case YAML_SEQUENCE_START_EVENT:
-        tag = keep(batch.text, e.data.sequence_start.tag);
-        anchor = keep(batch.text, e.data.sequence_start.anchor);
-        break;
-      case YAML_MAPPING_START_EVENT:
-        tag = keep(batch.text, e.data.mapping_start.tag);
-        anchor = keep(batch.text, e.data.mapping_start.anchor);
-        break;
-      case YAML_STREAM_END_EVENT:
-        batch.last = true;
-        break;
-      default:
-        break;
-    }
-    batch.spans.insert(batch.spans.end(), {value, tag, anchor});
-  }
-}
-
-void EventSource::bind(EventBatch& batch) {
-  const std::string_view text = batch.text;
-  auto view = [&](const std::optional<Span>& s) { return text.substr(s->at, s->size); };
-  for (std::size_t i = 0; i < batch.events.size(); ++i) {
-    ParsedEvent& e = batch.events[i];
-    if (const auto& s = batch.spans[3 * i]) e.value = view(s);
-    if (const auto& s = batch.spans[3 * i + 1]) e.tag = view(s);
-    if (const auto& s = batch.spans[3 * i + 2]) e.anchor = view(s);
+    batch.events.push_back(e);
+    batch.last = e.type == YAML_STREAM_END_EVENT;
   }
 }
 
@@ -146,9 +130,10 @@ void EventSource::run_ahead() {
 const EventBatch& EventSource::next() {
   if (!thread_.joinable()) {
     fill(current_);
-    bind(current_);
     return current_;
   }
+  // Spent on the parsing thread, which made the events: memory freed by another thread than
+  // the one that took it makes the allocator work much harder on both.
   std::unique_lock lock(mutex_);
   spare_.push_back(std::move(current_));
   changed_.wait(lock, [&] { return !ready_.empty(); });
@@ -157,7 +142,6 @@ const EventBatch& EventSource::next() {
   lock.unlock();
   changed_.notify_all();
   if (current_.failure) std::rethrow_exception(current_.failure);
-  bind(current_);
   return current_;
 }
 

@@ -22,15 +22,16 @@
 
 namespace tarnwick::yaml::detail {
 
-// One event. Its texts are views into the batch that holds it: valid until the next batch.
+// One event as the reader reads it: views of what libyaml made, valid until the next batch.
 struct ParsedEvent {
   yaml_event_type_t type;
   Mark mark;
   yaml_scalar_style_t style = YAML_ANY_SCALAR_STYLE;  // a scalar's
-  std::size_t length = 0;  // a scalar's length, also when it is too long to be copied
-  std::string_view value;  // a scalar's text
+  std::string_view value;                             // a scalar's text
   std::optional<std::string_view> tag;
   std::optional<std::string_view> anchor;  // an alias's name, or the node's anchor
+
+  explicit ParsedEvent(const yaml_event_t& e);
 };
 
 // What libyaml said when it stopped, copied from the parser.
@@ -44,25 +45,25 @@ struct ParserFault {
   Mark context_mark;
 };
 
+// Events as libyaml made them (their texts are libyaml's, freed when the batch is spent), then
+// possibly why the parser stopped.
 struct EventBatch {
-  struct Span {
-    std::size_t at, size;
-  };
-  std::vector<ParsedEvent> events;
-  std::string text;  // the events' texts, one after another
-  // Each event's value, tag and anchor in `text`: the views are made where the batch is read,
-  // since moving a short string moves its characters.
-  std::vector<std::optional<Span>> spans;
+  std::vector<yaml_event_t> events;
   std::optional<ParserFault> fault;  // after the last event: the parser stopped here
   std::exception_ptr failure;        // the parsing thread could not go on (memory)
   bool last = false;                 // nothing follows
+
+  EventBatch() = default;
+  EventBatch(EventBatch&&) noexcept = default;
+  EventBatch& operator=(EventBatch&& other) noexcept;
+  ~EventBatch() { spend(); }
+  void spend();  // frees the events' texts and empties the batch
 };
 
 class EventSource {
  public:
-  // `ahead`: parse on a second thread. `max_scalar_bytes`: longer scalars are not copied (the
-  // reader refuses them by their length).
-  EventSource(Parser& parser, bool ahead, std::size_t max_scalar_bytes);
+  // `ahead`: parse on a second thread.
+  EventSource(Parser& parser, bool ahead);
   ~EventSource();  // stops the parsing thread, wherever it is
   EventSource(const EventSource&) = delete;
   EventSource& operator=(const EventSource&) = delete;
@@ -72,11 +73,9 @@ class EventSource {
 
  private:
   void fill(EventBatch& batch);
-  static void bind(EventBatch& batch);
   void run_ahead();
 
   Parser& parser_;
-  const std::size_t max_scalar_bytes_;
   EventBatch current_;
   // With a thread: batches made and not yet read, and spent ones to fill again.
   std::mutex mutex_;
