@@ -170,6 +170,33 @@ TEST(Loading, EverySourceGivesTheSameResult) {
   }
 }
 
+// A valid document of `accounts` accounts with a hundred VPCs each.
+std::string many_vpcs(int accounts) {
+  std::string text = "terraform: {terraform_output: /o, terraform_version: '1', "
+                     "corvane_provider: '2', aws_provider: '3'}\n"
+                     "corvane: {controller_ip: 10.0.0.1, controller_account: '111'}\n"
+                     "account_info:\n";
+  for (int a = 0; a < accounts; ++a) {
+    text += "  - account_id: '" + std::to_string(100000 + a) + "'\n    regions:\n"
+            "      - region: us-east-1\n        vpcs:\n";
+    for (int v = 0; v < 100; ++v) {
+      const std::string n = std::to_string(a * 100 + v);
+      text += "          - {vpc_id: vpc-" + n + ", crvn_cidr: 10." + std::to_string(a % 250) +
+              "." + std::to_string(v) + ".0/24, spoke_gw_name: s" + n + ", transit_gw_name: t}\n";
+    }
+  }
+  return text;
+}
+
+// A valid document whose first 64 KiB, the most a file's first piece holds, end with a line and
+// are a valid document too: a reader that stopped after its first piece would load fewer VPCs.
+std::string first_piece_valid() {
+  std::string text = many_vpcs(10);
+  const std::size_t line_end = text.rfind('\n', 65'536 - 3);
+  const std::size_t pad = 65'536 - (line_end + 1);  // a comment line of this many bytes
+  return "#" + std::string(pad - 2, ' ') + "\n" + text;
+}
+
 // A file read in pieces (its text not kept) gives what its whole text gives; only a document
 // with nothing to report is left without its text, which every report would quote.
 TEST(Loading, AFileReadInPiecesGivesWhatItsWholeTextGives) {
@@ -187,6 +214,9 @@ TEST(Loading, AFileReadInPiecesGivesWhatItsWholeTextGives) {
       {discovery, true},             // the same document checked as a migration
       // A first line longer than what is read ahead: its mode is read from the whole text.
       {std::string(70'000, ' ') + comment + discovery, false},
+      {std::string(70'000, ' ') + comment + kValid, false},  // valid in either mode
+      {first_piece_valid(), false},  // more than is read ahead
+      {many_vpcs(130), false},   // over 1 MiB: parsed on a second thread
   };
   for (const auto& [text, reported] : cases) {
     SCOPED_TRACE(text.substr(0, 40));
@@ -208,6 +238,12 @@ TEST(Loading, AFileReadInPiecesGivesWhatItsWholeTextGives) {
     EXPECT_EQ(pieces.name, whole.name);
     EXPECT_EQ(pieces.text, reported ? text : "");
   }
+  // A host that does not honour the first-line comment is not switched by it either way.
+  TempFile commented(comment + kValid);
+  const LoadResult whole = load(Source::file(commented.path()));
+  const LoadResult pieces = load(Source::file(commented.path()), {.keep_text = false});
+  EXPECT_FALSE(pieces.discovery_only);
+  EXPECT_EQ(pieces.config, whole.config);
 }
 
 TEST(Loading, StrictDuplicatesAreFaultsAfterTheDocumentsOwn) {

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -139,6 +140,8 @@ TEST(Reader, AliasFaults) {
       {"a: &x 1\nb: &x 2\n", "<string>:2:4: found duplicate anchor &x; first occurrence at line 1"},
       {"? &k [a]\n: 1\n", "<string>:1:3: found unhashable key"},
       {"a: &m {b: 1}\n*m : 2\n", "<string>:2:1: found unhashable key"},
+      // The first fault in the text wins, also over a syntax fault further on.
+      {"a: *nowhere\nb: 'unterminated\n", "<string>:1:4: found undefined alias *nowhere"},
   });
 }
 
@@ -512,6 +515,22 @@ class ReaderFiles : public ::testing::Test {
   }
   std::filesystem::path dir_;
 };
+
+// A file read in pieces is held to the size limit by what is read, not only by its size when
+// it was opened: one that grows past the limit meanwhile is refused, not read on.
+TEST_F(ReaderFiles, PiecesOfAFileGrownPastTheLimitAreRefused) {
+  const std::string text = std::string(70'000, '#') + "\na: 1\n";
+  const std::filesystem::path p = write("grows.yaml", text);
+  Limits limits;
+  limits.max_document_bytes = text.size() + 10;
+  std::optional<FilePieces> pieces = FilePieces::open(p, limits);
+  ASSERT_TRUE(pieces.has_value());
+  EXPECT_FALSE(pieces->whole());
+  std::ofstream(p, std::ios::app) << "b: " << std::string(100, 'x') << "\n";
+  EXPECT_THROW(read_pieces(*pieces, p.string(), nullptr, limits), YamlError);
+  limits.max_document_bytes = text.size();  // too large already: read whole, which says why
+  EXPECT_FALSE(FilePieces::open(p, limits).has_value());
+}
 
 TEST_F(ReaderFiles, ReadFile) {
   std::filesystem::path p = write("c.yaml", "a: [1, 2]\n");
