@@ -365,6 +365,7 @@ TEST(LspDiagnostics, QuietOnOtherYaml) {
       {"# only a comment\n", 0},
       {"on: push\nterraform: {}\n", 7},  // a section: the whole check, the stray key included
       {"account_info: [\n", 1},
+      {"account_infos: [\n", 0},  // a longer key that starts with a section's name
   };
   for (const auto& c : cases) {
     EXPECT_EQ(lsp::diagnostics(Session::kUri, c.text, false).size(), c.count) << c.text;
@@ -589,6 +590,8 @@ TEST(LspQuickFixes, OwnDataFirstThenThePublishedTwin) {
        nullptr},
       {{{"code", "value_error.extra"}, {"data", {{"fix", {{"newText", "l"}, {"title", "t"}}}}}},
        nullptr},  // a fix without its range edits nothing
+      {1, nullptr},  // a client's diagnostic that is not an object is passed over
+      {json::array({range(0, 0, 0, 5)}), nullptr},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.asked.dump());
