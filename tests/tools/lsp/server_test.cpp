@@ -1,7 +1,10 @@
 // The server driven over pipes as a client drives it: framing, lifecycle, diagnostics that
 // follow edits, quick fixes.
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
+
+#include <csignal>
 #include <ext/stdio_filebuf.h>
 
 #include <condition_variable>
@@ -36,18 +39,24 @@ struct PipeEnd {
 class Session {
  public:
   explicit Session(lsp::ServerOptions options = {}) {
+    // A write to a server that has ended fails instead of killing the test.
+    std::signal(SIGPIPE, SIG_IGN);
     int to_server[2], from_server[2];
     EXPECT_EQ(::pipe2(to_server, O_CLOEXEC), 0);
     EXPECT_EQ(::pipe2(from_server, O_CLOEXEC), 0);
     server_in_ = std::make_unique<PipeEnd>(to_server[0], std::ios::in);
     server_out_ = std::make_unique<PipeEnd>(from_server[1], std::ios::out);
     client_in_ = std::make_unique<PipeEnd>(from_server[0], std::ios::in);
+    client_fd_ = from_server[0];
     client_out_ = std::make_unique<PipeEnd>(to_server[1], std::ios::out);
     client_ = std::make_unique<lsp::Transport>(client_in_->in, client_out_->out);
     server_ = std::make_unique<lsp::Transport>(server_in_->in, server_out_->out);
     status_ = std::async(std::launch::async, [this, options] {
       const int status = lsp::Server(*server_, options).run();
-      server_out_.reset();  // the client sees the end
+      // Both ends close, as a process's would: the client sees the end, and what it still
+      // sends fails at once rather than filling a pipe no one reads.
+      server_out_.reset();
+      server_in_.reset();
       return status;
     });
   }
@@ -58,7 +67,18 @@ class Session {
 
   void send(const json& m) { client_->send(m); }
   void raw(const std::string& bytes) { client_out_->out << bytes << std::flush; }
-  json next() { return client_->read().value_or(json()); }
+  // The next message; null at the end, or when none comes within a generous bound (a server
+  // that stops answering fails the test at once instead of at the run's timeout).
+  json next() {
+    if (client_in_->buf.in_avail() <= 0) {
+      pollfd ready{client_fd_, POLLIN, 0};
+      if (::poll(&ready, 1, kReplyWaitMs) == 0) {
+        ADD_FAILURE() << "no message from the server within " << kReplyWaitMs << " ms";
+        return json();
+      }
+    }
+    return client_->read().value_or(json());
+  }
   json call(const std::string& method, json params = json::object()) {
     send({{"jsonrpc", "2.0"}, {"id", ++id_}, {"method", method}, {"params", params}});
     for (;;) {
@@ -99,11 +119,13 @@ class Session {
   }
 
   static constexpr const char* kUri = "file:///work/doc.yaml";
+  static constexpr int kReplyWaitMs = 30000;
 
  private:
   std::unique_ptr<PipeEnd> server_in_, server_out_, client_in_, client_out_;
   std::unique_ptr<lsp::Transport> client_, server_;
   std::future<int> status_;
+  int client_fd_ = -1;
   int id_ = 0;
 };
 
