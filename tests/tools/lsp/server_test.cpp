@@ -53,10 +53,10 @@ class Session {
     server_ = std::make_unique<lsp::Transport>(server_in_->in, server_out_->out);
     status_ = std::async(std::launch::async, [this, options] {
       const int status = lsp::Server(*server_, options).run();
-      // Both ends close, as a process's would: the client sees the end, and what it still
-      // sends fails at once rather than filling a pipe no one reads.
-      server_out_.reset();
+      // Both ends close, as a process's would: what the client still sends fails at once
+      // rather than filling a pipe no one reads, and the client sees the end.
       server_in_.reset();
+      server_out_.reset();
       return status;
     });
   }
@@ -188,6 +188,13 @@ TEST(LspServer, AnswersTheProtocolsErrorsAndEndsAsTheClientAsks) {
   Session gone;  // a client that goes away without shutdown
   gone.initialize();
   EXPECT_EQ(gone.status(), 1);
+
+  Session lost;  // a message the server cannot read past ends the session
+  lost.initialize();
+  lost.raw("Content-Type: text/plain\r\n\r\n{}");
+  EXPECT_EQ(lost.next(), json());
+  lost.raw("Content-Length: " + std::to_string(deep.size()) + "\r\n\r\n" + deep);
+  EXPECT_EQ(lost.status(), 1);
 }
 
 TEST(LspServer, DiagnosticsFollowEditsAndTheMode) {
