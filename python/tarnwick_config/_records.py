@@ -86,7 +86,7 @@ class ModelField:
         return _copy.deepcopy(self.default)
 
     def __repr__(self):
-        default = "" if self.required else f" default={self.get_default()!r}"
+        default = "" if self.required else f", default={self.get_default()!r}"
         return f"ModelField(name='{self.name}', type={self.outer_type_!r}, " \
                f"required={self.required}{default})"
 

@@ -2,6 +2,7 @@
 drop-in module, run by a program written against the pure-Python module, in both sys.path
 orders."""
 
+import json
 import os
 import pathlib
 import shutil
@@ -88,19 +89,37 @@ def test_without_the_hosts_globals_the_built_in_ids_hold(minimal_dict):
         "id must be one of ['vpc_migration', 'vpc_discovery']"
 
 
-# The host's list is taken as it is: an empty one allows no id, not the built-in ones.
+def built_from_yaml(config_dict, tmp_path):
+    """build_document by way of a file: load_from_yaml, its ValidationError unreported."""
+    from tarnwick_config.config_vpc_migration import load_from_yaml
+
+    path = tmp_path / "config.yaml"
+    path.write_text(json.dumps(config_dict))  # JSON is YAML
+    try:
+        return load_from_yaml(path)
+    except SystemExit as stop:
+        raise stop.__cause__ from None
+
+
+# The host's list is taken as it is, from a dict or a file: an empty one allows no id, not the
+# built-in ones.
+@pytest.mark.parametrize("from_file", [False, True])
 @pytest.mark.parametrize("ids, mode_id, allowed", [(["vpc_extra"], "vpc_extra", True),
                                                    ([], "vpc_migration", False)])
-def test_the_hosts_mode_ids_decide(minimal_dict, monkeypatch, ids, mode_id, allowed):
+def test_the_hosts_mode_ids_decide(minimal_dict, monkeypatch, tmp_path, ids, mode_id, allowed,
+                                   from_file):
     import types
     from tarnwick_config.config_vpc_migration import ValidationError, build_document
+
+    def build(config_dict):
+        return built_from_yaml(config_dict, tmp_path) if from_file else build_document(config_dict)
 
     monkeypatch.setitem(sys.modules, "tarnwick.core.Globals",
                         types.SimpleNamespace(VPC_MIGRATION_ModeIds=ids))
     minimal_dict["id"] = mode_id
     if allowed:
-        assert build_document(minimal_dict).id == mode_id
+        assert build(minimal_dict).id == mode_id
         return
     with pytest.raises(ValidationError) as info:
-        build_document(minimal_dict)
+        build(minimal_dict)
     assert [e["loc"] for e in info.value.errors()] == [("id",)]

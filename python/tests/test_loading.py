@@ -232,10 +232,15 @@ def test_shared_containers_are_limited_as_yaml_aliases(minimal_dict, make_bomb):
         load_from_dict(minimal_dict)
 
 
-# {"bomb": [shared] * m} with a shared list of k texts stands for 3 + m * (1 + k) values.
-@pytest.mark.parametrize("m, k, refused", [(757, 1320, False), (254, 3936, True)])
-def test_the_expansion_limit_itself(m, k, refused):
-    shared = ["x"] * k
+# {"bomb": [shared] * m} with a shared list of k texts stands for 3 + m * (1 + k) values; with a
+# shared dict of k entries (a key and a value each), 3 + m * (1 + 2k). Past a million the limit
+# is ten times the values read, each shared container once: 5 + m + k, or 5 + m + 2k.
+@pytest.mark.parametrize("m, k, kind, refused", [
+    (757, 1320, list, False), (254, 3936, list, True),
+    (10, 50000, dict, False),  # 1,000,013 values of 1,000,150
+])
+def test_the_expansion_limit_itself(m, k, kind, refused):
+    shared = ["x"] * k if kind is list else dict.fromkeys(map(str, range(k)), "x")
     with pytest.raises(ValueError, match="expansion limit" if refused else "validation error"):
         build_document({"bomb": [shared] * m})
 

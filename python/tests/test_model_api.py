@@ -53,6 +53,8 @@ def migration_mode():
     ({"exclude_none": True, "include": {"hpe", "az_affinity", "spoke_routes"}},
      {"az_affinity": False}),  # False is not None
     ({"skip_defaults": True, "include": {"domain", "vpc_id"}}, {"vpc_id": "vpc-0a11b22c33d44e501"}),
+    ({"exclude": {"__all__"}}, {}),  # every field, though none is named
+    ({"exclude": {"__all__": ...}}, {}),
 ])
 def test_dict_options(vpc, options, expected):
     assert vpc.dict(**options) == expected
@@ -111,6 +113,11 @@ def test_model_api_of_a_vpc(vpc):
             cvm.TGWConfig.__fields__["tgw_by_region"].default_factory] == [list, dict]
     assert field.get_default() == [NET("0.0.0.0/0")] and field.field_info.description
     assert VPCConfig.__fields__["vpc_id"].required
+    # A required field shows no default; any other the one it gets.
+    assert [repr(VPCConfig.__fields__[k]) for k in ("vpc_id", "gw_zones")] == [
+        "ModelField(name='vpc_id', type=<class 'tarnwick_config._records._str'>, required=True)",
+        "ModelField(name='gw_zones', type=typing.List[tarnwick_config._records._str], "
+        "required=False, default=[])"]
     assert VPCConfig.__fields__["eips"].outer_type_ == cvm.IPAddressList
     assert DiscoveryConfiguration.__fields__["tgw"].outer_type_ is cvm.TGWConfig
     assert [f.allow_none for f in (VPCConfig.__fields__["domain"], VPCConfig.__fields__["vpc_id"],
@@ -288,7 +295,9 @@ def test_checks_are_class_functions():
         TfCloudConfig.valid_str_attribute(object())  # not read as the null that stands in
     with pytest.raises(ValueError, match="encrypt must be True to set encrypt_key"):
         VPCConfig.check_encrypt_key("k", values={"vpc_id": "v"})
-    assert TfCloudConfig.check_and_rewrite_tags(["a"], values={"organization": "o"}) == '["a"]'
+    given = {"organization": "o"}
+    assert TfCloudConfig.check_and_rewrite_tags(["a"], values=given) == '["a"]'
+    assert given == {"organization": "o"}  # a check reads the caller's values, never writes them
     # A check of several fields checks the one it is given.
     fields = TerraformConfig.__fields__
     values = {"terraform_output": "/tmp/o", "terraform_version": "1", "corvane_provider": "2"}

@@ -417,12 +417,15 @@ TEST(Reporters, FilesAreWrittenWholeOrNotAtAll) {
   fs::remove_all(dir);
   fs::create_directories(dir / "sub");
   std::ofstream(dir / "old.json") << "stale and longer than the new text";
+  // An interrupted run's leftover, longer than what is written over it.
+  std::ofstream(dir / "left.json.partial") << std::string(64, 'x');
   const struct {
     fs::path target;
     std::string text;
     std::string error;  // empty: written
   } cases[] = {{dir / "new.json", "[]\n", ""},
                {dir / "old.json", "{}", ""},
+               {dir / "left.json", "[]\n", ""},
                {dir / "empty", "", ""},
                {dir / "sub", "x", "Is a directory"},
                {dir / "none" / "x.json", "x", "No such file or directory"}};

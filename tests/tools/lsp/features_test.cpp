@@ -7,6 +7,7 @@
 #include <sstream>
 #include <string>
 
+#include "lsp/code_actions.hpp"
 #include "tarnwick/core/field_catalog.hpp"
 
 namespace lsp = tarnwick::lsp;
@@ -37,6 +38,12 @@ std::string labels(const json& items) {
   std::string out;
   for (const json& i : items) out += (out.empty() ? "" : ",") + i["label"].get<std::string>();
   return out;
+}
+
+constexpr const char* kUri = "file:///work/doc.yaml";
+
+json range(int l1, int c1, int l2, int c2) {
+  return {{"start", {{"line", l1}, {"character", c1}}}, {"end", {{"line", l2}, {"character", c2}}}};
 }
 
 std::string full_example() {
@@ -227,5 +234,62 @@ TEST(Features, AnswerAtEveryPositionOfOddTexts) {
         EXPECT_TRUE(lsp::completion(doc, {line, c}).is_array());
       }
     }
+  }
+}
+
+// A diagnostic's own data is the fix; the published ones stand in only for a client that drops
+// data, and only at the same range and code (the text may have moved since they were sent).
+TEST(LspQuickFixes, OwnDataFirstThenThePublishedTwin) {
+  // A fix replaces the diagnostic's own range here; the edit takes the fix's range.
+  auto diagnostic = [](json at, const char* code, const char* replacement = nullptr) {
+    json d{{"range", at}, {"code", code}};
+    if (replacement) {
+      const bool key = std::string_view(code) == "value_error.extra";
+      d["data"] = {{"fix",
+                    {{"range", at},
+                     {"newText", replacement},
+                     {"title", std::string(key ? "Rename the key to `" : "Change to `") +
+                                   replacement + "`"}}}};
+    }
+    return d;
+  };
+  const json published =
+      json::array({diagnostic(range(0, 0, 0, 5), "value_error.extra", "label"),
+                   diagnostic(range(2, 8, 2, 17), "value_error.literal", "us-east-1")});
+  struct Case {
+    json asked;
+    const char* title;  // nullptr: no action
+  };
+  const Case cases[] = {
+      {diagnostic(range(3, 0, 3, 5), "value_error.extra", "labels"), "Rename the key to `labels`"},
+      {diagnostic(range(0, 0, 0, 5), "value_error.extra", "lab"), "Rename the key to `lab`"},
+      {diagnostic(range(0, 0, 0, 5), "value_error.extra"), "Rename the key to `label`"},
+      {diagnostic(range(2, 8, 2, 17), "value_error.literal"), "Change to `us-east-1`"},
+      {diagnostic(range(3, 0, 3, 5), "value_error.extra"), nullptr},  // moved, no data
+      {diagnostic(range(0, 0, 0, 5), "value_error.missing"), nullptr},
+      {{{"code", "value_error.extra"}, {"data", {{"replacement", "label"}}}}, nullptr},
+      {{{"code", "value_error.extra"}, {"data", {{"fix", {{"newText", "label"}}}}}}, nullptr},
+      {{{"code", "value_error.extra"},
+        {"data", {{"fix", {{"range", range(0, 0, 0, 5)}, {"newText", "label"}, {"title", 5}}}}}},
+       nullptr},
+      {{{"code", "value_error.extra"}, {"data", {{"fix", {{"newText", "l"}, {"title", "t"}}}}}},
+       nullptr},  // a fix without its range edits nothing
+      {1, nullptr},  // a client's diagnostic that is not an object is passed over
+      {json::array({range(0, 0, 0, 5)}), nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.asked.dump());
+    const json actions = lsp::quick_fixes(kUri, json::array({c.asked}), published);
+    ASSERT_EQ(actions.size(), c.title ? 1u : 0u);
+    if (!c.title) continue;
+    EXPECT_EQ(actions[0]["title"], c.title);
+    EXPECT_EQ(actions[0]["kind"], "quickfix");
+    EXPECT_EQ(actions[0]["isPreferred"], true);  // the one fix: an editor may apply it at once
+    EXPECT_EQ(actions[0]["diagnostics"], json::array({c.asked}));
+    const json& edit = actions[0]["edit"]["changes"][kUri];
+    ASSERT_EQ(edit.size(), 1u);
+    EXPECT_EQ(edit[0]["range"], c.asked["range"]);
+    const std::string title = c.title;
+    EXPECT_EQ("`" + edit[0]["newText"].get<std::string>() + "`", title.substr(title.find('`')));
   }
 }
