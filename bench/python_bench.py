@@ -12,7 +12,6 @@ import argparse
 import gc
 import operator
 import pathlib
-import statistics
 import subprocess
 import sys
 import time
@@ -33,36 +32,58 @@ def best(fn, repeat):
     return min(times)
 
 
+class Timed:
+    """The runs of one step: wall-clock and this thread's CPU time, in seconds. On a shared
+    machine the CPU time leaves out the time spent waiting for a core."""
+
+    def __init__(self):
+        self.wall, self.cpu = [], []
+
+    def run(self, fn):
+        wall, cpu = time.perf_counter(), time.thread_time()
+        result = fn()
+        self.cpu.append(time.thread_time() - cpu)
+        self.wall.append(time.perf_counter() - wall)
+        return result
+
+
 def compared_loads(path, repeat):
-    """The compiled load alone and the Python load of the same file, taking turns so that a
-    disturbed stretch of the machine slows both: (C++ times, Python times) in seconds. A Python
-    load is timed until its document is returned; freeing it and the collection it leaves behind
-    come after the clock stops, as the compiled figure leaves its freeing out too."""
+    """The compiled load alone, the compiled load with its conversion, and the public Python
+    load of the same file, taking turns so that a disturbed stretch of the machine slows all
+    three. Each includes freeing the compiled document; the Python objects are freed, and the
+    collection they leave behind is run, after the clock stops."""
     ids = _records._mode_ids()
-    cvm.load_from_yaml(path)  # one untimed pass: first-touch costs land on neither side
-    native, python = [], []
+    steps = {"native": lambda: _core._load_only(str(path), False, ids),
+             "converted": lambda: _core._load_yaml(str(path), False, ids),
+             "python": lambda: cvm.load_from_yaml(path)}
+    timed = {name: Timed() for name in steps}
+    for fn in steps.values():
+        fn()  # one untimed pass: first-touch costs land on none of them
     for _ in range(repeat):
-        start = time.perf_counter()
-        _core._load_only(str(path), False, ids)
-        native.append(time.perf_counter() - start)
-        start = time.perf_counter()
-        document = cvm.load_from_yaml(path)
-        python.append(time.perf_counter() - start)
-        del document
-        gc.collect()
-    return native, python
+        for name, fn in steps.items():
+            document = timed[name].run(fn)
+            del document
+            gc.collect()
+    return timed
 
 
 def loads(path, tool, repeat):
-    native, python = compared_loads(path, repeat)
-    cpp, py = min(native) * 1e3, min(python) * 1e3
-    conversion = py - cpp
-    paired = statistics.median(p - n for n, p in zip(native, python)) * 1e3
-    print(f"load {path.name}: C++ {cpp:.3f} ms, Python {py:.3f} ms (minimum of {repeat}; "
-          f"medians {statistics.median(native) * 1e3:.3f} and "
-          f"{statistics.median(python) * 1e3:.3f})")
-    print(f"  conversion {conversion:.3f} ms: {conversion / py:.0%} of the Python load, "
-          f"Python/C++ {py / cpp:.2f}; median of the pairs' differences {paired:.3f} ms")
+    timed = compared_loads(path, repeat)
+
+    def ms(name, clock):
+        return min(getattr(timed[name], clock)) * 1e3
+
+    print(f"load {path.name} (minimum of {repeat} runs; CPU time in brackets)")
+    for clock in ("wall", "cpu"):
+        cpp, py = ms("native", clock), ms("python", clock)
+        conversion = py - cpp
+        compiled = ms("converted", clock) - cpp
+        line = (f"C++ {cpp:.3f} ms, Python {py:.3f} ms, conversion {conversion:.3f} ms "
+                f"({conversion / py:.0%} of the Python load; Python/C++ {py / cpp:.2f}): "
+                f"compiled {compiled:.3f} ms, Python layer {conversion - compiled:.3f} ms")
+        print(f"  {line}" if clock == "wall" else f"  [{line}]")
+    lookup = best(_records._mode_ids, 200) * 1e3
+    print(f"  of the Python layer, looking up the host's mode ids: {lookup:.3f} ms")
     if tool:
         cli = best(lambda: subprocess.run([tool, "check", str(path)], check=True,
                                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL),
