@@ -1,6 +1,5 @@
 #include "values.hpp"
 
-#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstring>
@@ -141,13 +140,11 @@ void init_ip_values(py::handle ipaddress) {
 }
 
 py::object ValueCache::str(std::string_view utf8) {
-  if (utf8.size() > 2 * sizeof(std::uint64_t)) return text(utf8);
   ShortText key;
+  if (utf8.size() > sizeof key.words) return text(utf8);
   key.size = utf8.size();
-  const std::size_t head = std::min(utf8.size(), sizeof key.head);
-  std::memcpy(&key.head, utf8.data(), head);
-  std::memcpy(&key.tail, utf8.data() + head, utf8.size() - head);
-  const std::size_t hash = spread(key.head ^ (key.tail * 31) ^ key.size);
+  std::memcpy(key.words.data(), utf8.data(), utf8.size());
+  const std::size_t hash = spread(key.words[0] ^ (key.words[1] * 31) ^ (key.words[2] * 131) ^ key.size);
   if (py::handle kept = strings_.find(key, hash)) return py::reinterpret_borrow<py::object>(kept);
   py::object made = text(utf8);
   strings_.keep(key, hash, made);

@@ -3,6 +3,7 @@
 // values are put together directly rather than by running ipaddress's constructors.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -55,8 +56,7 @@ class RecentValues {
 
 // A short text as a key: its bytes and length, compared without reading the text again.
 struct ShortText {
-  std::uint64_t head = 0;
-  std::uint64_t tail = 0;
+  std::array<std::uint64_t, 3> words{};
   std::size_t size = 0;
   friend bool operator==(const ShortText&, const ShortText&) = default;
 };
@@ -77,7 +77,7 @@ class ValueCache {
   py::object network(std::uint32_t bits, int prefix);
 
  private:
-  RecentValues<ShortText> strings_;
+  RecentValues<ShortText, 512> strings_;
   RecentValues<std::uint64_t> ips_;
 };
 

@@ -51,3 +51,40 @@ def test_eight_threads_load_at_once(examples, busy_switching, load):
         assert all(cvm.dump_to_dict(r) == expected for r in results)
     else:
         assert all(r == cvm.VPCConfig(**vpc) for r in results)
+
+
+# A loaded record makes its __fields_set__ when first read: threads reading it at once all get
+# the one set, and what each adds to it stays.
+@pytest.mark.parametrize("first", ["read", "add", "assign"])
+def test_threads_share_one_fields_set(examples, busy_switching, first):
+    configs = [cvm.load_from_yaml(examples / "full.yaml") for _ in range(20)]
+    records = [vpc for c in configs for a in c.account_info for r in a.regions for vpc in r.vpcs]
+    seen, failures = [], []
+    start = threading.Barrier(8)
+
+    def work(n):
+        try:
+            start.wait()
+            for record in records:
+                if first == "read":
+                    seen.append(id(record.__fields_set__))
+                elif first == "add":
+                    record.__fields_set__.add(f"key{n}")
+                else:
+                    record.domain = record.domain  # assignment adds its key
+        except BaseException as error:  # noqa: B902 - a thread's failure fails the test
+            failures.append(error)
+
+    threads = [threading.Thread(target=work, args=(n,)) for n in range(8)]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    assert failures == []
+    for record in records:
+        if first == "read":
+            assert seen.count(id(record.__fields_set__)) == 8
+        elif first == "add":
+            assert {f"key{n}" for n in range(8)} <= record.__fields_set__
+        else:
+            assert "domain" in record.__fields_set__ and "vpc_id" in record.__fields_set__
