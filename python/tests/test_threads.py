@@ -1,6 +1,7 @@
 """Loads and conversions in many threads at once, with the interpreter switching threads as often
 as it can: every thread gets its own whole, correct result."""
 
+import gc
 import sys
 import threading
 
@@ -88,3 +89,30 @@ def test_threads_share_one_fields_set(examples, busy_switching, first):
             assert {f"key{n}" for n in range(8)} <= record.__fields_set__
         else:
             assert "domain" in record.__fields_set__ and "vpc_id" in record.__fields_set__
+
+
+# A collection while the set is made may run code that reads the same record's __fields_set__
+# first: the set that code made and changed is the one kept.
+@pytest.mark.parametrize("change", ["add", "assign"])
+def test_a_collection_while_the_set_is_made_keeps_the_first(examples, change):
+    record = cvm.load_from_yaml(examples / "full.yaml").account_info[0]
+    ran = []
+
+    def meanwhile(phase, info):
+        if phase == "start" and not ran:
+            ran.append(True)
+            if change == "add":
+                record.__fields_set__.add("meanwhile")
+            else:
+                record.spoke_ha = True
+
+    before = gc.get_threshold()
+    gc.callbacks.append(meanwhile)
+    gc.set_threshold(1)
+    try:
+        fields_set = record.__fields_set__
+    finally:
+        gc.set_threshold(*before)
+        gc.callbacks.remove(meanwhile)
+    assert ran and fields_set is record.__fields_set__
+    assert ("meanwhile" if change == "add" else "spoke_ha") in fields_set
