@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "convert.hpp"
+#include "values.hpp"
 #include "tarnwick/core/document.hpp"
 
 namespace tarnwick::python {
@@ -20,14 +22,6 @@ namespace tarnwick::python {
 namespace {
 
 namespace core = tarnwick::core;
-
-// ipaddress.IPv4Address and IPv4Network, looked up while the module initialises and kept for the
-// life of the process.
-struct IpClasses {
-  py::handle address;
-  py::handle network;
-};
-IpClasses g_ip;
 
 // The Python class of each record type, registered by the Python layer once it has made them.
 template <class R>
@@ -59,70 +53,57 @@ bool with_record_type(std::string_view name, F&& f) {
 // ---------------------------------------------------------------------------------------------
 // C++ values as Python values: converted once, so that reading an attribute is a dict lookup.
 
-// The state of one conversion, passed down the tree rather than kept anywhere shared: making an
-// ipaddress value runs Python code, so the interpreter may run another thread's conversion in the
-// middle of this one. ipaddress values are immutable: within one conversion each distinct value
-// is made once and shared (most documents repeat 0.0.0.0/0 in every VPC).
-class IpCache {
- public:
-  template <class Make>
-  py::object get(std::uint64_t key, Make&& make) {
-    auto [it, added] = values_.try_emplace(key);
-    if (added) it->second = make();
-    return it->second;
-  }
-
- private:
-  std::unordered_map<std::uint64_t, py::object> values_;
-};
-
-py::object to_py(IpCache&, bool v) {
+// The state of one conversion is passed down the tree rather than kept anywhere shared (see
+// ValueCache).
+py::object to_py(ValueCache&, bool v) {
   return py::bool_(v);
 }
-py::object to_py(IpCache&, const std::string& v) {
-  return text(v);
+py::object to_py(ValueCache& cache, const std::string& v) {
+  return cache.str(v);
 }
-
-py::object to_py(IpCache& cache, const core::IPv4Address& v) {
-  return cache.get(std::uint64_t{v.bits()} | (std::uint64_t{1} << 40),
-                   [&] { return g_ip.address(v.bits()); });
+py::object to_py(ValueCache& cache, const core::IPv4Address& v) {
+  return cache.address(v.bits());
 }
-py::object to_py(IpCache& cache, const core::IPv4Network& v) {
-  const std::uint32_t bits = v.network_address().bits();
-  return cache.get(std::uint64_t{bits} | (static_cast<std::uint64_t>(v.prefix_length()) << 32),
-                   [&] { return g_ip.network(py::make_tuple(bits, v.prefix_length())); });
+py::object to_py(ValueCache& cache, const core::IPv4Network& v) {
+  return cache.network(v.network_address().bits(), v.prefix_length());
 }
 template <class T>
-py::object to_py(IpCache& cache, const std::optional<T>& v);
+py::object to_py(ValueCache& cache, const std::optional<T>& v);
 template <class T>
-py::object to_py(IpCache& cache, const std::vector<T>& v);
+py::object to_py(ValueCache& cache, const std::vector<T>& v);
 template <class V>
-py::object to_py(IpCache& cache, const core::OrderedMap<std::string, V>& v);
+py::object to_py(ValueCache& cache, const core::OrderedMap<std::string, V>& v);
 template <class R>
-requires std::is_base_of_v<core::BaseModel, R> py::object to_py(IpCache& cache, const R& rec);
+requires std::is_base_of_v<core::BaseModel, R> py::object to_py(ValueCache& cache, const R& rec);
 
 template <class T>
-py::object to_py(IpCache& cache, const std::optional<T>& v) {
+py::object to_py(ValueCache& cache, const std::optional<T>& v) {
   return v ? to_py(cache, *v) : py::none();
 }
 
 template <class T>
-py::object to_py(IpCache& cache, const std::vector<T>& v) {
+py::object to_py(ValueCache& cache, const std::vector<T>& v) {
   py::list out(v.size());
-  for (std::size_t i = 0; i < v.size(); ++i) out[i] = to_py(cache, v[i]);
+  for (std::size_t i = 0; i < v.size(); ++i) {
+    PyList_SET_ITEM(out.ptr(), static_cast<Py_ssize_t>(i), to_py(cache, v[i]).release().ptr());
+  }
   return out;
 }
 
 template <class V>
-py::object to_py(IpCache& cache, const core::OrderedMap<std::string, V>& v) {
+py::object to_py(ValueCache& cache, const core::OrderedMap<std::string, V>& v) {
   py::dict out;
-  for (const auto& [key, value] : v) out[text(key)] = to_py(cache, value);
+  for (const auto& [key, value] : v) {
+    if (PyDict_SetItem(out.ptr(), cache.str(key).ptr(), to_py(cache, value).ptr()) != 0) {
+      throw py::error_already_set();
+    }
+  }
   return out;
 }
 
 // The value a row's member reads as: an absent section reads as empty, as it dumps.
 template <class Row, class R>
-py::object row_value(IpCache& cache, const Row& row, const R& rec) {
+py::object row_value(ValueCache& cache, const Row& row, const R& rec) {
   using T = typename Row::field_type;
   const auto& value = rec.*row.member;
   if constexpr (T::kind == core::TypeKind::optional &&
@@ -146,10 +127,23 @@ const std::array<PyObject*, core::table_of<R>.size>& keys_of() {
   return keys;
 }
 
+// The slot that holds a record's __fields_set__: a set, or until it is first read the bits of
+// the given fields as an int (a set per record would cost a load as much as all its strings).
+PyObject* given_slot() {
+  static PyObject* const name = PyUnicode_InternFromString("__fields_given__");
+  return name;
+}
+
+// The row keys of each registered class, in row order: what the bits of a slot stand for.
+std::unordered_map<PyObject*, std::span<PyObject* const>>& keys_by_class() {
+  static std::unordered_map<PyObject*, std::span<PyObject* const>> keys;
+  return keys;
+}
+
 // An instance of R's Python class, its fields set straight into its __dict__ (no constructor
 // runs); __fields_set__ holds the keys its input gave.
 template <class R>
-requires std::is_base_of_v<core::BaseModel, R> py::object to_py(IpCache& cache, const R& rec) {
+requires std::is_base_of_v<core::BaseModel, R> py::object to_py(ValueCache& cache, const R& rec) {
   PyObject* cls = class_of<R>();
   if (cls == nullptr) throw py::type_error("record classes are not registered");
   auto obj = py::reinterpret_steal<py::object>(
@@ -158,13 +152,12 @@ requires std::is_base_of_v<core::BaseModel, R> py::object to_py(IpCache& cache, 
   auto dict = py::reinterpret_steal<py::object>(PyObject_GenericGetDict(obj.ptr(), nullptr));
   if (!dict) throw py::error_already_set();
   const auto& keys = keys_of<R>();
-  py::set fields_set;
   core::table_of<R>.each_indexed([&](auto i, const auto& row) {
     py::object value = row_value(cache, row, rec);
     if (PyDict_SetItem(dict.ptr(), keys[i], value.ptr()) != 0) throw py::error_already_set();
-    if ((rec.fields_given >> i & 1U) != 0) fields_set.add(py::handle(keys[i]));
   });
-  if (PyObject_GenericSetAttr(obj.ptr(), py::str("__fields_set__").ptr(), fields_set.ptr()) != 0) {
+  auto given = py::reinterpret_steal<py::object>(PyLong_FromUnsignedLongLong(rec.fields_given));
+  if (!given || PyObject_GenericSetAttr(obj.ptr(), given_slot(), given.ptr()) != 0) {
     throw py::error_already_set();
   }
   return obj;
@@ -276,7 +269,7 @@ py::object converted(const R& rec) {
       if (collecting) resume_collector();
     }
   } resume;
-  IpCache cache;
+  ValueCache cache;
   return to_py(cache, rec);
 }
 
@@ -373,12 +366,67 @@ void bind_check_functions(py::module_& m) {
       py::arg("val"));
 }
 
+// The set the bits of a loaded record's slot stand for, by the keys of its class.
+py::object given_set(py::handle record, std::uint64_t bits) {
+  const auto& known = keys_by_class();
+  for (py::handle cls : py::reinterpret_borrow<py::tuple>(Py_TYPE(record.ptr())->tp_mro)) {
+    auto found = known.find(cls.ptr());
+    if (found == known.end()) continue;
+    py::set out;
+    for (std::size_t i = 0; i < found->second.size() && i < 64; ++i) {
+      if ((bits >> i & 1U) != 0) out.add(py::handle(found->second[i]));
+    }
+    return out;
+  }
+  throw py::type_error(std::string(Py_TYPE(record.ptr())->tp_name) + " is no record class");
+}
+
+// __fields_set__ of the records: made a set when first read. Between reading the slot and
+// filling it no Python code can run but while the set is made (a collection may run finalisers,
+// and another thread with them): a set stored meanwhile is the one kept.
+void bind_fields_set(py::module_& m) {
+  const auto slot = [](py::handle record) {
+    PyObject* value = PyObject_GenericGetAttr(record.ptr(), given_slot());
+    if (value == nullptr) {
+      if (!PyErr_ExceptionMatches(PyExc_AttributeError)) throw py::error_already_set();
+      PyErr_Clear();
+      throw py::attribute_error(std::string("'") + Py_TYPE(record.ptr())->tp_name +
+                                "' object has no attribute '__fields_set__'");
+    }
+    return py::reinterpret_steal<py::object>(value);
+  };
+  m.def(
+      "_fields_set",
+      [slot](py::handle record) {
+        py::object given = slot(record);
+        if (!PyLong_CheckExact(given.ptr())) return given;
+        const auto bits = PyLong_AsUnsignedLongLong(given.ptr());
+        if (bits == static_cast<unsigned long long>(-1) && PyErr_Occurred()) {
+          throw py::error_already_set();
+        }
+        py::object made = given_set(record, bits);
+        py::object now = slot(record);
+        if (!now.is(given)) return now;
+        if (PyObject_GenericSetAttr(record.ptr(), given_slot(), made.ptr()) != 0) {
+          throw py::error_already_set();
+        }
+        return made;
+      },
+      py::arg("record"), "A record's __fields_set__, made a set when first read.");
+  m.def(
+      "_set_fields_set",
+      [](py::handle record, py::handle value) {
+        if (PyObject_GenericSetAttr(record.ptr(), given_slot(), value.ptr()) != 0) {
+          throw py::error_already_set();
+        }
+      },
+      py::arg("record"), py::arg("value"), "Sets a record's __fields_set__.");
+}
+
 }  // namespace
 
 void bind_records(py::module_& m) {
-  py::module_ ipaddress = py::module_::import("ipaddress");
-  g_ip.address = py::object(ipaddress.attr("IPv4Address")).release();
-  g_ip.network = py::object(ipaddress.attr("IPv4Network")).release();
+  init_ip_values(py::module_::import("ipaddress"));
 
   m.attr("REGION_NAMES") = texts(core::REGION_NAMES);
   m.attr("CLEANUP_RESOURCES") = texts(core::CLEANUP_RESOURCES);
@@ -399,8 +447,10 @@ void bind_records(py::module_& m) {
       "_register",
       [](std::string_view name, py::object cls) {
         if (!with_record_type(name, [&]<class R>() {
+              keys_by_class().erase(class_of<R>());
               Py_XDECREF(class_of<R>());
               class_of<R>() = cls.release().ptr();
+              keys_by_class()[class_of<R>()] = keys_of<R>();
             })) {
           throw py::key_error(std::string(name));
         }
@@ -430,6 +480,7 @@ void bind_records(py::module_& m) {
         "Builds the record named name from a dict of values as a load would; raises "
         "_ValidationFailure.");
   bind_check_functions(m);
+  bind_fields_set(m);
 }
 
 }  // namespace tarnwick::python

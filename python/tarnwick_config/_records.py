@@ -132,8 +132,13 @@ class _BaseModel:
     """The base of every record. discovery_only is the mode in which records are built: every load
     sets it to its own mode, and a keyword constructor builds in the mode it holds."""
 
-    __slots__ = ("__dict__", "__fields_set__", "__weakref__")
+    __slots__ = ("__dict__", "__fields_given__", "__weakref__")
     __fields__ = {}
+    # A loaded record keeps its given keys as bits until they are read: a set made per record
+    # would cost a load as much as all its strings.
+    __fields_set__ = property(_core._fields_set, _core._set_fields_set,
+                              lambda self: object.__delattr__(self, "__fields_given__"),
+                              "The keys the record's input gave.")
 
     class Config:
         """The settings every record is built with, as pydantic 1 names them."""

@@ -2,6 +2,7 @@
 drop-in module, run by a program written against the pure-Python module, in both sys.path
 orders."""
 
+import importlib.util
 import json
 import os
 import pathlib
@@ -123,3 +124,39 @@ def test_the_hosts_mode_ids_decide(minimal_dict, monkeypatch, tmp_path, ids, mod
     with pytest.raises(ValidationError) as info:
         build(minimal_dict)
     assert [e["loc"] for e in info.value.errors()] == [("id",)]
+
+
+# Run apart, so that no other test's imports are in sys.modules: the optional libraries wait until
+# a fault needs their classes.
+OPTIONAL_PROGRAM = '''
+import importlib, importlib.util, sys
+
+def optional():
+    return sorted(m for m in sys.modules if m.partition(".")[0] in ("yaml", "pydantic"))
+
+importlib.import_module(sys.argv[1])
+print("import", optional())
+from tarnwick_config import config_vpc_migration as cvm
+cvm.load_from_yaml(sys.argv[2])
+print("load", optional())
+try:
+    cvm.load_from_yaml(sys.argv[3])
+except cvm.YamlError as error:
+    loaded = "yaml" in sys.modules
+    pyyaml = importlib.util.find_spec("yaml") is None or isinstance(error, sys.modules["yaml"].YAMLError)
+    print("fault", loaded, pyyaml)
+'''
+
+
+@pytest.mark.parametrize("module", ["tarnwick_config", "tarnwick_config.config_vpc_migration",
+                                    "tarnwick.core.config_vpc_migration"])
+def test_the_optional_libraries_wait_for_a_fault(host_tree, examples, module):
+    built = os.path.abspath(next(p for p in os.environ["PYTHONPATH"].split(os.pathsep) if p))
+    env = dict(os.environ, PYTHONPATH=os.pathsep.join([str(host_tree / "host"), built]))
+    (host_tree / "optional.py").write_text(OPTIONAL_PROGRAM)
+    result = subprocess.run([sys.executable, str(host_tree / "optional.py"), module,
+                             str(examples / "full.yaml"), str(host_tree / "broken.yaml")],
+                            capture_output=True, text=True, env=env, cwd=host_tree)
+    assert result.returncode == 0, result.stderr
+    installed = importlib.util.find_spec("yaml") is not None
+    assert result.stdout.splitlines() == ["import []", "load []", f"fault {installed} True"]

@@ -11,6 +11,7 @@ import os
 
 import pytest
 
+from tarnwick_config import _core
 from tarnwick_config.config_vpc_migration import (
     ValidationError,
     VPCConfig,
@@ -278,3 +279,20 @@ def test_discovery_only_reads_the_mode_of_the_latest_load(examples):
     _, exit_ = failed_load(load_from_yaml, examples / "discovery_minimal.yaml")
     assert _BaseModel.discovery_only is False
     assert ("corvane",) in [e["loc"] for e in exit_.__cause__.errors()]
+
+
+# The benchmark's load without the conversion fails as the load with it does.
+@pytest.mark.parametrize("name, text, failure", [
+    ("invalid.yaml", None, _core._ValidationFailure),
+    ("broken.yaml", "terraform:\n  a: [b\n", YamlError),
+    ("list.yaml", "- a\n", TypeError),
+    ("missing.yaml", None, FileNotFoundError),
+])
+def test_the_load_without_conversion_fails_alike(examples, tmp_path, name, text, failure):
+    path = examples / name if name == "invalid.yaml" else tmp_path / name
+    if text is not None:
+        path.write_text(text)
+    for load in (_core._load_only, _core._load_yaml):
+        with pytest.raises(failure):
+            load(str(path), False, None)
+    assert _core._load_only(str(examples / "full.yaml"), False, None) is None

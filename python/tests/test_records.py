@@ -3,7 +3,9 @@
 import copy
 import gc
 import ipaddress
+import itertools
 import json
+import pickle
 
 import pytest
 
@@ -138,6 +140,71 @@ def test_one_address_under_two_prefix_lengths(minimal_dict, tmp_path, through_ya
     assert dumped["filter_cidrs"] == account["filter_cidrs"]
     assert dumped["regions"][0]["vpcs"][0]["eips"] == vpc["eips"]
     assert cvm.AccountInfo(**loaded.dict()).filter_cidrs == loaded.filter_cidrs
+
+
+# Loaded addresses and networks are the values ipaddress makes from their text, at every prefix
+# length: type, equality, hash, text, the attributes held, what /31 and /32 add, and pickling.
+@pytest.mark.parametrize("network", ["0.0.0.0/0", "128.0.0.0/1", "10.0.0.0/8", "172.16.0.0/12",
+                                     "192.168.0.0/16", "198.51.100.0/24", "203.0.113.252/30",
+                                     "255.255.255.254/31", "10.1.2.3/32", "255.255.255.255/32"])
+def test_loaded_networks_are_ipaddress_values(minimal_dict, network):
+    address = network.partition("/")[0]
+    vpc = minimal_dict["account_info"][0]["regions"][0]["vpcs"][0]
+    vpc.update(spoke_routes=[network, network], eips=[address])
+    built = cvm.build_document(minimal_dict).account_info[0].regions[0].vpcs[0]
+    made, want = built.spoke_routes[0], ipaddress.IPv4Network(network)
+    assert (type(made), made, hash(made), repr(made), str(made)) == (
+        type(want), want, hash(want), repr(want), str(want))
+    assert list(vars(made)) == list(vars(want))  # /31 and /32 hold a hosts function of their own
+    assert {k: v for k, v in vars(made).items() if k != "hosts"} == \
+        {k: v for k, v in vars(want).items() if k != "hosts"}
+    assert (made.prefixlen, made.netmask, made.broadcast_address, made.num_addresses) == (
+        want.prefixlen, want.netmask, want.broadcast_address, want.num_addresses)
+    assert list(itertools.islice(made.hosts(), 3)) == list(itertools.islice(want.hosts(), 3))
+    assert pickle.loads(pickle.dumps(made)) == want and copy.deepcopy(made) == want
+    assert made.network_address._ip == want.network_address._ip
+    one, wanted = built.eips[0], ipaddress.IPv4Address(address)
+    assert (type(one), one, hash(one), repr(one), int(one)) == (
+        type(wanted), wanted, hash(wanted), repr(wanted), int(wanted))
+
+
+# Texts near the lengths a load shares texts up to, and texts that differ only in their last
+# byte or in length, each come back as given.
+@pytest.mark.parametrize("texts", [
+    ["", "a", "a\0", "\0", "a\0\0"],
+    ["abcdefgh", "abcdefghi", "abcdefgi", "abcdefg"],
+    ["x" * 15, "x" * 16, "x" * 17, "x" * 16 + "y"],
+    ["y" * 23, "y" * 24, "y" * 25, "y" * 23 + "z", "y" * 24 + "z"],
+    ["z\u00e9" * 4, "z\u00e9" * 8, "\U0001f600" * 6, "\u20ac" * 8, "\u20ac" * 9],
+])
+def test_texts_come_back_as_given(minimal_dict, texts):
+    vpc = minimal_dict["account_info"][0]["regions"][0]["vpcs"][0]
+    vpc["spoke_gw_tags"] = [{t + "!": t for t in texts}, {t: t for t in reversed(texts)}]
+    vpc["retain_peerings"] = texts * 2
+    built = cvm.build_document(minimal_dict).account_info[0].regions[0].vpcs[0]
+    assert built.retain_peerings == texts * 2
+    assert built.spoke_gw_tags == vpc["spoke_gw_tags"]
+    assert all(type(t) is str for t in built.retain_peerings)
+
+
+def test_fields_set_is_the_records_own(minimal_dict):
+    minimal_dict["account_info"][0]["regions"][0]["vpcs"].append({"vpc_id": "vpc-2"})
+    config = cvm.build_document(minimal_dict)
+    first, second = config.account_info[0].regions[0].vpcs
+    assert first.__fields_set__ is first.__fields_set__
+    first.__fields_set__.add("domain")
+    assert second.__fields_set__ == {"vpc_id"} and "domain" in first.__fields_set__
+    second.encrypt = True  # assignment marks the field set
+    assert second.__fields_set__ == {"vpc_id", "encrypt"}
+    again = pickle.loads(pickle.dumps(first))
+    assert again.__fields_set__ == first.__fields_set__ and again == first
+    assert first.copy().__fields_set__ == first.__fields_set__
+    assert copy.deepcopy(config).account_info[0].__fields_set__ == {"account_id", "regions"}
+    first.__fields_set__ = {"vpc_id"}
+    assert first.dict(exclude_unset=True) == {"vpc_id": "vpc-1"}
+    del first.__fields_set__
+    with pytest.raises(AttributeError):
+        first.__fields_set__
 
 
 # __fields_set__ of a loaded record holds the keys its input gave, also at their default value,
