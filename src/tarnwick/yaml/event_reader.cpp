@@ -39,11 +39,11 @@ Reader::Reader(FilePieces& pieces, std::string name, ItemStream* stream, const L
 
 Document Reader::run() {
   Parser parser = pieces_ != nullptr ? Parser(*pieces_) : Parser(input_);
-  EventSource events(parser, budget_.input_bytes() >= parse_ahead_bytes_);
+  EventSource events(parser, budget_.input_bytes() >= parse_ahead_bytes_, max_scalar_bytes_);
   int documents = 0;
   for (bool done = false; !done;) {
     const EventBatch& batch = events.next();
-    for (const yaml_event_t& e : batch.events) on_event(ParsedEvent(e), documents, done);
+    for (std::size_t i = 0; i < batch.size(); ++i) on_event(batch[i], documents, done);
     if (batch.fault) fail_parser(*batch.fault);
     done = done || batch.last;
   }
@@ -215,8 +215,8 @@ inline Node* Reader::make_scalar(const ResolvedScalar& r, std::string_view text,
 
 inline void Reader::on_scalar(const ParsedEvent& e) {
   Mark mark = e.mark;
-  if (e.value.size() > max_scalar_bytes_) {
-    fail("scalar of " + std::to_string(e.value.size()) + " bytes is longer than the limit of " +
+  if (e.length > max_scalar_bytes_) {
+    fail("scalar of " + std::to_string(e.length) + " bytes is longer than the limit of " +
              std::to_string(max_scalar_bytes_) + " bytes",
          mark, YamlStage::limit);
   }

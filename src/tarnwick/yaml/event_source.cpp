@@ -10,9 +10,12 @@ namespace {
 constexpr std::size_t kBatchEvents = 512;
 constexpr std::size_t kBatchesAhead = 4;
 
-std::optional<std::string_view> text_of(const yaml_char_t* s) {
-  if (s == nullptr) return std::nullopt;
-  return std::string_view(reinterpret_cast<const char*>(s));
+// A text of an event, NUL-terminated as libyaml gives it; absent: nothing added.
+bool keep(std::string& text, const yaml_char_t* s, std::size_t& size) {
+  if (s == nullptr) return false;
+  size = std::char_traits<char>::length(reinterpret_cast<const char*>(s));
+  text.append(reinterpret_cast<const char*>(s), size);
+  return true;
 }
 
 ParserFault fault_of(const yaml_parser_t& p) {
@@ -29,48 +32,27 @@ ParserFault fault_of(const yaml_parser_t& p) {
 
 }  // namespace
 
-ParsedEvent::ParsedEvent(const yaml_event_t& e) : type(e.type), mark(mark_of(e.start_mark)) {
-  switch (e.type) {
-    case YAML_SCALAR_EVENT:
-      style = e.data.scalar.style;
-      value = {reinterpret_cast<const char*>(e.data.scalar.value), e.data.scalar.length};
-      tag = text_of(e.data.scalar.tag);
-      anchor = text_of(e.data.scalar.anchor);
-      break;
-    case YAML_ALIAS_EVENT:
-      anchor = text_of(e.data.alias.anchor);
-      break;
-    case YAML_SEQUENCE_START_EVENT:
-      tag = text_of(e.data.sequence_start.tag);
-      anchor = text_of(e.data.sequence_start.anchor);
-      break;
-    case YAML_MAPPING_START_EVENT:
-      tag = text_of(e.data.mapping_start.tag);
-      anchor = text_of(e.data.mapping_start.anchor);
-      break;
-    default:
-      break;
+ParsedEvent EventBatch::operator[](std::size_t i) const {
+  const Packed& p = events[i];
+  ParsedEvent e{};
+  e.type = static_cast<yaml_event_type_t>(p.type);
+  e.mark = p.mark;
+  e.style = static_cast<yaml_scalar_style_t>(p.style);
+  e.length = p.length;
+  const std::string_view all = text;
+  std::size_t at = p.text_at;
+  if (p.copied) {
+    e.value = all.substr(at, p.length);
+    at += p.length;
   }
+  if (p.has_tag) e.tag = all.substr(at, p.tag_size);
+  at += p.tag_size;
+  if (p.has_anchor) e.anchor = all.substr(at, p.anchor_size);
+  return e;
 }
 
-EventBatch& EventBatch::operator=(EventBatch&& other) noexcept {
-  spend();
-  events = std::move(other.events);
-  fault = std::move(other.fault);
-  failure = std::move(other.failure);
-  last = other.last;
-  return *this;
-}
-
-void EventBatch::spend() {
-  for (yaml_event_t& e : events) yaml_event_delete(&e);
-  events.clear();
-  fault.reset();
-  failure = nullptr;
-  last = false;
-}
-
-EventSource::EventSource(Parser& parser, bool ahead) : parser_(parser) {
+EventSource::EventSource(Parser& parser, bool ahead, std::size_t max_scalar_bytes)
+    : parser_(parser), max_scalar_bytes_(max_scalar_bytes) {
   if (ahead) thread_ = std::thread([this] { run_ahead(); });
 }
 
@@ -84,19 +66,52 @@ EventSource::~EventSource() {
   thread_.join();
 }
 
-// Takes events from the parser until the batch is full or the parser has stopped.
+// Copies events out of the parser until the batch is full or the parser has stopped; each is
+// freed at once, while libyaml's memory for it is still in this core's cache.
 void EventSource::fill(EventBatch& batch) {
-  batch.spend();
-  batch.events.reserve(kBatchEvents);
+  batch.events.clear();
+  batch.text.clear();
+  batch.fault.reset();
+  batch.failure = nullptr;
+  batch.last = false;
   while (batch.events.size() < kBatchEvents && !batch.last) {
-    yaml_event_t e;
-    if (!yaml_parser_parse(parser_.get(), &e)) {  // nothing to free: libyaml cleared the event
+    Event ev;
+    if (!yaml_parser_parse(parser_.get(), &ev.event)) {
       batch.fault = fault_of(*parser_.get());
       batch.last = true;
       break;
     }
-    batch.events.push_back(e);
-    batch.last = e.type == YAML_STREAM_END_EVENT;
+    const yaml_event_t& e = ev.event;
+    EventBatch::Packed& p = batch.events.emplace_back();
+    p.type = static_cast<std::uint8_t>(e.type);
+    p.mark = mark_of(e.start_mark);
+    p.text_at = batch.text.size();
+    switch (e.type) {
+      case YAML_SCALAR_EVENT:
+        p.style = static_cast<std::uint8_t>(e.data.scalar.style);
+        p.length = e.data.scalar.length;
+        p.copied = p.length <= max_scalar_bytes_;
+        if (p.copied) batch.text.append(reinterpret_cast<const char*>(e.data.scalar.value), p.length);
+        p.has_tag = keep(batch.text, e.data.scalar.tag, p.tag_size);
+        p.has_anchor = keep(batch.text, e.data.scalar.anchor, p.anchor_size);
+        break;
+      case YAML_ALIAS_EVENT:
+        p.has_anchor = keep(batch.text, e.data.alias.anchor, p.anchor_size);
+        break;
+      case YAML_SEQUENCE_START_EVENT:
+        p.has_tag = keep(batch.text, e.data.sequence_start.tag, p.tag_size);
+        p.has_anchor = keep(batch.text, e.data.sequence_start.anchor, p.anchor_size);
+        break;
+      case YAML_MAPPING_START_EVENT:
+        p.has_tag = keep(batch.text, e.data.mapping_start.tag, p.tag_size);
+        p.has_anchor = keep(batch.text, e.data.mapping_start.anchor, p.anchor_size);
+        break;
+      case YAML_STREAM_END_EVENT:
+        batch.last = true;
+        break;
+      default:
+        break;
+    }
   }
 }
 
@@ -132,8 +147,6 @@ const EventBatch& EventSource::next() {
     fill(current_);
     return current_;
   }
-  // Spent on the parsing thread, which made the events: memory freed by another thread than
-  // the one that took it makes the allocator work much harder on both.
   std::unique_lock lock(mutex_);
   spare_.push_back(std::move(current_));
   changed_.wait(lock, [&] { return !ready_.empty(); });

@@ -22,16 +22,17 @@
 
 namespace tarnwick::yaml::detail {
 
-// One event as the reader reads it: views of what libyaml made, valid until the next batch.
+struct EventBatch;
+
+// One event as the reader reads it: views into its batch, valid until the next batch.
 struct ParsedEvent {
   yaml_event_type_t type;
   Mark mark;
   yaml_scalar_style_t style = YAML_ANY_SCALAR_STYLE;  // a scalar's
-  std::string_view value;                             // a scalar's text
+  std::size_t length = 0;  // a scalar's length, also when it was too long to be copied
+  std::string_view value;  // a scalar's text
   std::optional<std::string_view> tag;
   std::optional<std::string_view> anchor;  // an alias's name, or the node's anchor
-
-  explicit ParsedEvent(const yaml_event_t& e);
 };
 
 // What libyaml said when it stopped, copied from the parser.
@@ -45,25 +46,36 @@ struct ParserFault {
   Mark context_mark;
 };
 
-// Events as libyaml made them (their texts are libyaml's, freed when the batch is spent), then
-// possibly why the parser stopped.
+// Events copied out of libyaml as they are made, packed small: what the parsing thread writes,
+// the reading one must fetch from the other core, so every byte of it counts.
 struct EventBatch {
-  std::vector<yaml_event_t> events;
+  struct Packed {
+    std::size_t text_at;  // its value, tag and anchor, one after another in `text`
+    std::size_t length;   // a scalar's
+    std::size_t tag_size;
+    std::size_t anchor_size;
+    Mark mark;
+    std::uint8_t type;
+    std::uint8_t style;
+    bool copied;  // a scalar's text is in `text`
+    bool has_tag;
+    bool has_anchor;
+  };
+  std::vector<Packed> events;
+  std::string text;
   std::optional<ParserFault> fault;  // after the last event: the parser stopped here
-  std::exception_ptr failure;        // the parsing thread could not go on (memory)
+  std::exception_ptr failure;        // the parsing thread could not go on
   bool last = false;                 // nothing follows
 
-  EventBatch() = default;
-  EventBatch(EventBatch&&) noexcept = default;
-  EventBatch& operator=(EventBatch&& other) noexcept;
-  ~EventBatch() { spend(); }
-  void spend();  // frees the events' texts and empties the batch
+  std::size_t size() const { return events.size(); }
+  ParsedEvent operator[](std::size_t i) const;
 };
 
 class EventSource {
  public:
-  // `ahead`: parse on a second thread.
-  EventSource(Parser& parser, bool ahead);
+  // `ahead`: parse on a second thread. `max_scalar_bytes`: a longer scalar's text is not copied
+  // (the reader refuses it by its length).
+  EventSource(Parser& parser, bool ahead, std::size_t max_scalar_bytes);
   ~EventSource();  // stops the parsing thread, wherever it is
   EventSource(const EventSource&) = delete;
   EventSource& operator=(const EventSource&) = delete;
@@ -76,6 +88,7 @@ class EventSource {
   void run_ahead();
 
   Parser& parser_;
+  const std::size_t max_scalar_bytes_;
   EventBatch current_;
   // With a thread: batches made and not yet read, and spent ones to fill again.
   std::mutex mutex_;
