@@ -11,26 +11,22 @@
 #include "messages.hpp"
 
 namespace tarnwick::yaml::detail {
+
 Reader::Reader(std::string_view input, std::string name, ItemStream* stream, const Limits& limits)
-    : input_(input),
-      stream_(stream),
-      max_depth_(limits.max_depth),
-      max_scalar_bytes_(limits.max_scalar_bytes),
-      parse_ahead_bytes_(limits.parse_ahead_bytes),
-      budget_(doc_, input.size(), limits),
-      release_(doc_),
-      duplicates_(limits.max_duplicate_record_bytes) {
-  doc_.set_name(std::move(name));
-  if (stream_ != nullptr) taken_placeholder_ = doc_.make_null();
-}
+    : Reader(input, nullptr, input.size(), std::move(name), stream, limits) {}
 
 Reader::Reader(FilePieces& pieces, std::string name, ItemStream* stream, const Limits& limits)
-    : pieces_(&pieces),
+    : Reader({}, &pieces, pieces.size(), std::move(name), stream, limits) {}
+
+Reader::Reader(std::string_view input, FilePieces* pieces, std::size_t input_bytes,
+               std::string name, ItemStream* stream, const Limits& limits)
+    : input_(input),
+      pieces_(pieces),
       stream_(stream),
       max_depth_(limits.max_depth),
       max_scalar_bytes_(limits.max_scalar_bytes),
       parse_ahead_bytes_(limits.parse_ahead_bytes),
-      budget_(doc_, pieces.size(), limits),
+      budget_(doc_, input_bytes, limits),
       release_(doc_),
       duplicates_(limits.max_duplicate_record_bytes) {
   doc_.set_name(std::move(name));

@@ -28,6 +28,9 @@ class Reader {
   Document run();
 
  private:
+  Reader(std::string_view input, FilePieces* pieces, std::size_t input_bytes, std::string name,
+         ItemStream* stream, const Limits& limits);
+
   struct Anchor {
     const Node* node;
     std::size_t expanded;  // nodes in the tree the anchored node stands for
@@ -107,7 +110,7 @@ class Reader {
   std::span<const PathStep> path_steps(std::size_t frames);
 
   std::string_view input_;
-  FilePieces* pieces_ = nullptr;
+  FilePieces* pieces_;
   ItemStream* stream_;
   const std::size_t max_depth_;  // held by value: read on every event
   const std::size_t max_scalar_bytes_;
