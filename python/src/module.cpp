@@ -88,30 +88,24 @@ void translate(std::exception_ptr p) {
   }
 }
 
+core::LoadResult load_file(const std::filesystem::path& yml_path, bool discovery_only,
+                           py::handle mode_ids) {
+  const auto ids = mode_ids_of(mode_ids);
+  py::gil_scoped_release nogil;  // reading and building touch no Python object
+  return core::load(core::Source::file(yml_path), {.discovery_only = discovery_only,
+                                                   .mode_ids = ids ? &*ids : nullptr,
+                                                   .keep_text = false});
+}
+
 py::object load_yaml(const std::filesystem::path& yml_path, bool discovery_only,
                      py::handle mode_ids) {
-  const auto ids = mode_ids_of(mode_ids);
-  core::LoadResult loaded;
-  {
-    py::gil_scoped_release nogil;  // reading and building touch no Python object
-    loaded = core::load(core::Source::file(yml_path), {.discovery_only = discovery_only,
-                                                       .mode_ids = ids ? &*ids : nullptr,
-                                                       .keep_text = false});
-  }
+  core::LoadResult loaded = load_file(yml_path, discovery_only, mode_ids);
   return tarnwick::python::document_to_python(loaded.document());
 }
 
 // The load of load_yaml without the conversion: what the benchmark sets the conversion against.
 void load_only(const std::filesystem::path& yml_path, bool discovery_only, py::handle mode_ids) {
-  const auto ids = mode_ids_of(mode_ids);
-  core::LoadResult loaded;
-  {
-    py::gil_scoped_release nogil;
-    loaded = core::load(core::Source::file(yml_path), {.discovery_only = discovery_only,
-                                                       .mode_ids = ids ? &*ids : nullptr,
-                                                       .keep_text = false});
-  }
-  loaded.document();  // a failed load raises as _load_yaml's does
+  load_file(yml_path, discovery_only, mode_ids).document();  // a failed load raises as in load_yaml
 }
 
 py::object load_dict(py::handle config_dict, bool discovery_only, py::handle mode_ids) {

@@ -126,15 +126,18 @@ void build_root(const yaml::Node& root, const LoadOptions& options, StreamedList
   }
 }
 
-// Text: read and built in one pass, the rows marked streamed built item by item while the rest
-// is still being read.
-void load_text(std::string_view text, const LoadOptions& options, LoadResult& out) {
+// Read and built in one pass, the rows marked streamed built item by item while the rest is
+// still being read. `first` holds at least the text's first line (its mode comment); `read`
+// parses the text with the stream given.
+template <class Read>
+void read_and_build(std::string_view first, const LoadOptions& options, LoadResult& out,
+                    Read read) {
   if (options.mode_comment) {
-    if (const std::optional<bool> asked = mode_comment(text)) out.discovery_only = *asked;
+    if (const std::optional<bool> asked = mode_comment(first)) out.discovery_only = *asked;
   }
   RecordStream stream =
       RecordStream::of<DiscoveryConfiguration>(BuildContext{out.discovery_only, options.mode_ids});
-  const yaml::Document doc = yaml::read_string(text, out.name, &stream, options.limits);
+  const yaml::Document doc = read(stream);
   out.duplicates = doc.duplicates();
   const yaml::Node& root = doc.root();
   // No document at all leaves the reader's unplaced null; `---` alone gives an empty scalar.
@@ -143,28 +146,32 @@ void load_text(std::string_view text, const LoadOptions& options, LoadResult& ou
   build_root(root, options, &stream.lists(), out);
 }
 
+void load_text(std::string_view text, const LoadOptions& options, LoadResult& out) {
+  read_and_build(text, options, out, [&](RecordStream& stream) {
+    return yaml::read_string(text, out.name, &stream, options.limits);
+  });
+}
+
 // A file read in pieces, its text never held whole. Only a document with nothing to report is
 // kept: for any other outcome the caller reads the text whole and loads that, so that every
 // message is made from, and quotes, the text it was checked from. False: not kept.
 bool load_pieces(const std::filesystem::path& path, const LoadOptions& options, LoadResult& out) {
   std::optional<yaml::FilePieces> pieces = yaml::FilePieces::open(path, options.limits);
   if (!pieces) return false;
-  if (options.mode_comment) {
-    const std::string_view head = pieces->head();
-    // The first line must be read whole before its comment can be trusted.
-    if (!pieces->whole() && head.find_first_of("\r\n") == std::string_view::npos) return false;
-    if (const std::optional<bool> asked = mode_comment(head)) out.discovery_only = *asked;
+  // The first line must be read whole before its comment can be trusted.
+  const std::string_view head = pieces->head();
+  if (options.mode_comment && !pieces->whole() &&
+      head.find_first_of("\r\n") == std::string_view::npos) {
+    return false;
   }
   try {
-    RecordStream stream = RecordStream::of<DiscoveryConfiguration>(
-        BuildContext{out.discovery_only, options.mode_ids});
-    const yaml::Document doc = yaml::read_pieces(*pieces, out.name, &stream, options.limits);
-    if (!doc.duplicates().empty()) return false;
-    build_root(doc.root(), options, &stream.lists(), out);
+    read_and_build(head, options, out, [&](RecordStream& stream) {
+      return yaml::read_pieces(*pieces, out.name, &stream, options.limits);
+    });
   } catch (const std::exception&) {
     return false;
   }
-  return out.config && out.warnings.empty();
+  return out.config && out.warnings.empty() && out.duplicates.empty();
 }
 
 // Keys written twice are warnings, or under strict duplicates faults (after the document's own).
@@ -260,11 +267,15 @@ void load_input(const Source& source, const LoadOptions& options, LoadResult& ou
       [&](const auto& input) {
         using I = std::decay_t<decltype(input)>;
         if constexpr (std::is_same_v<I, std::filesystem::path>) {
-          if (!options.keep_text && load_pieces(input, options, out)) return;
-          std::string name = std::move(out.name);
-          out = LoadResult();
-          out.name = std::move(name);
-          out.discovery_only = options.discovery_only;
+          if (!options.keep_text) {
+            LoadResult pieces;
+            pieces.name = out.name;
+            pieces.discovery_only = out.discovery_only;
+            if (load_pieces(input, options, pieces)) {
+              out = std::move(pieces);
+              return;
+            }
+          }
           out.text = yaml::read_file_text(input, options.limits);
           load_text(out.text, options, out);
         } else if constexpr (std::is_same_v<I, Source::Stdin>) {

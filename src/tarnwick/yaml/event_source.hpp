@@ -22,8 +22,6 @@
 
 namespace tarnwick::yaml::detail {
 
-struct EventBatch;
-
 // One event as the reader reads it: views into its batch, valid until the next batch.
 struct ParsedEvent {
   yaml_event_type_t type;

@@ -27,6 +27,21 @@ struct Fd {
   }
 };
 
+// read(2) until `capacity` bytes or the end; false on a fault.
+bool read_some(int fd, char* buffer, std::size_t capacity, std::size_t& got) {
+  got = 0;
+  while (got < capacity) {
+    const ssize_t n = ::read(fd, buffer + got, capacity - got);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
 // Reads to end of file, refusing more than `max_bytes`. `on_error` throws for errno.
 template <typename OnError>
 std::string read_all(int fd, std::size_t size_hint, std::size_t max_bytes, const std::string& name,
@@ -35,17 +50,14 @@ std::string read_all(int fd, std::size_t size_hint, std::size_t max_bytes, const
   std::size_t len = 0;
   // +1 sees end of file in one pass; saturating, so a limit of SIZE_MAX means no limit.
   data.resize(detail::sat_add(std::min(size_hint, max_bytes), 1));
-  while (true) {
+  for (bool at_end = false; !at_end;) {
     if (len == data.size()) {
       data.resize(std::min(detail::sat_mul(data.size(), 2), detail::sat_add(max_bytes, 1)));
     }
-    ssize_t n = ::read(fd, data.data() + len, data.size() - len);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      on_error(errno);
-    }
-    if (n == 0) break;
-    len += static_cast<std::size_t>(n);
+    std::size_t got = 0;
+    if (!read_some(fd, data.data() + len, data.size() - len, got)) on_error(errno);
+    at_end = len + got < data.size();  // read_some stops short only at the end
+    len += got;
     if (len > max_bytes) {
       throw YamlError("input is larger than the limit of " + std::to_string(max_bytes) + " bytes",
                       name, Mark{});
@@ -54,6 +66,8 @@ std::string read_all(int fd, std::size_t size_hint, std::size_t max_bytes, const
   data.resize(len);
   return data;
 }
+
+constexpr std::size_t kHeadBytes = 64 * 1024;
 
 }  // namespace
 
@@ -84,27 +98,6 @@ std::string read_file_text(const std::filesystem::path& path, const Limits& limi
   return read_all(file.fd, hint, limits.max_document_bytes, name,
                   [&](int err) { fs_error("cannot read configuration file", err); });
 }
-
-namespace {
-
-constexpr std::size_t kHeadBytes = 64 * 1024;
-
-// read(2) until `capacity` bytes or the end; false on a fault.
-bool read_some(int fd, char* buffer, std::size_t capacity, std::size_t& got) {
-  got = 0;
-  while (got < capacity) {
-    const ssize_t n = ::read(fd, buffer + got, capacity - got);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (n == 0) break;
-    got += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-}  // namespace
 
 std::optional<FilePieces> FilePieces::open(const std::filesystem::path& path,
                                            const Limits& limits) {
