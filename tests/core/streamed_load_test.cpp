@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "tarnwick/core/config_vpc_migration.hpp"
+#include "tarnwick/core/load.hpp"
 #include "tarnwick/yaml/reader.hpp"
 
 namespace tarnwick::core {
@@ -303,6 +304,30 @@ TEST(ReadDocument, SameForManyAccountsWithAnchorsAcrossThem) {
     }
   }
   expect_same(text);
+}
+
+// What a large document keeps is its records alone: no list or text holds spare capacity (a
+// streamed list grows by doubling; a long text assigned to an empty string would reserve twice
+// the short-string buffer).
+TEST(ReadDocument, RecordsHoldNoSpareCapacity) {
+  std::string text = kHead + "account_info:\n  - account_id: '1'\n    regions:\n";
+  text += "      - region: us-east-1\n        vpcs:\n";
+  for (int v = 0; v < 5; ++v) {
+    text += "          - {vpc_id: vpc-0a11b22c33d00000" + std::to_string(v) +
+            ", spoke_gw_name: acct12-use1-spoke-name-" + std::to_string(v) +
+            ", spoke_gw_tags: [{Name: acct12-use1-spoke-tag-" + std::to_string(v) + "}]}\n";
+  }
+  LoadResult loaded = load(Source::text(text));
+  ASSERT_TRUE(loaded.config) << (loaded.error ? loaded.error->json() : "");
+  const auto& vpcs = loaded.config->account_info.at(0).regions.at(0).vpcs;
+  ASSERT_EQ(vpcs.size(), 5u);
+  EXPECT_EQ(vpcs.capacity(), vpcs.size());
+  for (const VPCConfig& vpc : vpcs) {
+    EXPECT_EQ(vpc.vpc_id.capacity(), vpc.vpc_id.size()) << vpc.vpc_id;
+    EXPECT_EQ(vpc.spoke_gw_name->capacity(), vpc.spoke_gw_name->size());
+    const std::string& tag = *vpc.spoke_gw_tags.at(0).find("Name");
+    EXPECT_EQ(tag.capacity(), tag.size()) << tag;
+  }
 }
 
 }  // namespace

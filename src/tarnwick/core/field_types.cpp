@@ -88,6 +88,13 @@ bool binary_text(const yaml::Node& node, Builder& b, std::string& out) {
   return true;
 }
 
+// The value's text in a string of its own size: assigning a text longer than the short-string
+// buffer to an empty string reserves twice that buffer, and a large document holds hundreds of
+// thousands of such strings.
+void set_text(std::string& out, std::string_view text) {
+  out = std::string(text);
+}
+
 }  // namespace
 
 std::string_view key_loc(const yaml::Node& key) {
@@ -99,7 +106,7 @@ bool string_of(const yaml::Node& node, Builder& b, std::string& out) {
   switch (node.kind()) {
     case yaml::Kind::Str:
       if (node.tag() == yaml::StandardTag::Binary) return binary_text(node, b, out);
-      out = node.text();
+      set_text(out, node.text());
       return true;
     case yaml::Kind::Int:
     case yaml::Kind::Float:
@@ -107,7 +114,7 @@ bool string_of(const yaml::Node& node, Builder& b, std::string& out) {
     case yaml::Kind::Timestamp:
       // Written plainly (or built by code): the text itself. With an explicit tag, the value.
       if (node.plain() || !node.mark().known()) {
-        out = node.text();
+        set_text(out, node.text());
         return true;
       }
       if (node.kind() == yaml::Kind::Int && node.int_value()) {
@@ -119,7 +126,7 @@ bool string_of(const yaml::Node& node, Builder& b, std::string& out) {
         return true;
       }
       if (node.kind() != yaml::Kind::Timestamp) {
-        out = node.text();
+        set_text(out, node.text());
         return true;
       }
       break;
@@ -243,7 +250,7 @@ bool Literal::convert(const yaml::Node& node, Builder& b, value_type& out) const
   if (node.kind() == yaml::Kind::Str) {
     for (std::size_t i = 0; i < count; ++i) {
       if (choices[i] == node.text()) {
-        out = node.text();
+        set_text(out, node.text());
         return true;
       }
     }

@@ -12,31 +12,34 @@ namespace tarnwick::core {
 
 // One spoke VPC.
 struct VPCConfig : BaseModel {
+  // Members are ordered for size (the booleans packed at the end: a large document holds tens of
+  // thousands of VPCs); the table below gives the document's order.
   std::string vpc_id;
-  std::optional<IPv4Network> crvn_cidr;
   std::optional<CIDRList> crvn_cidrs;
   std::vector<std::string> gw_zones;
   std::optional<IPAddressList> eips;
   Tags spoke_gw_tags;
   std::optional<std::string> domain;
-  std::optional<bool> encrypt;
   std::optional<std::string> encrypt_key;
-  std::optional<bool> inspection;
   std::optional<CIDRList> spoke_advertisement;
   std::optional<CIDRList> spoke_routes;
   std::optional<std::string> spoke_gw_name;
   std::optional<std::string> transit_gw_name;
   std::optional<std::string> transit_gw_egress_name;
-  // Per-VPC values of account settings, exactly as written (null: not stated for this VPC).
-  std::optional<bool> enable_spoke_egress;
   std::optional<std::string> spoke_gw_size;
+  std::vector<std::string> retain_peerings;
+  CIDRList retain_peering_cidrs = _default_network();
+  std::optional<IPv4Network> crvn_cidr;
+  std::optional<bool> encrypt;
+  std::optional<bool> inspection;
+  // Per-VPC values of account settings (and spoke_gw_size above), exactly as written (null: not
+  // stated for this VPC).
+  std::optional<bool> enable_spoke_egress;
   std::optional<bool> hpe;
   std::optional<bool> max_hpe_performance;
   std::optional<bool> spoke_ha;
-  std::vector<std::string> retain_peerings;
-  CIDRList retain_peering_cidrs = _default_network();
-  bool customized_single_ip_snat = false;
   std::optional<bool> az_affinity = false;
+  bool customized_single_ip_snat = false;
 
   // An encryption key needs encryption switched on (not enforced in discovery-only mode).
   static std::optional<std::string> check_encrypt_key(std::optional<std::string> val,
