@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <iostream>
 #include <optional>
+#include <span>
+#include <sstream>
 #include <string>
 #include <system_error>
 #include <variant>
@@ -19,6 +21,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "cli/fix.hpp"
 #include "cli/help.hpp"
 #include "cli/paths.hpp"
 #include "cli/reports.hpp"
@@ -53,6 +56,8 @@ struct Options {
   bool discovery_only = false;
   bool strict = false;
   bool quiet = false;
+  bool fix = false;   // check: apply the faults' fixes to the files
+  bool diff = false;  // check --fix: show them as a unified diff instead
   report::Format format = report::Format::Json;
   std::string dump_format = "json";  // dump: json or yaml
   std::string output;  // schema: the file to write ("" or "-": standard output)
@@ -100,11 +105,15 @@ std::string summary(const core::DiscoveryConfiguration& config) {
          plural(regions, "region", "regions") + ", " + plural(vpcs, "VPC", "VPCs");
 }
 
-core::LoadResult load_file(const Options& opt, const std::string& file) {
-  core::LoadResult loaded = core::load(source_of(file), {.discovery_only = opt.discovery_only,
-                                                         .strict_duplicates = opt.strict,
-                                                         .mode_comment = true,
-                                                         .keep_text = false});
+core::LoadOptions load_options(const Options& opt, bool keep_text) {
+  return {.discovery_only = opt.discovery_only,
+          .strict_duplicates = opt.strict,
+          .mode_comment = true,
+          .keep_text = keep_text};
+}
+
+core::LoadResult load_file(const Options& opt, const std::string& file, bool keep_text = false) {
+  core::LoadResult loaded = core::load(source_of(file), load_options(opt, keep_text));
   if (loaded.fatal) throw Fatal{fatal_line(loaded), loaded.name, *loaded.fatal};
   return loaded;
 }
@@ -152,6 +161,65 @@ int check_one(const Options& opt, const std::string& file, report::Reporter& rep
   }
 }
 
+// The document's text with its faults' fixes made, checked again; nullopt when no fault has a
+// fix, or when the result would not be read at all (said on standard error; nothing is written).
+std::optional<core::LoadResult> fixed_document(const Options& opt, const core::LoadResult& loaded,
+                                               std::string& fixed, std::size_t& count) {
+  const std::span<const core::ErrorDetail> groups[] = {loaded.faults(), loaded.warnings};
+  const std::vector<cli::TextEdit> edits = cli::fix_edits(loaded.text, groups);
+  if (edits.empty()) return std::nullopt;
+  fixed = cli::apply_edits(loaded.text, edits);
+  core::LoadResult after =
+      core::load(core::Source::text(fixed, loaded.name), load_options(opt, true));
+  if (after.fatal) {
+    std::cerr << kProgram << ": " << loaded.name
+              << ": fixes not applied: the fixed text would not be read (" << after.fatal->msg
+              << ")\n";
+    return std::nullopt;
+  }
+  if (opt.diff) std::cout << cli::unified_diff(loaded.name, loaded.text, fixed, edits);
+  count = edits.size();
+  return after;
+}
+
+// check --fix on one document: every fix made and the file rewritten whole (keeping its
+// permissions; a symbolic link's target is rewritten), then what is left reported as check does.
+// With --diff, the fixes are shown and nothing is written or reported; 1 when there are some.
+int fix_one(const Options& opt, const std::string& file, report::Reporter& reporter) {
+  try {
+    if (file == "-" && !opt.diff) throw Fatal{"--fix cannot rewrite standard input (see --diff)"};
+    core::LoadResult loaded = load_file(opt, file, true);
+    std::string fixed;
+    std::size_t count = 0;
+    std::optional<core::LoadResult> after = fixed_document(opt, loaded, fixed, count);
+    const std::string plural = count == 1 ? " fault" : " faults";
+    if (opt.diff) {
+      if (count != 0) std::cerr << loaded.name << ": would fix " << count << plural << "\n";
+      return count != 0 ? 1 : 0;
+    }
+    if (after) {
+      const std::filesystem::path target = std::filesystem::canonical(file);
+      report::write_whole(target, fixed, std::filesystem::status(target).permissions());
+      std::cerr << loaded.name << ": fixed " << count << plural << "\n";
+      loaded = std::move(*after);
+      loaded.text = std::move(fixed);
+    }
+    if (!loaded.faults().empty() || !loaded.warnings.empty()) {
+      reporter.report({loaded.name, loaded.text, loaded.faults(), loaded.warnings});
+    }
+    if (!loaded.config) return 1;
+    if (!opt.quiet) std::cerr << loaded.name << ": valid (" << summary(*loaded.config) << ")\n";
+    return 0;
+  } catch (const Fatal& f) {
+    say_fatal(f);
+    if (!opt.diff) reporter.report_fatal(f.name, f.fault);
+    return 2;
+  } catch (const report::WriteError& e) {
+    say_fatal({e.what()});
+    return 2;
+  }
+}
+
 // A folder met on the walk that could not be listed: reported as a document that could not be
 // read.
 int unreadable_folder(const cli::Target& target, report::Reporter& reporter) {
@@ -167,12 +235,15 @@ int unreadable_folder(const cli::Target& target, report::Reporter& reporter) {
 
 int run_check(const Options& opt) {
   const std::vector<cli::Target> targets = cli::expand_arguments(opt.files);
+  std::ostringstream silenced;  // --fix --diff shows the fixes alone
   const auto reporter =
-      cli::run_reporter(opt.format, opt.colour, opt.reports, targets, TARNWICK_VERSION);
+      opt.diff ? report::make_reporter_on(opt.format, silenced, TARNWICK_VERSION, false)
+               : cli::run_reporter(opt.format, opt.colour, opt.reports, targets, TARNWICK_VERSION);
   int worst = 0;
   for (const cli::Target& target : targets) {
-    const int status = target.unreadable.empty() ? check_one(opt, target.path, *reporter)
-                                                 : unreadable_folder(target, *reporter);
+    const int status = !target.unreadable.empty() ? unreadable_folder(target, *reporter)
+                       : opt.fix                  ? fix_one(opt, target.path, *reporter)
+                                                  : check_one(opt, target.path, *reporter);
     worst = std::max(worst, status);
   }
   try {
@@ -267,6 +338,14 @@ void add_check_options(CLI::App* check, Options& opt) {
           },
           ""));
   check->add_flag("--quiet", opt.quiet, "print nothing for a valid document");
+  CLI::Option* fix = check->add_flag(
+      "--fix", opt.fix,
+      "apply every fix the faults carry to the files (a misspelt key or choice, host bits, a "
+      "list of one), changing no other byte, written whole; then report what is left");
+  check->add_flag("--diff", opt.diff,
+                  "with --fix: print the fixes as a unified diff on standard output instead; "
+                  "nothing is written or reported, exit 1 when there are fixes")
+      ->needs(fix);
 }
 
 struct Commands {

@@ -44,7 +44,8 @@ def test_failed_yaml_load_prints_the_report_and_exits(examples, capsys, cli):
     # The tool's report: the same objects, in the same key order, plus where each fault is; the
     # Python report is pydantic's, the positions stand beside it.
     tool = json.loads(cli("check", examples / "invalid.yaml").stdout)
-    added = ("line", "column", "file", "end_line", "end_column", "severity", "rule", "hint")
+    added = ("line", "column", "file", "end_line", "end_column", "severity", "rule", "hint",
+             "fix")
     assert [[(k, v) for k, v in e.items() if k not in added] for e in tool] == [
         list(e.items()) for e in json.loads(out)]
     assert error.positions() == [(e["line"], e["column"]) for e in tool]

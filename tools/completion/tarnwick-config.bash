@@ -55,7 +55,7 @@ _tarnwick_config() {
   local options
   case $command in
     "") options="--help --help-all --version" ;;
-    check) options="--discovery-only --format --color --report --strict --quiet --help" ;;
+    check) options="--discovery-only --format --color --report --strict --quiet --fix --diff --help" ;;
     dump) options="--discovery-only --format --strict --help" ;;
     schema) options="--output --help" ;;
     lsp) options="--stdio --help" ;;

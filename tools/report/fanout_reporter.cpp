@@ -1,6 +1,7 @@
 #include "report/fanout_reporter.hpp"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -31,12 +32,15 @@ bool write_all(int fd, std::string_view text) {
 
 }  // namespace
 
-void write_whole(const std::filesystem::path& target, std::string_view text) {
+void write_whole(const std::filesystem::path& target, std::string_view text,
+                 std::optional<std::filesystem::perms> mode) {
   std::filesystem::path partial = target;
   partial += ".partial";
   const int fd = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) cannot_write(target, errno);
-  const bool written = write_all(fd, text) && ::fsync(fd) == 0;
+  const bool written =
+      (!mode || ::fchmod(fd, static_cast<mode_t>(*mode & std::filesystem::perms::mask)) == 0) &&
+      write_all(fd, text) && ::fsync(fd) == 0;
   int error = written ? 0 : errno;
   if (::close(fd) != 0 && error == 0) error = errno;
   if (error == 0 && ::rename(partial.c_str(), target.c_str()) != 0) error = errno;

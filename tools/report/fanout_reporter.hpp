@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -20,8 +21,10 @@ struct WriteError : std::runtime_error {
 };
 
 // Writes `text` into `target` whole or not at all: into a temporary file beside it, flushed to
-// disk, then renamed over it. Throws WriteError; no temporary file is left behind.
-void write_whole(const std::filesystem::path& target, std::string_view text);
+// disk, then renamed over it. Throws WriteError; no temporary file is left behind. With `mode`,
+// the file gets exactly those permissions (a file rewritten in place keeps its own).
+void write_whole(const std::filesystem::path& target, std::string_view text,
+                 std::optional<std::filesystem::perms> mode = std::nullopt);
 
 // Forwards every document to each reporter, in the order given. finish() finishes each of them,
 // even after one failed, then throws a std::runtime_error naming every failure.

@@ -13,6 +13,16 @@ void JsonReporter::report(const DocumentReport& doc) {
     o["severity"] = core::severity_name(e.severity);
     o["rule"] = e.rule_id();
     if (!e.hint.empty()) o["hint"] = e.hint;
+    // What check --fix would write, as an edit of the text (marks as line and column).
+    if (e.fix && e.fix->start.known() && e.fix->end.known()) {
+      o["fix"] = {{"message", e.fix->title},
+                  {"edits",
+                   {{{"content", e.fix->text},
+                     {"line", e.fix->start.line},
+                     {"column", e.fix->start.column},
+                     {"end_line", e.fix->end.line},
+                     {"end_column", e.fix->end.column}}}}};
+    }
     faults_.push_back(std::move(o));
   });
 }
