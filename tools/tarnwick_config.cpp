@@ -21,6 +21,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "cli/explain.hpp"
 #include "cli/fix.hpp"
 #include "cli/help.hpp"
 #include "cli/paths.hpp"
@@ -60,10 +61,13 @@ struct Options {
   bool diff = false;  // check --fix: show them as a unified diff instead
   report::Format format = report::Format::Json;
   std::string dump_format = "json";  // dump: json or yaml
-  std::string output;  // schema: the file to write ("" or "-": standard output)
+  std::string output;  // schema, explain: the file to write ("" or "-": standard output)
   std::vector<std::string> reports;  // check: FORMAT=FILE, written besides the shown report
   report::ColourMode colour = report::ColourMode::Auto;
   std::string help_topic;  // help: the command whose help is printed ("": the tool's)
+  std::string key_path;    // explain: the key ("": the document's top level)
+  bool recursive = false;  // explain: everything below the key too
+  cli::ExplainFormat explain_format = cli::ExplainFormat::text;
 };
 
 // A failure outside validation: one line on standard error, exit status 2. A document's own
@@ -292,6 +296,17 @@ int run_schema(const Options& opt) {
   return 0;
 }
 
+// A key path that names no key, or several, is a usage error like any other.
+int run_explain(const Options& opt) {
+  const std::string text = cli::explain(opt.key_path, opt.recursive, opt.explain_format);
+  if (opt.output.empty() || opt.output == "-") {
+    std::cout << text << std::flush;
+    return 0;
+  }
+  report::write_whole(opt.output, text);  // a generated reference is never left half written
+  return 0;
+}
+
 void add_common(CLI::App* cmd, Options& opt) {
   cmd->add_flag("--discovery-only", opt.discovery_only,
                 "relax the rules that only matter for a migration");
@@ -352,11 +367,31 @@ struct Commands {
   CLI::App* check;
   CLI::App* dump;
   CLI::App* schema;
+  CLI::App* explain;
   CLI::App* lsp;
   CLI::App* help;
 
-  std::vector<CLI::App*> all() const { return {check, dump, schema, lsp, help}; }
+  std::vector<CLI::App*> all() const { return {check, dump, schema, explain, lsp, help}; }
 };
+
+CLI::App* add_explain(CLI::App& app, Options& opt) {
+  CLI::App* explain = app.add_subcommand(
+      "explain",
+      "Explain a key of a migration document: its type, default, whether it is required (and in "
+      "which mode), its choices, its description and the checks about it; with no KEYPATH the "
+      "document's top level. Exit 0; 2 for a key path that names no key or several.");
+  explain->add_option("KEYPATH", opt.key_path,
+                      "the key as the document writes it (account_info.0.regions.0.vpcs.0."
+                      "crvn_cidr; indexes may be left out), or its last keys when they name one "
+                      "key (crvn_cidr)");
+  explain->add_flag("-r,--recursive", opt.recursive, "also explain every key below it");
+  add_choice(explain, "--format", opt.explain_format, cli::explain_format_names(),
+             "text (default), json (stable, for tools), markdown (the reference) or paths (one "
+             "key path a line)");
+  explain->add_option("-o,--output", opt.output,
+                      "write it into this file instead ('-': standard output)");
+  return explain;
+}
 
 Commands add_commands(CLI::App& app, Options& opt) {
   CLI::App* check = app.add_subcommand(
@@ -388,6 +423,7 @@ Commands add_commands(CLI::App& app, Options& opt) {
       "the --output file cannot be written).");
   schema->add_option("-o,--output", opt.output,
                      "write the schema into this file instead ('-': standard output)");
+  CLI::App* explain = add_explain(app, opt);
   CLI::App* lsp = app.add_subcommand(
       "lsp",
       "Serve the Language Server Protocol on standard input and output, for editors: the whole "
@@ -397,7 +433,7 @@ Commands add_commands(CLI::App& app, Options& opt) {
   lsp->add_flag("--stdio")->description("talk over standard input and output (the only transport)");
   CLI::App* help = app.add_subcommand("help", "Print the help of a command, or of the tool.");
   help->add_option("COMMAND", opt.help_topic, "the command (none: the tool's own help)");
-  return {check, dump, schema, lsp, help};
+  return {check, dump, schema, explain, lsp, help};
 }
 
 std::vector<std::string> command_names(const Commands& commands) {
@@ -429,6 +465,7 @@ int run(const CLI::App& app, const Commands& commands, const Options& opt) {
   try {
     if (commands.check->parsed()) return run_check(opt);
     if (commands.schema->parsed()) return run_schema(opt);
+    if (commands.explain->parsed()) return run_explain(opt);
     if (commands.lsp->parsed()) return tarnwick::lsp::serve_stdio();
     if (commands.help->parsed()) return run_help(app, commands, opt.help_topic);
     return run_dump(opt);

@@ -34,6 +34,10 @@ void note_rules(const LoadResult& r, const std::string& what, std::set<std::stri
   for (const ErrorDetail* e : all) {
     EXPECT_LT(rule_index(e->rule_id()), rules().size())
         << what << ": " << loc_text(e->loc) << ": " << e->rule_id();
+    // A rule said to be a migration's alone never speaks in a discovery-only run.
+    if (r.discovery_only && rule_index(e->rule_id()) < rules().size()) {
+      EXPECT_FALSE(rules()[rule_index(e->rule_id())].migration_only) << what << ": " << e->rule_id();
+    }
     seen.emplace(e->rule_id());
   }
 }
@@ -173,6 +177,26 @@ TEST(Rules, FieldsAndLevels) {
   EXPECT_LT(rule_index("check_config.spoke_advertisement_not_empty"),
             rule_index("value_error.duplicate_key"));
   EXPECT_EQ(rules().back().id, "document_error.not_mapping");
+}
+
+// What a rule says of its fields beyond its texts: which mode checks it, whether it makes them
+// required (explain's "required" reads both).
+TEST(Rules, ModeAndRequiredFields) {
+  const struct {
+    const char* id;
+    bool migration_only, makes_required;
+  } cases[] = {
+      {"value_error.missing", false, true},         {"check_field_for_none", true, true},
+      {"check_encrypt_key", true, false},           {"check_config", true, false},
+      {"check_config.gw_names_given", true, false}, {"check_cleanup", true, false},
+      {"note.checks_skipped", true, false},         {"check_tgw_for_none", false, false},
+      {"check_mode", false, false},                 {"value_error.extra", false, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.id);
+    EXPECT_EQ(rule(c.id).migration_only, c.migration_only);
+    EXPECT_EQ(rule(c.id).makes_required, c.makes_required);
+  }
 }
 
 TEST(Rules, HelpIsTheDescriptionThenEachField) {

@@ -267,6 +267,10 @@ INSTANTIATE_TEST_SUITE_P(
                   "must be a mapping of sections, not a sequence"},
         FatalCase{"dump -", "a: 'open\n", "<stdin>:1:4"},
         FatalCase{"dump --format text -", "", "text"},
+        FatalCase{"explain --format yaml", nullptr, "yaml"},
+        FatalCase{"explain spoke_ha", nullptr, "is ambiguous"},
+        FatalCase{"explain --recursive crvn_cidd", nullptr, "did you mean 'crvn_cidr'?"},
+        FatalCase{"explain crvn_cidr -o /nonexistent/dir/x.md", nullptr, "cannot write"},
         FatalCase{"check -", "a: 1\n---\nb: 2\n", "expected a single document",
                   "document_error.malformed_yaml"},
         FatalCase{"check -", "a: !Ref x\n", "!Ref", "document_error.malformed_yaml"},
@@ -279,7 +283,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "document_error.malformed_yaml"},
         FatalCase{"chek x.yaml", nullptr,
                   "unknown command 'chek'; did you mean 'check'? (commands: check, dump, schema, "
-                  "lsp, help;"},
+                  "explain, lsp, help;"},
         FatalCase{"help chek", nullptr, "unknown command 'chek'; did you mean 'check'?"},
         FatalCase{"help frobnicate", nullptr, "unknown command 'frobnicate' (commands: "},
         FatalCase{"check --formt text -", "",
@@ -338,6 +342,7 @@ TEST(Cli, HelpCommandPrintsTheHelpOfACommand) {
                {"help check", "check --help"},
                {"help dump", "dump --help"},
                {"help schema", "schema --help"},
+               {"help explain", "explain --help"},
                {"help help", "help --help"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.help);
@@ -350,7 +355,8 @@ TEST(Cli, HelpCommandPrintsTheHelpOfACommand) {
             std::string::npos);
   // Every command's options, for the man page.
   const Outcome all = run("--help-all");
-  for (const char* option : {"--report", "--color", "--discovery-only", "--output", "--stdio"}) {
+  for (const char* option :
+       {"--report", "--color", "--discovery-only", "--output", "--stdio", "--recursive"}) {
     EXPECT_NE(all.out.find(option), std::string::npos) << option;
   }
 }

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The bash completion script, sourced into a bare shell: registered for the tool, and what it
-# offers for each position. Usage: completion_test.sh tarnwick-config.bash
+# offers for each position. Usage: completion_test.sh tarnwick-config.bash TOOL (the built tool,
+# which offers explain's key paths)
 set -uo pipefail
 source "$1" || exit 1
+PATH="$(cd "$(dirname "$2")" && pwd):$PATH"
 cd "$(dirname "$0")/../../examples" || exit 1
 
 [[ $(complete -p tarnwick-config) == "complete -F _tarnwick_config tarnwick-config" ]] || {
@@ -23,10 +25,17 @@ while IFS='|' read -r typed expected; do
     failed=1
   fi
 done <<'CASES'
-|check dump schema lsp help
+|check dump schema explain lsp help
 l|lsp
 h|help
-help |check dump schema lsp help
+help |check dump schema explain lsp help
+help e|explain
+explain -|--recursive --format --output --help
+explain --format |text json markdown paths
+explain --format=m|--format=markdown
+explain -o ../exa|../examples
+explain account_info.regions.vpcs.crvn|account_info.regions.vpcs.crvn_cidr account_info.regions.vpcs.crvn_cidrs
+explain --recursive aws.s|aws.s3 aws.s3.account aws.s3.role_name aws.s3.name aws.s3.region
 help s|schema
 lsp |--stdio --help
 d|dump

@@ -20,6 +20,9 @@ const char* const kFooter =
     "               style). Faults as check --format json.\n"
     "  schema       Print the document's JSON Schema (draft-07, indented by 2) on standard\n"
     "               output, or into the file given with --output.\n"
+    "  explain [KEYPATH]  What a key is: type, default, whether it is required (and in\n"
+    "               which mode), choices, description and the checks about it; --recursive\n"
+    "               also every key below it; --format json, markdown or paths.\n"
     "  lsp          Serve the Language Server Protocol on standard input and output (for\n"
     "               editors); exit 0 after a shutdown request, 1 when the client goes away.\n"
     "  help [COMMAND]  Print the help of the command (or this help).\n"
@@ -27,11 +30,12 @@ const char* const kFooter =
     "standard error (with --strict it is also a fault). --help-all shows every command's\n"
     "options.\n\n"
     "Exit status:\n"
-    "  0  the document is valid (check, dump); the schema was written (schema)\n"
+    "  0  the document is valid (check, dump); the schema was written (schema); the key was\n"
+    "     explained (explain)\n"
     "  1  the document has faults (several documents: the worst status wins)\n"
-    "  2  usage error, unreadable file, malformed YAML, a document that is not a mapping, or\n"
-    "     an output file that cannot be written; one line 'tarnwick-config: error: ...' on\n"
-    "     standard error";
+    "  2  usage error (explain: a key path that names no key, or several), unreadable file,\n"
+    "     malformed YAML, a document that is not a mapping, or an output file that cannot be\n"
+    "     written; one line 'tarnwick-config: error: ...' on standard error";
 
 std::string help_all(const CLI::App& app, std::string_view program) {
   std::string text = app.get_formatter()->make_help(&app, std::string(program),

@@ -1,4 +1,5 @@
-# bash completion for tarnwick-config: commands, their options, option values and file names.
+# bash completion for tarnwick-config: commands, their options, option values, file names and
+# explain's key paths.
 # Needs nothing of the bash-completion package, so it also works when sourced by hand.
 
 # File names under the current word, for an option that writes or reads a file.
@@ -9,7 +10,7 @@ _tarnwick_config_files() {
 
 _tarnwick_config() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
-  local commands="check dump schema lsp help" command="" word i
+  local commands="check dump schema explain lsp help" command="" word i
   for ((i = 1; i < COMP_CWORD; i++)); do
     word=${COMP_WORDS[i]}
     case " $commands " in *" $word "*) command=$word && break ;; esac
@@ -32,6 +33,7 @@ _tarnwick_config() {
     check:--format) values="json text sarif github concise" ;;
     check:--color) values="auto always never" ;;
     dump:--format) values="json yaml" ;;
+    explain:--format) values="text json markdown paths" ;;
     check:--report)
       if [[ $value == *=* ]]; then  # FORMAT=FILE: the file
         _tarnwick_config_files "${value#*=}"
@@ -43,7 +45,7 @@ _tarnwick_config() {
                                    -- "$value")
       fi
       return ;;
-    schema:-o | schema:--output)
+    schema:-o | schema:--output | explain:-o | explain:--output)
       _tarnwick_config_files "$value"
       return ;;
   esac
@@ -58,6 +60,7 @@ _tarnwick_config() {
     check) options="--discovery-only --format --color --report --strict --quiet --fix --diff --help" ;;
     dump) options="--discovery-only --format --strict --help" ;;
     schema) options="--output --help" ;;
+    explain) options="--recursive --format --output --help" ;;
     lsp) options="--stdio --help" ;;
     help) options="--help" ;;
   esac
@@ -65,6 +68,10 @@ _tarnwick_config() {
     mapfile -t COMPREPLY < <(compgen -W "$commands" -- "$cur")
   elif [[ $cur == -* || $command == schema || $command == lsp ]]; then
     mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
+  elif [[ $command == explain ]]; then
+    # The key paths, from the tool being completed (nothing when it cannot be run).
+    mapfile -t COMPREPLY < <(compgen -W "$("${COMP_WORDS[0]}" explain --recursive --format paths \
+                                            2>/dev/null)" -- "$cur")
   else
     # Documents: YAML files and folders (check walks a folder for its documents).
     compopt -o filenames 2>/dev/null

@@ -25,6 +25,8 @@ struct Rule {
   std::string_view full_description;
   Severity level = Severity::error;  // what its faults are unless a run decides otherwise
   std::vector<RuleField> fields;     // in document order
+  bool migration_only = false;       // a discovery-only run does not check it
+  bool makes_required = false;       // its faults are of a missing key: its fields are required
 };
 
 // The registry, in a fixed order: the frame's own fault types, the checks the record tables

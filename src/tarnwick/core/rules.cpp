@@ -20,6 +20,8 @@ using FieldTest = bool (*)(const FieldEntry&);
 struct Text {
   std::string_view id, short_description, full_description;
   FieldTest fields = nullptr;  // the fields its faults can be at, when that is telling
+  bool migration_only = false;
+  bool makes_required = false;
 };
 
 bool contains(std::string_view text, std::string_view part) {
@@ -31,7 +33,7 @@ constexpr Text kFrameRules[] = {
     {"value_error.missing", "A required key is missing",
      "The record needs this key and the document does not give it. The fault is placed at the "
      "first key of the record that lacks it.",
-     [](const FieldEntry& f) { return f.required; }},
+     [](const FieldEntry& f) { return f.required; }, false, true},
     {"value_error.extra", "A key the record does not declare",
      "The record has no field of this name: often a misspelt key (the hint names the closest "
      "declared one) or a key written at the wrong level."},
@@ -80,7 +82,8 @@ constexpr Text kCheckTexts[] = {
      "knows (vpc_migration, vpc_discovery)."},
     {"check_field_for_none", "Required outside discovery-only runs",
      "A migration needs this field (the version constraints of `terraform`, the `corvane` "
-     "section); only a discovery-only run may leave it out."},
+     "section); only a discovery-only run may leave it out.",
+     nullptr, true, true},
     {"check_tfcloud_for_none", "Empty tf_cloud",
      "When `tf_cloud` is given it must carry its settings: `organization` plus `workspace_name` "
      "or `tags`."},
@@ -95,16 +98,18 @@ constexpr Text kCheckTexts[] = {
      "With `tf_controller_access.mode` ENV the credentials come from the environment: the "
      "SSM settings beside it must be removed."},
     {"check_encrypt_key", "encrypt_key without encrypt",
-     "For a migration, a VPC's `encrypt_key` is used only with `encrypt: true`."},
+     "For a migration, a VPC's `encrypt_key` is used only with `encrypt: true`.", nullptr, true},
     {"check_config", "Checks across sections",
      "The rules that hold between `config` and the VPCs of `account_info`. Each rule reports "
      "under its own id; this one notes when they could not look at the VPCs, because "
-     "`account_info` has faults of its own."},
+     "`account_info` has faults of its own.",
+     nullptr, true},
     {"validate_configure_spoke_gw_hs", "Several-CIDR gateways need naming on and add_vpc_cidr off",
      "`configure_spoke_gw_hs: true` needs `configure_gw_name: true` and `add_vpc_cidr: false`."},
     {"check_cleanup", "PEERING cleanup needs gateway naming",
      "Deleting peerings (`cleanup.resources` holding PEERING) is supported only with "
-     "`config.configure_gw_name: true`."},
+     "`config.configure_gw_name: true`.",
+     nullptr, true},
     {"check_tgw_for_none", "Null tgw",
      "When the `tgw` key is given it must hold `tgw_account`, `tgw_role` and `tgw_by_region`, "
      "not null."},
@@ -169,7 +174,8 @@ constexpr Text kDocumentRules[] = {
      "the earlier setting is silently lost. A warning, and a fault with --strict."},
     {kind::kChecksSkipped, "Checks that could not run",
      "Some checks could not look at the whole document because a section they read has faults "
-     "of its own; they run once those are fixed."},
+     "of its own; they run once those are fixed.",
+     nullptr, true},
     {kind::kMalformedYaml, "Malformed YAML",
      "The text is not well-formed YAML (or uses a tag, an anchor or a size the reader refuses); "
      "nothing of it is validated until it reads."},
@@ -218,12 +224,12 @@ Sites check_sites() {
 // The registry as it is filled: rules in order, and where each id is.
 class Registry {
  public:
-  Rule& add(std::string_view id, std::string_view short_description,
-            std::string_view full_description, Severity level = Severity::error) {
-    const auto [it, added] = index_.try_emplace(std::string(id), rules_.size());
+  Rule& add(const Text& text, Severity level = Severity::error) {
+    const auto [it, added] = index_.try_emplace(std::string(text.id), rules_.size());
     if (added) {
-      rules_.push_back({std::string(id), name_of(id), short_description, full_description, level,
-                        {}});
+      rules_.push_back({std::string(text.id), name_of(text.id), text.short_description,
+                        text.full_description, level, {}, text.migration_only,
+                        text.makes_required});
     }
     return rules_[it->second];
   }
@@ -289,8 +295,7 @@ class Walk {
  private:
   void add_check(std::string_view check, const std::string& path, std::string_view description) {
     const Text* text = check_text(check);
-    Rule& rule = registry_.add(check, text != nullptr ? text->short_description : kUndescribed,
-                               text != nullptr ? text->full_description : kUndescribed);
+    Rule& rule = registry_.add(text != nullptr ? *text : Text{check, kUndescribed, kUndescribed});
     if (!path.empty()) add_field(rule, path, description);
   }
 
@@ -308,7 +313,7 @@ std::string_view description_at(const std::vector<PathOf>& paths, std::string_vi
 
 std::vector<Rule> build_rules() {
   Registry registry;
-  for (const Text& t : kFrameRules) registry.add(t.id, t.short_description, t.full_description);
+  for (const Text& t : kFrameRules) registry.add(t);
   std::vector<PathOf> paths;  // every field of the document, in document order
   Walk(registry, paths).visit(document_catalog(), "");
   // The frame rules' fields, now that every field's path is known.
@@ -320,7 +325,8 @@ std::vector<Rule> build_rules() {
     }
   }
   for (const CrossRule& c : kCrossRules) {
-    Rule& rule = registry.add(c.text.id, c.text.short_description, c.text.full_description);
+    Rule& rule = registry.add(c.text);
+    rule.migration_only = true;  // as check_config, which runs them
     for (std::string_view key : c.fields) {
       if (key.empty()) continue;
       // A key without a section is a VPC's.
@@ -334,7 +340,7 @@ std::vector<Rule> build_rules() {
     Severity level = Severity::error;
     if (t.id == kind::kDuplicateKey) level = Severity::warning;
     if (t.id == kind::kChecksSkipped) level = Severity::note;
-    registry.add(t.id, t.short_description, t.full_description, level);
+    registry.add(t, level);
   }
   return registry.take();
 }
