@@ -32,6 +32,9 @@ _tarnwick_config() {
     check:--format) values="json text sarif github concise" ;;
     check:--color) values="auto always never" ;;
     dump:--format) values="json yaml" ;;
+    check:--ignore | dump:--ignore)
+      values="duplicate-vpc-id duplicate-account-id duplicate-region account-id-digits bare-address truthy" ;;
+    check:--enable | dump:--enable) values="truthy" ;;
     check:--report)
       if [[ $value == *=* ]]; then  # FORMAT=FILE: the file
         _tarnwick_config_files "${value#*=}"
@@ -55,8 +58,10 @@ _tarnwick_config() {
   local options
   case $command in
     "") options="--help --help-all --version" ;;
-    check) options="--discovery-only --format --color --report --strict --quiet --help" ;;
-    dump) options="--discovery-only --format --strict --help" ;;
+    check)
+      options="--discovery-only --format --color --report --strict --ignore --enable --quiet --help"
+      ;;
+    dump) options="--discovery-only --format --strict --ignore --enable --help" ;;
     schema) options="--output --help" ;;
     lsp) options="--stdio --help" ;;
     help) options="--help" ;;
