@@ -140,7 +140,7 @@ TEST(Cli, LintWarnsInEveryFormatUnlessIgnored) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(J::parse(r.out)[0]["severity"], "error");
   r = run("check --format github -", &doc);
-  EXPECT_TRUE(r.out.starts_with("::warning file=<stdin>,line=5,col=19")) << r.out;
+  EXPECT_TRUE(r.out.starts_with("::warning file=<stdin>,line=5,col=17,endLine=5,endColumn=22")) << r.out;
   r = run("check --format concise -", &doc);
   EXPECT_NE(r.out.find("<stdin>:7:20: warning: account_info.0.filter_cidrs.0: '10.0.0.1' has "),
             std::string::npos) << r.out;
