@@ -67,6 +67,10 @@ LintSet with_truthy() {
 TEST(Lint, WarningsAtThePlaceToActWithTheirFixes) {
   const std::string one = account("111122223333") + region("us-east-1");
   const std::string big(70'000, 'x');  // comment lines past what a file's first piece holds
+  // An ignore line that a file's first piece (64 KiB) cuts after a rule's id, where the line
+  // goes on to name no rule at all.
+  const std::string cut_line = "# tarnwick-config: ignore account-id-digits";
+  const std::string cut = "#" + std::string(65'536 - cut_line.size() - 2, ' ') + "\n" + cut_line;
   const struct Case {
     const char* name;
     std::string text;
@@ -131,6 +135,15 @@ TEST(Lint, WarningsAtThePlaceToActWithTheirFixes) {
       {"the top comments longer than a file's first piece",
        "#" + big + "\n# tarnwick-config: ignore account-id-digits\n" + kHead + account("12") +
            region("us-east-1") + vpc("vpc-1"),
+       LintSet::defaults(),
+       {}},
+      {"an ignore line cut by the first piece",
+       cut + "s\n" + kHead + account("12") + region("us-east-1") + vpc("vpc-1"),
+       LintSet::defaults(),
+       {"account-id-digits 6:17"}},
+      {"the comment turns off what is seen in streamed items too",
+       "# tarnwick-config: ignore bare-address\n" + kHead + one +
+           vpc("vpc-1", ", spoke_routes: [10.9.9.9]"),
        LintSet::defaults(),
        {}},
       {"a VPC list overridden by a repeated key: its items are not linted",
