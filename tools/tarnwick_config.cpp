@@ -56,6 +56,8 @@ struct Options {
   std::vector<std::string> files;  // check
   bool discovery_only = false;
   bool strict = false;
+  std::vector<std::string> enable;  // lint rules turned on besides the default ones
+  std::vector<std::string> ignore;  // lint rules turned off
   bool quiet = false;
   bool fix = false;   // check: apply the faults' fixes to the files
   bool diff = false;  // check --fix: show them as a unified diff instead
@@ -109,11 +111,21 @@ std::string summary(const core::DiscoveryConfiguration& config) {
          plural(regions, "region", "regions") + ", " + plural(vpcs, "VPC", "VPCs");
 }
 
+// The lint rules of a run: the default ones and those enabled, less those ignored (ignoring wins).
+core::LintSet lint_of(const Options& opt) {
+  core::LintSet rules = core::LintSet::defaults();
+  for (const std::string& id : opt.enable) rules.add(*core::lint_rule(id));
+  for (const std::string& id : opt.ignore) rules.remove(*core::lint_rule(id));
+  return rules;
+}
+
 core::LoadOptions load_options(const Options& opt, bool keep_text) {
   return {.discovery_only = opt.discovery_only,
           .strict_duplicates = opt.strict,
           .mode_comment = true,
-          .keep_text = keep_text};
+          .keep_text = keep_text,
+          .lint = lint_of(opt),
+          .strict_lint = opt.strict};
 }
 
 core::LoadResult load_file(const Options& opt, const std::string& file, bool keep_text = false) {
@@ -311,7 +323,21 @@ void add_common(CLI::App* cmd, Options& opt) {
   cmd->add_flag("--discovery-only", opt.discovery_only,
                 "relax the rules that only matter for a migration");
   cmd->add_flag("--strict", opt.strict,
-                "report a key written twice in one mapping as an error (exit status 1)");
+                "report a key written twice in one mapping, and every lint warning, as an error "
+                "(exit status 1)");
+  const CLI::Validator lint_rule(
+      [](std::string& id) { return cli::unknown_lint_rule(id).value_or(std::string()); }, "");
+  cmd->add_option("--ignore", opt.ignore,
+                  "turn off the lint rule RULE (duplicate-vpc-id, duplicate-account-id, "
+                  "duplicate-region, account-id-digits, bare-address, truthy); repeatable")
+      ->type_name("RULE")
+      ->allow_extra_args(false)
+      ->check(lint_rule);
+  cmd->add_option("--enable", opt.enable,
+                  "turn on a lint rule that is off by default (truthy); repeatable")
+      ->type_name("RULE")
+      ->allow_extra_args(false)
+      ->check(lint_rule);
 }
 
 // The option text of a set of names (formats, colour modes), in their order.

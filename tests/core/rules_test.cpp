@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tarnwick/core/lint.hpp"
 #include "tarnwick/core/load.hpp"
 #include "tarnwick/core/rules.hpp"
 
@@ -70,6 +71,15 @@ TEST(Rules, EveryFaultOfTheExamplesAndCasesIsRegistered) {
     note_rules(load(Source::text(d.text), {.strict_duplicates = true}), d.name, seen);
   }
   note_rules(load(Source::file("/nonexistent/tarnwick.yaml")), "unreadable", seen);
+  const std::string linted =
+      "terraform: {terraform_output: /o}\naccount_info:\n  - account_id: '1'\n    hpe: on\n"
+      "    filter_cidrs: [10.0.0.1]\n    regions:\n"
+      "      - {region: us-east-1, vpcs: [{vpc_id: v}, {vpc_id: v}]}\n"
+      "      - {region: us-east-1, vpcs: []}\n  - {account_id: '1', regions: []}\n";
+  note_rules(load(Source::text(linted), {.discovery_only = true,
+                                         .lint = LintSet::defaults().add(LintRule::truthy)}),
+             "lint", seen);
+  for (const LintRuleText& t : lint_rules()) EXPECT_TRUE(seen.contains(std::string(t.id))) << t.id;
 
   const fs::path cases = fs::path(TARNWICK_SOURCE_DIR) / ".." / "shared" / "conformance";
   std::ifstream index(cases / "index.json");
@@ -101,7 +111,7 @@ TEST(Rules, EachRuleIsDescribedOnce) {
     EXPECT_TRUE(shorts.insert(std::string(r.short_description)).second);
     EXPECT_FALSE(r.full_description.empty());
     EXPECT_NE(r.short_description, r.full_description);
-    EXPECT_EQ(r.name.find_first_of("._"), std::string::npos);
+    EXPECT_EQ(r.name.find_first_of("._-"), std::string::npos);
     EXPECT_EQ(rules()[rule_index(r.id)].id, r.id);
     for (const RuleField& f : r.fields) {
       EXPECT_FALSE(f.description.empty()) << f.path;
@@ -157,6 +167,15 @@ TEST(Rules, FieldsAndLevels) {
       {"value_error.duplicate_key", "ValueErrorDuplicateKey", Severity::warning, {}, {}},
       {"note.checks_skipped", "NoteChecksSkipped", Severity::note, {}, {}},
       {"document_error.malformed_yaml", "DocumentErrorMalformedYaml", Severity::error, {}, {}},
+      {"duplicate-vpc-id", "DuplicateVpcId", Severity::warning,
+       {"account_info.regions.vpcs.vpc_id"}, {"account_info.account_id"}},
+      {"account-id-digits", "AccountIdDigits", Severity::warning, {"account_info.account_id"}, {}},
+      {"bare-address", "BareAddress", Severity::warning,
+       {"account_info.filter_cidrs", "account_info.regions.vpcs.crvn_cidrs",
+        "alert.expect_dest_cidrs"},
+       {"account_info.regions.vpcs.crvn_cidr", "corvane.controller_ip"}},
+      {"truthy", "Truthy", Severity::warning,
+       {"account_info.hpe", "account_info.regions.vpcs.encrypt"}, {"account_info.account_id"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.id);
@@ -176,7 +195,8 @@ TEST(Rules, FieldsAndLevels) {
   EXPECT_LT(rule_index("check_tgw_for_none"), rule_index("check_config.egress_needs_gw_name"));
   EXPECT_LT(rule_index("check_config.spoke_advertisement_not_empty"),
             rule_index("value_error.duplicate_key"));
-  EXPECT_EQ(rules().back().id, "document_error.not_mapping");
+  EXPECT_LT(rule_index("document_error.not_mapping"), rule_index("duplicate-vpc-id"));
+  EXPECT_EQ(rules().back().id, "truthy");
 }
 
 // What a rule says of its fields beyond its texts: which mode checks it, whether it makes them

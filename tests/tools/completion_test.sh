@@ -59,6 +59,11 @@ check --quiet --report text=x ex|
 check --quiet --report text=x ../exa|../examples
 check --strict --format s|sarif
 dump --format |json yaml
+check --ignore d|duplicate-vpc-id duplicate-account-id duplicate-region
+check --ignore=b|--ignore=bare-address
+dump --enable |truthy
+check --i|--ignore
+dump --e|--enable
 dump --f|--format
 check --q|--quiet
 schema -|--output --help

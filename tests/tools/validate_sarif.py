@@ -40,12 +40,19 @@ with open(os.path.join(work, "wide.yaml"), "w", encoding="utf-8") as fh:
     fh.write(WIDE)
 absolute = os.path.join(work, "wide.yaml")
 
+# Valid, with lint warnings: a VPC listed twice (a related place) and an address without its
+# prefix length (a fix).
+with open(full, encoding="utf-8") as fh:
+    LINTED = (fh.read().replace("vpc-0a11b22c33d44e502", "vpc-0a11b22c33d44e501")
+              .replace("[10.30.0.0/16]", "[10.30.0.1]"))
+
 cases = [  # (arguments, standard input, results expected, where it runs)
     ([invalid], None, 12, None),
     ([full], None, 0, None),
     ([full, invalid, "/nonexistent.yaml"], None, 13, None),
     (["-"], "- not a mapping\n", 1, None),
     (["-"], "a: 'open\n", 1, None),
+    (["-"], LINTED, 2, None),
     (["./wide.yaml", "././wide.yaml", absolute], None, 6, work),
 ]
 # Per result of the wide document: (ruleId, startColumn, endColumn, related location's columns).
@@ -71,6 +78,9 @@ for args, stdin, expected, cwd in cases:
     results = run["results"]
     if len(results) != expected:
         problems.append(f"{len(results)} results, expected {expected}")
+    if stdin == LINTED and [(r["ruleId"], r["level"]) for r in results] != [
+            ("duplicate-vpc-id", "warning"), ("bare-address", "warning")]:
+        problems.append(f"lint results {[(r['ruleId'], r.get('level')) for r in results]}")
     for r in results:
         if rules[r["ruleIndex"]]["id"] != r["ruleId"]:
             problems.append(f"{r['ruleId']} at index {r['ruleIndex']}")

@@ -21,4 +21,8 @@ std::string unknown_command(std::string_view word, const std::vector<std::string
 std::optional<std::string> unknown_option(const std::vector<std::string>& arguments,
                                           const std::vector<std::string>& known);
 
+// "unknown lint rule 'truthi'; did you mean 'truthy'? (rules: duplicate-vpc-id, ...)", or
+// nothing when `word` is a lint rule's id.
+std::optional<std::string> unknown_lint_rule(std::string_view word);
+
 }  // namespace tarnwick::cli

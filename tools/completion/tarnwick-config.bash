@@ -34,6 +34,9 @@ _tarnwick_config() {
     check:--color) values="auto always never" ;;
     dump:--format) values="json yaml" ;;
     explain:--format) values="text json markdown paths" ;;
+    check:--ignore | dump:--ignore)
+      values="duplicate-vpc-id duplicate-account-id duplicate-region account-id-digits bare-address truthy" ;;
+    check:--enable | dump:--enable) values="truthy" ;;
     check:--report)
       if [[ $value == *=* ]]; then  # FORMAT=FILE: the file
         _tarnwick_config_files "${value#*=}"
@@ -57,8 +60,11 @@ _tarnwick_config() {
   local options
   case $command in
     "") options="--help --help-all --version" ;;
-    check) options="--discovery-only --format --color --report --strict --quiet --fix --diff --help" ;;
-    dump) options="--discovery-only --format --strict --help" ;;
+    check)
+      options="--discovery-only --format --color --report --strict --ignore --enable --quiet --fix"
+      options+=" --diff --help"
+      ;;
+    dump) options="--discovery-only --format --strict --ignore --enable --help" ;;
     schema) options="--output --help" ;;
     explain) options="--recursive --format --output --help" ;;
     lsp) options="--stdio --help" ;;

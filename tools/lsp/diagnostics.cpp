@@ -92,7 +92,9 @@ std::vector<Diagnostic> check_text(std::string_view uri, std::string_view text,
   std::vector<Diagnostic> out;
   const core::LoadResult loaded =
       core::load(core::Source::text(text, std::string(uri)),
-                 {.discovery_only = discovery_only, .mode_comment = true});
+                 {.discovery_only = discovery_only,
+                  .mode_comment = true,
+                  .lint = core::LintSet::defaults()});
   if (loaded.fatal) {
     const bool malformed = loaded.fatal->type == core::kind::kMalformedYaml;
     if ((malformed && !names_a_section(text)) || loaded.not_mapping) return out;

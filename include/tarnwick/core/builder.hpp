@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include "tarnwick/core/errors.hpp"
+#include "tarnwick/core/lint.hpp"
 #include "tarnwick/core/streamed_lists.hpp"
 #include "tarnwick/yaml/node.hpp"
 
@@ -28,6 +29,8 @@ struct BuildContext {
   bool discovery_only = false;
   // The valid migration-mode ids when the host supplies its own; nullptr: the built-in ones.
   const std::vector<std::string>* mode_ids = nullptr;
+  // The lint rules that look at values as written (truthy, bare-address); empty: none.
+  LintSet lint{};
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -43,6 +46,7 @@ class Builder {
   void reset(BuildContext context, StreamedLists* streamed) {
     depth_ = 0;
     errors_.clear();
+    notices_.clear();
     context_ = context;
     streamed_ = streamed;
   }
@@ -82,6 +86,16 @@ class Builder {
   std::size_t error_count() const { return errors_.size(); }
   std::vector<ErrorDetail> take_errors() { return std::move(errors_); }
 
+  // Whether the build looks for `rule` as values are converted.
+  bool linting(LintRule rule) const { return context_.lint.has(rule); }
+  // A lint warning at the current location, with the fix that mends it; kept apart from the
+  // errors, which alone decide whether the build failed.
+  void notice(LintRule rule, std::string msg, yaml::Mark mark, std::string fix);
+  void add_notices(std::vector<ErrorDetail> notices);
+  std::vector<ErrorDetail> take_notices() { return std::move(notices_); }
+  // The current location is a list's item.
+  bool at_item() const { return depth_ != 0 && loc_[depth_ - 1].at.is_index; }
+
   // The list of V built while `seq` was read, if any (handed over once).
   template <class V>
   std::unique_ptr<StreamedItems<V>> take_streamed(const yaml::Node& seq) {
@@ -103,6 +117,7 @@ class Builder {
   std::vector<Step> loc_;  // the first depth_ are the current location
   std::size_t depth_ = 0;
   std::vector<ErrorDetail> errors_;
+  std::vector<ErrorDetail> notices_;
   BuildContext context_;
   StreamedLists* streamed_ = nullptr;
 };

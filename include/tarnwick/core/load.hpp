@@ -15,6 +15,7 @@
 
 #include "tarnwick/core/document.hpp"
 #include "tarnwick/core/errors.hpp"
+#include "tarnwick/core/lint.hpp"
 #include "tarnwick/yaml/node.hpp"
 #include "tarnwick/yaml/reader.hpp"
 
@@ -70,6 +71,13 @@ struct LoadOptions {
   // with something to report, and a valid file's text is never held whole (it is read in pieces
   // while it is parsed; any other outcome reads it again, whole, and loads that).
   bool keep_text = true;
+  // The lint rules to run on a document that passed validation (the operator's tools:
+  // LintSet::defaults() and what the operator asked for); empty, the default: no lint, and the
+  // load is exactly the library's. A text's "# tarnwick-config: ignore RULE, ..." comment lines
+  // at its top turn rules off for that text.
+  LintSet lint{};
+  // Lint warnings are also faults of the report, as strict_duplicates makes keys written twice.
+  bool strict_lint = false;
 };
 
 // What became of one document: every outcome is data, none is thrown.
@@ -83,8 +91,8 @@ struct LoadResult {
   std::optional<TypeError> not_mapping;  // the document is not a mapping (nothing built)
   // With not_mapping: the text holds no value at all (empty, or only comments).
   bool empty_document = false;
-  // Warnings (keys written twice, unless strict makes them faults) and notes (checks that could
-  // not run), in document order.
+  // Warnings (keys written twice and lint, unless strict makes them faults) and notes (checks
+  // that could not run), in document order.
   std::vector<ErrorDetail> warnings;
   std::vector<yaml::DuplicateKey> duplicates;  // keys written twice (the later value won)
   bool discovery_only = false;                 // the mode the document was checked in

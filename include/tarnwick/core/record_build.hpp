@@ -63,6 +63,7 @@ bool convert_field(const Row& row, const yaml::Node& node, Builder& b, V& out) {
     if (row.streamed && node.is_seq()) {
       if (auto items = b.take_streamed<typename V::value_type>(node)) {
         b.add_errors(std::move(items->errors));
+        b.add_notices(std::move(items->notices));
         if (items->ok) out = std::move(items->values);
         return items->ok;
       }
@@ -258,13 +259,16 @@ bool build_into(const yaml::Node& node, Builder& b, R& rec) {
 }
 
 // Builds a record of type R in the given context, or throws ValidationError listing every fault.
+// The lint warnings of a record built go to `notices` when given.
 template <class R>
-R build(const yaml::Node& node, BuildContext context, StreamedLists* streamed = nullptr) {
+R build(const yaml::Node& node, BuildContext context, StreamedLists* streamed = nullptr,
+        std::vector<ErrorDetail>* notices = nullptr) {
   Builder b(context, streamed);
   R rec{};
   if (!build_into(node, b, rec)) {
     throw ValidationError(std::string(table_of<R>.name), b.take_errors());
   }
+  if (notices != nullptr) *notices = b.take_notices();
   return rec;
 }
 

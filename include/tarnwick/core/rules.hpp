@@ -31,7 +31,7 @@ struct Rule {
 
 // The registry, in a fixed order: the frame's own fault types, the checks the record tables
 // name (in table order from the document down, record checks included), the rules of
-// check_config, then the faults of the document as a whole. The check ids are read from the
+// check_config, the faults of the document as a whole, then the lint rules. The check ids are read from the
 // tables, so a new check is a rule as soon as it is in a table. Built once (thread-safe).
 const std::vector<Rule>& rules();
 

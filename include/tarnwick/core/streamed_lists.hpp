@@ -19,6 +19,7 @@ template <class V>
 struct StreamedItems {
   std::vector<V> values;            // every item, while ok
   std::vector<ErrorDetail> errors;  // in the order found, with their full locations
+  std::vector<ErrorDetail> notices;  // lint warnings, likewise
   bool ok = true;                   // no item failed
 };
 

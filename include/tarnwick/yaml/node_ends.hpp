@@ -48,6 +48,7 @@ NodeEnds node_ends(std::string_view text);
 struct Located {
   Mark mark;
   std::size_t steps = 0;
+  Mark value;  // a path found whole that ends with a key: where the key's value starts
 };
 std::vector<Located> locate(std::string_view text, const std::vector<Path>& paths);
 

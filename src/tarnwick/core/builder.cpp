@@ -27,6 +27,23 @@ void Builder::rejection(const ValueError& rejected, std::string_view check, yaml
   e.list_separator = rejected.list_separator();
 }
 
+void Builder::notice(LintRule rule, std::string message, yaml::Mark mark, std::string fix) {
+  ErrorDetail& e = notices_.emplace_back();
+  e.loc.reserve(depth_);
+  for (const Step& step : std::span(loc_).first(depth_)) e.loc.push_back(yaml::owned(step.at));
+  e.msg = std::move(message);
+  e.rule = lint_text(rule).id;
+  e.type = std::string(e.rule);
+  e.mark = mark;
+  e.severity = Severity::warning;
+  e.fix = change_to(std::move(fix));
+}
+
+void Builder::add_notices(std::vector<ErrorDetail> notices) {
+  notices_.insert(notices_.end(), std::make_move_iterator(notices.begin()),
+                  std::make_move_iterator(notices.end()));
+}
+
 void Builder::grow_loc() {
   loc_.resize(loc_.empty() ? 16 : loc_.size() * 2);
 }

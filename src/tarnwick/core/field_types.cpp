@@ -181,10 +181,36 @@ bool ConStr::convert(const yaml::Node& node, Builder& b, value_type& out) const 
   return true;
 }
 
+namespace {
+
+// yes, no, on and off, written in any case, plain or quoted: other readers take them for text.
+void lint_truthy(const yaml::Node& node, Builder& b, bool value) {
+  const std::string word = utf8::ascii_lower(node.text());
+  if (word != "yes" && word != "no" && word != "on" && word != "off") return;
+  const std::string_view meant = value ? "true" : "false";
+  b.notice(LintRule::truthy,
+           "'" + node.text() + "' is read as " + std::string(meant) +
+               ", but as text by YAML 1.2 readers: write " + std::string(meant),
+           node.mark(), std::string(meant));
+}
+
+// An address alone in a network list is one host: say so where a prefix length was forgotten.
+void lint_bare_address(const yaml::Node& node, Builder& b, const IPv4Network& read) {
+  if (node.text().find('/') != std::string::npos || !b.at_item()) return;
+  const std::string written = read.str();
+  b.notice(LintRule::bare_address,
+           "'" + node.text() + "' has no prefix length and is read as " + written +
+               ", a single host: write the prefix length",
+           node.mark(), written);
+}
+
+}  // namespace
+
 bool Bool::convert(const yaml::Node& node, Builder& b, value_type& out) const {
   switch (node.kind()) {
     case yaml::Kind::Bool:
       out = node.bool_value();
+      if (b.linting(LintRule::truthy)) lint_truthy(node, b, out);
       return true;
     case yaml::Kind::Int:
       if (auto v = node.int_value(); v && (*v == 0 || *v == 1)) {
@@ -197,11 +223,13 @@ bool Bool::convert(const yaml::Node& node, Builder& b, value_type& out) const {
       if (word == "1" || word == "on" || word == "t" || word == "true" || word == "y" ||
           word == "yes") {
         out = true;
+        if (b.linting(LintRule::truthy)) lint_truthy(node, b, out);
         return true;
       }
       if (word == "0" || word == "off" || word == "f" || word == "false" || word == "n" ||
           word == "no") {
         out = false;
+        if (b.linting(LintRule::truthy)) lint_truthy(node, b, out);
         return true;
       }
       break;
@@ -230,6 +258,7 @@ bool IPv4NetworkType::convert(const yaml::Node& node, Builder& b, value_type& ou
     IPv4Network::ParseResult r = IPv4Network::parse(node.text());
     if (r.network) {
       out = *r.network;
+      if (b.linting(LintRule::bare_address)) lint_bare_address(node, b, out);
       return true;
     }
     if (r.host_bits_set) {

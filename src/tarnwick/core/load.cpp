@@ -91,8 +91,15 @@ std::optional<bool> mode_comment(std::string_view text) {
 
 namespace {
 
-// Builds the document from its root, taking the lists streamed while it was read (if any).
-void build_root(const yaml::Node& root, const LoadOptions& options, StreamedLists* streamed,
+BuildContext context_of(const LoadOptions& options, const LoadResult& out) {
+  BuildContext context{out.discovery_only, options.mode_ids};
+  context.lint = options.lint;
+  return context;
+}
+
+// Builds the document from its root, taking the lists streamed while it was read (if any), and
+// lints it in `context` when it is valid.
+void build_root(const yaml::Node& root, const BuildContext& context, StreamedLists* streamed,
                 LoadResult& out) {
   if (!root.is_map()) {
     const std::string kind(yaml::kind_name(root.kind()));
@@ -115,9 +122,13 @@ void build_root(const yaml::Node& root, const LoadOptions& options, StreamedList
     }
   }
   BaseModel::set_discovery_only(out.discovery_only);
-  const BuildContext context{out.discovery_only, options.mode_ids};
   try {
-    out.config = build<DiscoveryConfiguration>(root, context, streamed);
+    out.config = build<DiscoveryConfiguration>(root, context, streamed, &out.warnings);
+    if (!context.lint.empty()) {
+      std::vector<ErrorDetail> found = lint_records(*out.config, context.lint);
+      out.warnings.insert(out.warnings.end(), std::make_move_iterator(found.begin()),
+                          std::make_move_iterator(found.end()));
+    }
   } catch (ValidationError& e) {
     if (auto note = checks_not_run(root, e.errors(), context)) {
       out.warnings.push_back(std::move(*note));
@@ -135,15 +146,16 @@ void read_and_build(std::string_view first, const LoadOptions& options, LoadResu
   if (options.mode_comment) {
     if (const std::optional<bool> asked = mode_comment(first)) out.discovery_only = *asked;
   }
-  RecordStream stream =
-      RecordStream::of<DiscoveryConfiguration>(BuildContext{out.discovery_only, options.mode_ids});
+  BuildContext context = context_of(options, out);
+  if (!context.lint.empty()) context.lint.remove(ignore_comment(first).ignored);
+  RecordStream stream = RecordStream::of<DiscoveryConfiguration>(context);
   const yaml::Document doc = read(stream);
   out.duplicates = doc.duplicates();
   const yaml::Node& root = doc.root();
   // No document at all leaves the reader's unplaced null; `---` alone gives an empty scalar.
   out.empty_document =
       root.is_null() && (!root.mark().known() || (root.plain() && root.text().empty()));
-  build_root(root, options, &stream.lists(), out);
+  build_root(root, context, &stream.lists(), out);
 }
 
 void load_text(std::string_view text, const LoadOptions& options, LoadResult& out) {
@@ -164,6 +176,8 @@ bool load_pieces(const std::filesystem::path& path, const LoadOptions& options, 
       head.find_first_of("\r\n") == std::string_view::npos) {
     return false;
   }
+  // So must the comment lines at the top, where rules are turned off.
+  if (!options.lint.empty() && !ignore_comment(head, pieces->whole()).complete) return false;
   try {
     read_and_build(head, options, out, [&](RecordStream& stream) {
       return yaml::read_pieces(*pieces, out.name, &stream, options.limits);
@@ -172,6 +186,11 @@ bool load_pieces(const std::filesystem::path& path, const LoadOptions& options, 
     return false;
   }
   return out.config && out.warnings.empty() && out.duplicates.empty();
+}
+
+// Document order.
+bool before(const ErrorDetail& a, const ErrorDetail& b) {
+  return a.mark.line != b.mark.line ? a.mark.line < b.mark.line : a.mark.column < b.mark.column;
 }
 
 // Keys written twice are warnings, or under strict duplicates faults (after the document's own).
@@ -183,9 +202,7 @@ void add_duplicates(const LoadOptions& options, LoadResult& out) {
     // In document order with any note, which sits at a later section's key.
     warnings.insert(warnings.end(), std::make_move_iterator(out.warnings.begin()),
                     std::make_move_iterator(out.warnings.end()));
-    std::stable_sort(warnings.begin(), warnings.end(), [](const auto& a, const auto& b) {
-      return a.mark.line != b.mark.line ? a.mark.line < b.mark.line : a.mark.column < b.mark.column;
-    });
+    std::stable_sort(warnings.begin(), warnings.end(), before);
     out.warnings = std::move(warnings);
     return;
   }
@@ -197,6 +214,53 @@ void add_duplicates(const LoadOptions& options, LoadResult& out) {
   }
   out.config.reset();
   out.error.emplace(std::string(table_of<DiscoveryConfiguration>.name), std::move(faults));
+}
+
+bool is_lint(const ErrorDetail& e) {
+  return lint_rule(e.rule).has_value();
+}
+
+// Under strict lint, lint warnings are faults of the report, after the document's own.
+void lint_as_faults(const LoadOptions& options, LoadResult& out) {
+  if (!options.strict_lint) return;
+  const auto lint = std::stable_partition(out.warnings.begin(), out.warnings.end(),
+                                          [](const ErrorDetail& e) { return !is_lint(e); });
+  if (lint == out.warnings.end()) return;
+  std::vector<ErrorDetail> faults;
+  if (out.error) faults = out.error->errors();
+  for (auto it = lint; it != out.warnings.end(); ++it) {
+    faults.push_back(std::move(*it));
+    faults.back().severity = Severity::error;
+  }
+  out.warnings.erase(lint, out.warnings.end());
+  out.config.reset();
+  out.error.emplace(std::string(table_of<DiscoveryConfiguration>.name), std::move(faults));
+}
+
+// Lint warnings made from the records know only their key path: their marks are found in the
+// text (one scan), and the warnings put in document order.
+void locate_lint(std::string_view text, std::span<ErrorDetail> faults,
+                 std::vector<ErrorDetail>& warnings) {
+  std::vector<yaml::Path> paths;
+  std::vector<ErrorDetail*> unmarked;
+  const auto collect = [&](std::span<ErrorDetail> all) {
+    for (ErrorDetail& e : all) {
+      if (e.mark.known() || e.loc.empty() || !is_lint(e)) continue;
+      paths.push_back(e.loc);
+      unmarked.push_back(&e);
+    }
+  };
+  collect(faults);
+  collect(warnings);
+  if (!paths.empty()) {
+    const std::vector<yaml::Located> found = yaml::locate(text, paths);
+    // At the value the operator must change, else as near as it was found.
+    for (std::size_t i = 0; i < found.size(); ++i) {
+      unmarked[i]->mark = found[i].value.known() ? found[i].value : found[i].mark;
+    }
+  }
+  // Streamed items' warnings come before their holder's.
+  std::stable_sort(warnings.begin(), warnings.end(), before);
 }
 
 // A fault's range, its fix's and its related places', from the text.
@@ -224,6 +288,8 @@ void place_all(std::span<ErrorDetail> faults, const yaml::NodeEnds& ends,
 
 void place(std::string_view text, LoadResult& out) {
   if (text.empty() || (!out.error && out.warnings.empty())) return;
+  locate_lint(text, out.error ? out.error->errors_to_place() : std::span<ErrorDetail>(),
+              out.warnings);
   const yaml::NodeEnds ends = yaml::node_ends(text);
   std::vector<yaml::Path> paths;
   std::vector<Related*> unplaced;
@@ -284,10 +350,10 @@ void load_input(const Source& source, const LoadOptions& options, LoadResult& ou
         } else if constexpr (std::is_same_v<I, std::string_view>) {
           load_text(input, options, out);
         } else if constexpr (std::is_same_v<I, const yaml::Node*>) {
-          build_root(*input, options, nullptr, out);
+          build_root(*input, context_of(options, out), nullptr, out);
         } else {
           const yaml::Document doc = yaml::document_from_json(*input, options.limits);
-          build_root(doc.root(), options, nullptr, out);
+          build_root(doc.root(), context_of(options, out), nullptr, out);
         }
       },
       source.input());
@@ -319,6 +385,7 @@ LoadResult load(const Source& source, const LoadOptions& options) {
     return out;
   }
   add_duplicates(options, out);
+  lint_as_faults(options, out);
   if (!options.keep_text && out.config && out.warnings.empty()) std::string().swap(out.text);
   if (options.ranges) {
     const std::string_view* view = std::get_if<std::string_view>(&source.input());

@@ -94,6 +94,11 @@ void build_item(State& state, const yaml::Node& seq, std::span<const yaml::PathS
   auto errors = b.take_errors();
   list.errors.insert(list.errors.end(), std::make_move_iterator(errors.begin()),
                      std::make_move_iterator(errors.end()));
+  if (!state.context.lint.empty()) {
+    auto notices = b.take_notices();
+    list.notices.insert(list.notices.end(), std::make_move_iterator(notices.begin()),
+                        std::make_move_iterator(notices.end()));
+  }
 }
 
 template <class R>

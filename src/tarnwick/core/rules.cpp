@@ -9,6 +9,7 @@
 
 #include "tarnwick/core/document.hpp"
 #include "tarnwick/core/field_catalog.hpp"
+#include "tarnwick/core/lint.hpp"
 #include "tarnwick/core/record_build.hpp"
 
 namespace tarnwick::core {
@@ -186,13 +187,13 @@ constexpr Text kDocumentRules[] = {
      "The document is not a mapping of sections (it is empty, a scalar or a list)."},
 };
 
-// The id in one word: each part after '_' or '.' capitalised ("value_error.missing":
-// "ValueErrorMissing").
+// The id in one word: each part after '_', '.' or '-' capitalised ("value_error.missing":
+// "ValueErrorMissing", "bare-address": "BareAddress").
 std::string name_of(std::string_view id) {
   std::string out;
   bool upper = true;
   for (const char c : id) {
-    if (c == '_' || c == '.') {
+    if (c == '_' || c == '.' || c == '-') {
       upper = true;
       continue;
     }
@@ -311,6 +312,24 @@ std::string_view description_at(const std::vector<PathOf>& paths, std::string_vi
   return {};
 }
 
+// The lint rules, warnings all: their fields named, or told by type (every network list for
+// bare-address, every boolean for truthy).
+void add_lint_rules(Registry& registry, const std::vector<PathOf>& paths) {
+  for (const LintRuleText& t : lint_rules()) {
+    Rule& rule = registry.add(t.id, t.short_description, t.full_description, Severity::warning);
+    for (std::string_view path : t.fields) {
+      add_field(rule, std::string(path), description_at(paths, path));
+    }
+    if (!t.fields.empty()) continue;
+    for (const PathOf& p : paths) {
+      const bool fits = t.rule == LintRule::truthy
+                            ? p.field->boolean
+                            : contains(p.field->type, "list of IPv4 network");
+      if (fits) add_field(rule, p.path, p.field->description);
+    }
+  }
+}
+
 std::vector<Rule> build_rules() {
   Registry registry;
   for (const Text& t : kFrameRules) registry.add(t);
@@ -342,6 +361,7 @@ std::vector<Rule> build_rules() {
     if (t.id == kind::kChecksSkipped) level = Severity::note;
     registry.add(t, level);
   }
+  add_lint_rules(registry, paths);
   return registry.take();
 }
 

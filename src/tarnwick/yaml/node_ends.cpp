@@ -97,8 +97,8 @@ void append_step(std::string& out, const PathPart& step) {
   }
 }
 
-// Walks the events keeping the path of the node being read; `seen(path, mark)` hears every key
-// (at the key's mark) and every sequence item (at its start).
+// Walks the events keeping the path of the node being read; `seen(path, mark, value)` hears every
+// key (at the key's mark), every key's value (value true) and every sequence item (at its start).
 class PathWalk {
  public:
   template <class Seen>
@@ -107,7 +107,7 @@ class PathWalk {
     Frame& top = frames_.back();
     if (!top.map) {
       append_step(path_, PathPart{static_cast<std::int64_t>(top.index)});
-      seen(path_, detail::mark_of(event.start_mark));
+      seen(path_, detail::mark_of(event.start_mark), false);
     } else if (top.expect_key) {
       const bool scalar = event.type == YAML_SCALAR_EVENT;
       const std::string key =
@@ -115,7 +115,9 @@ class PathWalk {
                                event.data.scalar.length)
                  : std::string("\x1e");  // a complex key: nothing under it is asked for
       append_step(path_, PathPart{key});
-      if (scalar) seen(path_, detail::mark_of(event.start_mark));
+      if (scalar) seen(path_, detail::mark_of(event.start_mark), false);
+    } else {
+      seen(path_, detail::mark_of(event.start_mark), true);
     }
   }
   void collection_starts(bool map) { frames_.push_back({map, true, 0, path_.size()}); }
@@ -156,17 +158,23 @@ std::vector<Located> locate(std::string_view text, const std::vector<Path>& path
   std::vector<Located> out(paths.size());
   if (text.empty() || paths.empty()) return out;
   // Every prefix of every path, with the mark it is found at.
-  std::unordered_map<std::string, Mark> wanted;
+  struct Found {
+    Mark at;
+    Mark value;  // of a key's value
+  };
+  std::unordered_map<std::string, Found> wanted;
   for (const Path& path : paths) {
     std::string joined;
     for (const auto& step : path) {
       append_step(joined, step);
-      wanted.emplace(joined, Mark{});
+      wanted.emplace(joined, Found{});
     }
   }
-  const auto seen = [&wanted](const std::string& path, Mark mark) {
+  const auto seen = [&wanted](const std::string& path, Mark mark, bool value) {
     const auto it = wanted.find(path);
-    if (it != wanted.end() && !it->second.known()) it->second = mark;
+    if (it == wanted.end()) return;
+    Mark& found = value ? it->second.value : it->second.at;
+    if (!found.known()) found = mark;
   };
   detail::Parser parser(text);
   PathWalk walk;
@@ -201,9 +209,9 @@ std::vector<Located> locate(std::string_view text, const std::vector<Path>& path
     std::string joined;
     for (std::size_t step = 0; step < paths[i].size(); ++step) {
       append_step(joined, paths[i][step]);
-      const Mark mark = wanted[joined];
-      if (!mark.known()) break;
-      out[i] = {mark, step + 1};
+      const Found& found = wanted[joined];
+      if (!found.at.known()) break;
+      out[i] = {found.at, step + 1, found.value};
     }
   }
   return out;

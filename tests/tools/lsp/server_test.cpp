@@ -353,14 +353,24 @@ TEST(LspDiagnostics, RangesSeveritiesAndRelatedPlaces) {
   const std::string first = "  expect_vpc_prefixes: [10.0.0.0/8]\n";
   duplicate.insert(duplicate.find(first) + first.size(),
                    "  expect_vpc_prefixes: [10.1.0.0/16]  # again\n");
+  const auto full_with = [](std::string_view from, std::string_view to) {
+    std::string text = example("full.yaml");
+    return text.replace(text.find(from), from.size(), to);
+  };
   struct Case {
     std::string text;
     const char* code;
     int severity;
     json range, related;  // related: null when none
+    const char* related_message = "first written here";
   };
   const Case cases[] = {
       {duplicate, "value_error.duplicate_key", 2, range(84, 2, 84, 21), range(83, 2, 83, 21)},
+      // Lint: at the later vpc_id's value, the first one's key related; at the list item.
+      {full_with("vpc-0a11b22c33d44e502", "vpc-0a11b22c33d44e501"), "duplicate-vpc-id", 2,
+       range(49, 20, 49, 41), range(38, 12, 38, 18), "first listed here"},
+      {full_with("[10.30.0.0/16]", "[10.30.0.1]"), "bare-address", 2, range(61, 27, 61, 36),
+       nullptr},
       {"id: x\nlabel: \"open\n", "document_error.malformed_yaml", 1, range(1, 7, 1, 12), nullptr},
       {"id: b: c\n", "document_error.malformed_yaml", 1, range(0, 5, 0, 8), nullptr},
   };
@@ -377,7 +387,7 @@ TEST(LspDiagnostics, RangesSeveritiesAndRelatedPlaces) {
     const json& related = found[0]["relatedInformation"];
     ASSERT_EQ(related.size(), 1u);
     EXPECT_EQ(related[0]["location"], json({{"uri", Session::kUri}, {"range", c.related}}));
-    EXPECT_EQ(related[0]["message"], "first written here");
+    EXPECT_EQ(related[0]["message"], c.related_message);
   }
 }
 

@@ -1,0 +1,89 @@
+// Lint: warnings about what the document's rules let through but a migration may suffer from (a
+// VPC listed twice, an address read as a single host), each under a rule of its own that an
+// operator can switch off. Off unless a load asks for it (LoadOptions::lint).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnwick::core {
+
+enum class LintRule : std::uint8_t {
+  duplicate_vpc_id,
+  duplicate_account_id,
+  duplicate_region,
+  account_id_digits,
+  bare_address,
+  truthy,
+};
+
+// A rule's fixed texts, for the registry (SARIF's rule table) and the command line.
+struct LintRuleText {
+  LintRule rule;
+  std::string_view id;  // as the command line and the ignore comment name it: "bare-address"
+  std::string_view short_description;
+  std::string_view full_description;
+  bool on_by_default;
+  // The key paths (dotted, from the root) its warnings are at; empty: told by field type.
+  std::span<const std::string_view> fields;
+};
+
+// Every lint rule, in LintRule order.
+std::span<const LintRuleText> lint_rules();
+const LintRuleText& lint_text(LintRule rule);
+// The rule with that id; nullopt for any other text.
+std::optional<LintRule> lint_rule(std::string_view id);
+
+// A set of lint rules; the empty set lints nothing.
+class LintSet {
+ public:
+  constexpr LintSet() = default;
+  // The rules that are on unless turned off (every rule but truthy).
+  static LintSet defaults();
+
+  constexpr bool has(LintRule rule) const { return (bits_ & bit(rule)) != 0; }
+  constexpr bool empty() const { return bits_ == 0; }
+  constexpr LintSet& add(LintRule rule) {
+    bits_ = static_cast<std::uint8_t>(bits_ | bit(rule));
+    return *this;
+  }
+  constexpr LintSet& remove(LintRule rule) {
+    bits_ = static_cast<std::uint8_t>(bits_ & ~bit(rule));
+    return *this;
+  }
+  constexpr LintSet& remove(LintSet other) {
+    bits_ = static_cast<std::uint8_t>(bits_ & ~other.bits_);
+    return *this;
+  }
+  friend constexpr bool operator==(LintSet, LintSet) = default;
+
+ private:
+  static constexpr std::uint8_t bit(LintRule rule) {
+    return static_cast<std::uint8_t>(1U << static_cast<unsigned>(rule));
+  }
+  std::uint8_t bits_ = 0;
+};
+
+// What the comment lines at the top of a text say about lint: each line
+// "# tarnwick-config: ignore RULE[, RULE...]" turns those rules off for the text.
+struct IgnoreComment {
+  LintSet ignored;
+  std::vector<std::string> unknown;  // named ids that are no lint rule, in order
+  // False when `head` ends inside the top comment lines and is not the whole text: what follows
+  // may still name rules, so the caller must read on.
+  bool complete = true;
+};
+IgnoreComment ignore_comment(std::string_view head, bool whole = true);
+
+struct DiscoveryConfiguration;
+struct ErrorDetail;
+
+// The warnings of the rules in `rules` that read the records (duplicates, account id length),
+// located by key path only (the load finds their marks in the text).
+std::vector<ErrorDetail> lint_records(const DiscoveryConfiguration& doc, LintSet rules);
+
+}  // namespace tarnwick::core
