@@ -82,6 +82,11 @@ TEST(Lint, WarningsAtThePlaceToActWithTheirFixes) {
        kHead + one + vpc("vpc-1") + vpc("vpc-2") + vpc("vpc-1") + vpc("vpc-1"),
        LintSet::defaults(),
        {"duplicate-vpc-id 10:22 @ 8", "duplicate-vpc-id 11:22 @ 8"}},
+      {"two ids twice, past a region without VPCs: in document order",
+       kHead + one + vpc("vpc-2") + vpc("vpc-1") + "      - region: us-east-2\n        vpcs: []\n" +
+           region("us-west-1") + vpc("vpc-1") + vpc("vpc-2"),
+       LintSet::defaults(),
+       {"duplicate-vpc-id 14:22 @ 9", "duplicate-vpc-id 15:22 @ 8"}},
       {"vpc twice across accounts (and an account twice)",
        kHead + one + vpc("vpc-1") + account("111122223333") + region("us-east-2") + vpc("vpc-1"),
        LintSet::defaults(),

@@ -402,6 +402,8 @@ TEST(Cli, HelpCommandPrintsTheHelpOfACommand) {
        {"--report", "--color", "--discovery-only", "--output", "--stdio", "--recursive"}) {
     EXPECT_NE(all.out.find(option), std::string::npos) << option;
   }
+  // --help is the tool's own option, listed once, not again under each command.
+  EXPECT_EQ(all.out.find("-h,--help"), all.out.rfind("-h,--help")) << all.out;
 }
 
 // A scratch folder tree for the folder arguments; removed with the object.

@@ -316,7 +316,8 @@ std::string_view description_at(const std::vector<PathOf>& paths, std::string_vi
 // bare-address, every boolean for truthy).
 void add_lint_rules(Registry& registry, const std::vector<PathOf>& paths) {
   for (const LintRuleText& t : lint_rules()) {
-    Rule& rule = registry.add(t.id, t.short_description, t.full_description, Severity::warning);
+    Rule& rule =
+        registry.add(Text{t.id, t.short_description, t.full_description}, Severity::warning);
     for (std::string_view path : t.fields) {
       add_field(rule, std::string(path), description_at(paths, path));
     }
