@@ -83,10 +83,12 @@ TEST(Lint, WarningsAtThePlaceToActWithTheirFixes) {
        LintSet::defaults(),
        {"duplicate-vpc-id 10:22 @ 8", "duplicate-vpc-id 11:22 @ 8"}},
       {"two ids twice, past a region without VPCs: in document order",
-       kHead + one + vpc("vpc-2") + vpc("vpc-1") + "      - region: us-east-2\n        vpcs: []\n" +
-           region("us-west-1") + vpc("vpc-1") + vpc("vpc-2"),
+       kHead + one + vpc("vpc-q1") + vpc("vpc-a7") + vpc("vpc-zz") +
+           "      - region: us-east-2\n        vpcs: []\n" + region("us-west-1") + vpc("vpc-a7") +
+           vpc("vpc-zz") + vpc("vpc-q1"),
        LintSet::defaults(),
-       {"duplicate-vpc-id 14:22 @ 9", "duplicate-vpc-id 15:22 @ 8"}},
+       {"duplicate-vpc-id 15:22 @ 9", "duplicate-vpc-id 16:22 @ 10",
+        "duplicate-vpc-id 17:22 @ 8"}},
       {"vpc twice across accounts (and an account twice)",
        kHead + one + vpc("vpc-1") + account("111122223333") + region("us-east-2") + vpc("vpc-1"),
        LintSet::defaults(),
@@ -175,6 +177,23 @@ TEST(Lint, WarningsAtThePlaceToActWithTheirFixes) {
     EXPECT_EQ(shown(from_file.warnings), shown(loaded.warnings));
     EXPECT_EQ(from_file.config, loaded.config);
   }
+}
+
+// The rules that read records give their warnings in document order themselves (under strict
+// they are faults in the order made).
+TEST(Lint, RecordsGiveDuplicatesInDocumentOrder) {
+  std::string text = kHead + account("111122223333") + region("us-east-1");
+  for (const char* id : {"vpc-q1", "vpc-a7", "vpc-zz", "vpc-m3", "vpc-a7", "vpc-zz", "vpc-q1",
+                         "vpc-m3", "vpc-q1"}) {
+    text += vpc(id);
+  }
+  LoadResult loaded = load(Source::text(text));
+  ASSERT_TRUE(loaded.config);
+  std::vector<std::int64_t> later;
+  for (const ErrorDetail& w : lint_records(*loaded.config, LintSet::defaults())) {
+    later.push_back(std::get<std::int64_t>(w.loc.at(5)));
+  }
+  EXPECT_EQ(later, (std::vector<std::int64_t>{4, 5, 6, 7, 8}));
 }
 
 TEST(Lint, MessagesSayWhatAndWhy) {
