@@ -283,7 +283,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "document_error.malformed_yaml"},
         FatalCase{"chek x.yaml", nullptr,
                   "unknown command 'chek'; did you mean 'check'? (commands: check, dump, schema, "
-                  "explain, lsp, help;"},
+                  "explain, diff, lsp, help;"},
         FatalCase{"help chek", nullptr, "unknown command 'chek'; did you mean 'check'?"},
         FatalCase{"help frobnicate", nullptr, "unknown command 'frobnicate' (commands: "},
         FatalCase{"check --formt text -", "",

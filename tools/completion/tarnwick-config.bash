@@ -10,7 +10,7 @@ _tarnwick_config_files() {
 
 _tarnwick_config() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
-  local commands="check dump schema explain lsp help" command="" word i
+  local commands="check dump schema explain diff lsp help" command="" word i
   for ((i = 1; i < COMP_CWORD; i++)); do
     word=${COMP_WORDS[i]}
     case " $commands " in *" $word "*) command=$word && break ;; esac
@@ -34,6 +34,7 @@ _tarnwick_config() {
     check:--color) values="auto always never" ;;
     dump:--format) values="json yaml" ;;
     explain:--format) values="text json markdown paths" ;;
+    diff:--format) values="text json" ;;
     check:--report)
       if [[ $value == *=* ]]; then  # FORMAT=FILE: the file
         _tarnwick_config_files "${value#*=}"
@@ -61,6 +62,7 @@ _tarnwick_config() {
     dump) options="--discovery-only --format --strict --help" ;;
     schema) options="--output --help" ;;
     explain) options="--recursive --format --output --help" ;;
+    diff) options="--discovery-only --format --help" ;;
     lsp) options="--stdio --help" ;;
     help) options="--help" ;;
   esac
