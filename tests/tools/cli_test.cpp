@@ -343,6 +343,7 @@ TEST(Cli, HelpCommandPrintsTheHelpOfACommand) {
                {"help dump", "dump --help"},
                {"help schema", "schema --help"},
                {"help explain", "explain --help"},
+               {"help diff", "diff --help"},
                {"help help", "help --help"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.help);
