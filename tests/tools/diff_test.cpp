@@ -259,4 +259,27 @@ TEST(Diff, JsonShape) {
   EXPECT_EQ(value.at("value").at("az_affinity"), false);
 }
 
+// A table per account, for a pull request: pipes in values escaped so the columns hold.
+TEST(Diff, MarkdownTablePerAccount) {
+  const Outcome r = diff({}, {{"gw_zones: [a, b]", "gw_zones: [a, \"x|y\"]"},
+                              {"account_name: data-platform", "account_name: data"}},
+                         "--format markdown");
+  ASSERT_EQ(r.status, 1) << r.err;
+  EXPECT_EQ(r.out,
+            "### account 310000000002\n\n|   | region | VPC | change |\n|---|---|---|---|\n"
+            "| ~ |  |  | `account_name`: `\"data-platform\"` → `\"data\"` |\n\n"
+            "### account 310000000001\n\n|   | region | VPC | change |\n|---|---|---|---|\n"
+            "| ~ | us-east-1 | `vpc-0a11b22c33d44e501` | `gw_zones`: `[\"a\",\"b\"]` → "
+            "`[\"a\",\"x\\|y\"]` |\n\n"
+            "**0 VPCs added, 0 removed, 0 moved, 1 changed; accounts: 0 added, 0 removed, 1 "
+            "changed**\n");
+  EXPECT_EQ(diff({}, {}, "--format markdown").out, "**no differences**\n");
+  // A moved VPC is in the table of the account that holds it now.
+  const std::string moved = diff({}, kMove, "--format markdown").out;
+  EXPECT_TRUE(has(moved, "### account 310000000001\n\n|   | region | VPC | change |\n"
+                         "|---|---|---|---|\n| → | us-east-1 | `vpc-0b99c00d11e22f302` | from "
+                         "account 310000000002, region us-west-2 |\n"))
+      << moved;
+}
+
 }  // namespace

@@ -314,6 +314,66 @@ std::string text(const Differences& d) {
   return out.str();
 }
 
+// A markdown table cell: a value in a code span, its pipes escaped so the table keeps its
+// columns (a backtick in a value widens the span's fence instead).
+std::string cell(const std::string& text, bool code) {
+  std::string out;
+  for (char ch : text) {
+    if (ch == '|') out += '\\';
+    out += ch;
+  }
+  if (!code || text.empty()) return out;
+  const std::string fence = text.find('`') == std::string::npos ? "`" : "`` ";
+  return fence + out + (fence == "`" ? "`" : " ``");
+}
+
+std::string change_cell(const Change& c) {
+  return cell(c.path, true) + ": " + cell(shown(c.old_value), true) + " → " +
+         cell(shown(c.new_value), true);
+}
+
+// A table per account (the account that holds a VPC in NEW; in OLD for a removed one), then
+// the other sections, then the summary: for a pull request's description or comment.
+std::string markdown(const Differences& d) {
+  std::vector<std::string> order;
+  std::map<std::string, std::vector<std::string>> tables;  // by account id
+  const auto row = [&](const std::string& account, const char* mark, const std::string& region,
+                       const std::string& vpc, const std::string& what) {
+    auto& rows = tables[account];
+    if (rows.empty()) order.push_back(account);
+    rows.push_back("| " + std::string(mark) + " | " + cell(region, false) + " | " +
+                   cell(vpc, true) + " | " + what + " |");
+  };
+  for (const auto& id : d.accounts_added) row(id, "+", "", "", "account added");
+  for (const auto& id : d.accounts_removed) row(id, "-", "", "", "account removed");
+  for (const auto& a : d.accounts_changed) {
+    for (const Change& c : a.changes) row(a.account, "~", "", "", change_cell(c));
+  }
+  for (const Place& p : d.regions_added) row(p.account, "+", p.region, "", "region added");
+  for (const Place& p : d.regions_removed) row(p.account, "-", p.region, "", "region removed");
+  for (const auto& v : d.added) row(v.to.account, "+", v.to.region, v.id, "added");
+  for (const auto& v : d.moved) {
+    row(v.to.account, "→", v.to.region, v.id, "from " + cell(place_text(v.from), false));
+    for (const Change& c : v.changes) row(v.to.account, "~", v.to.region, v.id, change_cell(c));
+  }
+  for (const auto& v : d.changed) {
+    for (const Change& c : v.changes) row(v.to.account, "~", v.to.region, v.id, change_cell(c));
+  }
+  for (const auto& v : d.removed) row(v.from.account, "-", v.from.region, v.id, "removed");
+  std::ostringstream out;
+  for (const std::string& account : order) {
+    out << "### account " << cell(account, false) << "\n\n|   | region | VPC | change |\n"
+        << "|---|---|---|---|\n";
+    for (const std::string& line : tables[account]) out << line << "\n";
+    out << "\n";
+  }
+  if (!d.sections.empty()) out << "### sections\n\n|   | change |\n|---|---|\n";
+  for (const Change& c : d.sections) out << "| ~ | " << change_cell(c) << " |\n";
+  if (!d.sections.empty()) out << "\n";
+  out << "**" << summary(d) << "**\n";
+  return out.str();
+}
+
 J changes_json(const std::vector<Change>& changes) {
   J out = J::array();
   for (const Change& c : changes)
@@ -405,8 +465,9 @@ CLI::App* add_diff(CLI::App& app, DiffOptions& opt) {
                  "relax the rules that only matter for a migration (a document's mode comment "
                  "wins)");
   diff->add_option("--format", opt.format,
-                   "text (default, like a plan) or json (stable, for tools)")
-      ->check(CLI::IsMember({"text", "json"}));
+                   "text (default, like a plan), json (stable, for tools) or markdown (a table "
+                   "per account, for a pull request)")
+      ->check(CLI::IsMember({"text", "json", "markdown"}));
   return diff;
 }
 
@@ -426,6 +487,8 @@ int run_diff(const DiffOptions& opt) {
   const Differences d = differences(before, after);
   if (opt.format == "json") {
     std::cout << json(d).dump(2, ' ', false, J::error_handler_t::replace) << "\n";
+  } else if (opt.format == "markdown") {
+    std::cout << markdown(d);
   } else {
     std::cout << text(d);
   }

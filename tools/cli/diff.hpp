@@ -14,7 +14,7 @@ struct DiffOptions {
   std::string old_file;
   std::string new_file;
   bool discovery_only = false;
-  std::string format = "text";  // text or json
+  std::string format = "text";  // text, json or markdown
 };
 
 // The `diff` command, its arguments read into `opt`.
