@@ -259,6 +259,33 @@ TEST(Diff, JsonShape) {
   EXPECT_EQ(value.at("value").at("az_affinity"), false);
 }
 
+// Git's seven arguments (PATH OLD-FILE OLD-HEX OLD-MODE NEW-FILE NEW-HEX NEW-MODE): status 0 when
+// the documents differ, as Git stops at any other.
+TEST(Diff, GitExternalDiffArguments) {
+  const TempFile before(kFull, "git-old.yaml");
+  const TempFile after(edited(kFull, {{"gw_zones: [a, b]", "gw_zones: [a]"}}), "git-new.yaml");
+  const auto git = [](const std::string& old_file, const std::string& new_file) {
+    return tarnwick::testing::run_tool(TARNWICK_CONFIG_BIN, "diff wave.yaml " + old_file +
+                                                                " 1111 100644 " + new_file +
+                                                                " 2222 100644");
+  };
+  const Outcome changed = git(before.quoted(), after.quoted());
+  EXPECT_EQ(changed.status, 0) << changed.err;
+  EXPECT_TRUE(changed.out.starts_with("tarnwick-config diff wave.yaml\naccount 310000000001, "
+                                      "region us-east-1:\n  ~ vpc-0a11b22c33d44e501 gw_zones:"))
+      << changed.out;
+  const Outcome added = git("/dev/null", after.quoted());
+  EXPECT_EQ(added.status, 0);
+  EXPECT_EQ(added.out, "tarnwick-config diff wave.yaml: a new document\n");
+  EXPECT_EQ(git(before.quoted(), "/dev/null").out,
+            "tarnwick-config diff wave.yaml: document deleted\n");
+  const Outcome broken = git(before.quoted(), "/nonexistent.yaml");
+  EXPECT_EQ(broken.status, 2);
+  const Outcome three = tarnwick::testing::run_tool(TARNWICK_CONFIG_BIN, "diff a b c");
+  EXPECT_EQ(three.status, 2);
+  EXPECT_TRUE(has(three.err, "seven arguments")) << three.err;
+}
+
 // A table per account, for a pull request: pipes in values escaped so the columns hold.
 TEST(Diff, MarkdownTablePerAccount) {
   const Outcome r = diff({}, {{"gw_zones: [a, b]", "gw_zones: [a, \"x|y\"]"},

@@ -461,6 +461,9 @@ CLI::App* add_diff(CLI::App& app, DiffOptions& opt) {
       ->required();
   diff->add_option("NEW", opt.new_file, "the document after ('-' reads standard input)")
       ->required();
+  diff->add_option("GIT_ARGS", opt.git_rest,
+                   "as Git's GIT_EXTERNAL_DIFF runs it: diff PATH OLD-FILE OLD-HEX OLD-MODE "
+                   "NEW-FILE NEW-HEX NEW-MODE");
   diff->add_flag("--discovery-only", opt.discovery_only,
                  "relax the rules that only matter for a migration (a document's mode comment "
                  "wins)");
@@ -471,20 +474,40 @@ CLI::App* add_diff(CLI::App& app, DiffOptions& opt) {
   return diff;
 }
 
+// Git names a side that does not exist (a file added or deleted) /dev/null: said in one line,
+// there is no document to compare it with.
+bool one_side_only(const std::string& path, const std::string& old_file,
+                   const std::string& new_file) {
+  if (old_file != "/dev/null" && new_file != "/dev/null") return false;
+  std::cout << "tarnwick-config diff " << path << ": "
+            << (old_file == "/dev/null" ? "a new document" : "document deleted") << "\n";
+  return true;
+}
+
 int run_diff(const DiffOptions& opt) {
-  if (opt.old_file == "-" && opt.new_file == "-") {
+  const bool git = opt.git_rest.size() == 5;
+  if (!git && !opt.git_rest.empty()) {
+    std::cerr << "tarnwick-config: error: diff takes OLD NEW, or the seven arguments Git gives "
+                 "an external diff\n";
+    return 2;
+  }
+  const std::string& old_file = git ? opt.new_file : opt.old_file;
+  const std::string& new_file = git ? opt.git_rest[2] : opt.new_file;
+  if (old_file == "-" && new_file == "-") {
     std::cerr << "tarnwick-config: error: OLD and NEW cannot both be standard input\n";
     return 2;
   }
+  if (git && one_side_only(opt.old_file, old_file, new_file)) return 0;
   J before, after;
   try {
-    before = loaded(opt.old_file, "OLD", opt);
-    after = loaded(opt.new_file, "NEW", opt);
+    before = loaded(old_file, "OLD", opt);
+    after = loaded(new_file, "NEW", opt);
   } catch (const Unchecked& u) {
     std::cerr << "tarnwick-config: error: " << u.line << "\n";
     return 2;
   }
   const Differences d = differences(before, after);
+  if (git && opt.format == "text") std::cout << "tarnwick-config diff " << opt.old_file << "\n";
   if (opt.format == "json") {
     std::cout << json(d).dump(2, ' ', false, J::error_handler_t::replace) << "\n";
   } else if (opt.format == "markdown") {
@@ -492,7 +515,7 @@ int run_diff(const DiffOptions& opt) {
   } else {
     std::cout << text(d);
   }
-  return d.empty() ? 0 : 1;
+  return d.empty() || git ? 0 : 1;
 }
 
 }  // namespace tarnwick::cli
