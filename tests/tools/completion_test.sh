@@ -41,7 +41,7 @@ lsp |--stdio --help
 d|dump diff
 di|diff
 diff -|--discovery-only --format --help
-diff --format |text json markdown
+diff --format |text json markdown github
 diff --format=j|--format=json
 diff full.yaml disc|discovery_minimal.yaml
 --v|--version

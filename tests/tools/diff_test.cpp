@@ -265,14 +265,15 @@ TEST(Diff, GitExternalDiffArguments) {
   const TempFile before(kFull, "git-old.yaml");
   const TempFile after(edited(kFull, {{"gw_zones: [a, b]", "gw_zones: [a]"}}), "git-new.yaml");
   const auto git = [](const std::string& old_file, const std::string& new_file) {
-    return tarnwick::testing::run_tool(TARNWICK_CONFIG_BIN, "diff wave.yaml " + old_file +
-                                                                " 1111 100644 " + new_file +
-                                                                " 2222 100644");
+    return tarnwick::testing::run_tool(
+        TARNWICK_CONFIG_BIN,
+        "diff wave.yaml " + old_file + " 1111 100644 " + new_file + " 2222 100644");
   };
   const Outcome changed = git(before.quoted(), after.quoted());
   EXPECT_EQ(changed.status, 0) << changed.err;
-  EXPECT_TRUE(changed.out.starts_with("tarnwick-config diff wave.yaml\naccount 310000000001, "
-                                      "region us-east-1:\n  ~ vpc-0a11b22c33d44e501 gw_zones:"))
+  EXPECT_TRUE(
+      changed.out.starts_with("tarnwick-config diff wave.yaml\naccount 310000000001, "
+                              "region us-east-1:\n  ~ vpc-0a11b22c33d44e501 gw_zones:"))
       << changed.out;
   const Outcome added = git("/dev/null", after.quoted());
   EXPECT_EQ(added.status, 0);
@@ -286,10 +287,41 @@ TEST(Diff, GitExternalDiffArguments) {
   EXPECT_TRUE(has(three.err, "seven arguments")) << three.err;
 }
 
+// Notices at NEW's lines: a changed key's own, a key NEW leaves out at its record, what NEW no
+// longer holds at the file.
+TEST(Diff, GithubNoticesAtNewsLines) {
+  const Outcome r = diff({},
+                         {{"gw_zones: [a, b]", "gw_zones: [a]"},
+                          {"            encrypt_key: alias/retail-spoke\n", ""},
+                          {kMovedVpc, ""},
+                          {"delete_tgw_route_delay: \"10\"", "delete_tgw_route_delay: \"20\""}},
+                         "--format github");
+  ASSERT_EQ(r.status, 1) << r.err;
+  const std::string file =
+      "::notice file=" +
+      (fs::temp_directory_path() / (std::to_string(::getpid()) + "-diff-new.yaml")).string();
+  EXPECT_EQ(r.out,
+            file + ",line=41::vpc-0a11b22c33d44e501 gw_zones: [\"a\",\"b\"] → [\"a\"]\n" + file +
+                ",line=39::vpc-0a11b22c33d44e501 encrypt_key: \"alias/retail-spoke\" → null\n" +
+                file +
+                "::VPC vpc-0b99c00d11e22f302 removed (account 310000000002, region us-west-2)\n" +
+                file + ",line=97::switch_traffic.delete_tgw_route_delay: \"10\" → \"20\"\n" + file +
+                "::0 VPCs added, 1 removed, 0 moved, 1 changed; switch_traffic: 1 change\n");
+}
+
+TEST(Diff, GithubNoticesForAMovedVpc) {
+  const std::string out = diff({}, kMove, "--format github").out;
+  EXPECT_TRUE(has(out, ",line=56::VPC vpc-0b99c00d11e22f302 moved from account 310000000002, "
+                       "region us-west-2\n"))
+      << out;
+  EXPECT_TRUE(has(out, ",line=58::vpc-0b99c00d11e22f302 spoke_gw_name: ")) << out;
+}
+
 // A table per account, for a pull request: pipes in values escaped so the columns hold.
 TEST(Diff, MarkdownTablePerAccount) {
-  const Outcome r = diff({}, {{"gw_zones: [a, b]", "gw_zones: [a, \"x|y\"]"},
-                              {"account_name: data-platform", "account_name: data"}},
+  const Outcome r = diff({},
+                         {{"gw_zones: [a, b]", "gw_zones: [a, \"x|y\"]"},
+                          {"account_name: data-platform", "account_name: data"}},
                          "--format markdown");
   ASSERT_EQ(r.status, 1) << r.err;
   EXPECT_EQ(r.out,
@@ -303,9 +335,10 @@ TEST(Diff, MarkdownTablePerAccount) {
   EXPECT_EQ(diff({}, {}, "--format markdown").out, "**no differences**\n");
   // A moved VPC is in the table of the account that holds it now.
   const std::string moved = diff({}, kMove, "--format markdown").out;
-  EXPECT_TRUE(has(moved, "### account 310000000001\n\n|   | region | VPC | change |\n"
-                         "|---|---|---|---|\n| → | us-east-1 | `vpc-0b99c00d11e22f302` | from "
-                         "account 310000000002, region us-west-2 |\n"))
+  EXPECT_TRUE(has(moved,
+                  "### account 310000000001\n\n|   | region | VPC | change |\n"
+                  "|---|---|---|---|\n| → | us-east-1 | `vpc-0b99c00d11e22f302` | from "
+                  "account 310000000002, region us-west-2 |\n"))
       << moved;
 }
 

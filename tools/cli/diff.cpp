@@ -15,8 +15,10 @@
 
 #include "cli/reports.hpp"
 #include "report/concise_reporter.hpp"
+#include "report/github_reporter.hpp"
 #include "tarnwick/core/config_vpc_migration.hpp"
 #include "tarnwick/core/load.hpp"
+#include "tarnwick/yaml/reader.hpp"
 
 namespace tarnwick::cli {
 
@@ -95,6 +97,7 @@ struct Vpc {
   std::string id;
   Place place;
   const J* value;
+  std::string at;  // its key path, account_info.I.regions.J.vpcs.K
 };
 
 struct VpcChange {
@@ -103,6 +106,7 @@ struct VpcChange {
   Place to;    // added, moved, changed: where NEW has it
   const J* value = nullptr;
   std::vector<Change> changes;
+  std::string at;  // NEW's key path of it (empty for a removed one)
 };
 
 struct AccountChange {
@@ -131,13 +135,19 @@ struct VpcIndex {
   std::unordered_map<std::string, std::vector<const Vpc*>> by_id;
 
   explicit VpcIndex(const J& doc) {
-    for (const J& account : doc.at("account_info")) {
-      for (const J& region : account.at("regions")) {
-        for (const J& vpc : region.at("vpcs")) {
+    const J& accounts = doc.at("account_info");
+    for (std::size_t i = 0; i < accounts.size(); ++i) {
+      const J& account = accounts[i];
+      for (std::size_t j = 0; j < account.at("regions").size(); ++j) {
+        const J& region = account.at("regions")[j];
+        for (std::size_t k = 0; k < region.at("vpcs").size(); ++k) {
+          const J& vpc = region.at("vpcs")[k];
           all.push_back({vpc.at("vpc_id").get<std::string>(),
                          {account.at("account_id").get<std::string>(),
                           region.at("region").get<std::string>()},
-                         &vpc});
+                         &vpc,
+                         "account_info." + std::to_string(i) + ".regions." + std::to_string(j) +
+                             ".vpcs." + std::to_string(k)});
         }
       }
     }
@@ -152,11 +162,11 @@ void compare_vpcs(const J& old_doc, const J& new_doc, Differences& d) {
     const std::size_t k = seen[v.id]++;
     const auto it = before.by_id.find(v.id);
     if (it == before.by_id.end() || it->second.size() <= k) {
-      d.added.push_back({v.id, {}, v.place, v.value, {}});
+      d.added.push_back({v.id, {}, v.place, v.value, {}, v.at});
       continue;
     }
     const Vpc& was = *it->second[k];
-    VpcChange c{v.id, was.place, v.place, v.value, {}};
+    VpcChange c{v.id, was.place, v.place, v.value, {}, v.at};
     compare("", "", *was.value, *v.value, c.changes);
     if (was.place != v.place) {
       d.moved.push_back(std::move(c));
@@ -169,7 +179,7 @@ void compare_vpcs(const J& old_doc, const J& new_doc, Differences& d) {
     const std::size_t k = seen[v.id]++;
     const auto it = after.by_id.find(v.id);
     if (it == after.by_id.end() || it->second.size() <= k) {
-      d.removed.push_back({v.id, v.place, {}, v.value, {}});
+      d.removed.push_back({v.id, v.place, {}, v.value, {}, {}});
     }
   }
 }
@@ -374,6 +384,65 @@ std::string markdown(const Differences& d) {
   return out.str();
 }
 
+// The line of the node at a key path in the tree, or of the deepest one on the way there (a key
+// NEW leaves out is shown at its record); 0 when there is none.
+std::uint32_t line_at(const yaml::Node& root, const std::string& path) {
+  const yaml::Node* node = &root;
+  std::uint32_t line = 0;
+  for (std::size_t start = 0; node != nullptr && start <= path.size();) {
+    line = node->mark().line;
+    const std::size_t end = std::min(path.find('.', start), path.size());
+    const std::string part = path.substr(start, end - start);
+    start = end + 1;
+    if (node->is_map()) {
+      node = node->find(part);
+    } else if (node->is_seq() && !part.empty() &&
+               part.find_first_not_of("0123456789") == std::string::npos && part.size() < 10 &&
+               std::stoul(part) < node->size()) {
+      node = node->items()[std::stoul(part)];
+    } else {
+      node = nullptr;
+    }
+  }
+  return node != nullptr ? node->mark().line : line;
+}
+
+// One workflow notice a change, at NEW's line for what NEW holds (a removed VPC, account or
+// region at the file), and the summary as the last.
+std::string github(const Differences& d, const std::string& name, const std::string& text) {
+  yaml::Document doc;
+  try {
+    doc = yaml::read_string(text, name);
+  } catch (const std::exception&) {  // already read once by the load: kept for safety only
+  }
+  std::ostringstream out;
+  const auto notice = [&](const std::string& path, const std::string& message) {
+    const std::uint32_t line = path.empty() ? 0 : line_at(doc.root(), path);
+    out << "::notice file=" << report::escape_property(name);
+    if (line != 0) out << ",line=" << line;
+    out << "::" << report::escape_message(message) << "\n";
+  };
+  for (const auto& v : d.added) notice(v.at, "VPC " + v.id + " added");
+  for (const auto& v : d.moved) notice(v.at, "VPC " + v.id + " moved from " + place_text(v.from));
+  for (const auto* list : {&d.moved, &d.changed}) {
+    for (const auto& v : *list) {
+      for (const Change& c : v.changes) notice(v.at + "." + c.path, v.id + " " + change_text(c));
+    }
+  }
+  for (const auto& v : d.removed)
+    notice("", "VPC " + v.id + " removed (" + place_text(v.from) + ")");
+  for (const auto& id : d.accounts_added) notice("", "account " + id + " added");
+  for (const auto& id : d.accounts_removed) notice("", "account " + id + " removed");
+  for (const auto& a : d.accounts_changed) {
+    for (const Change& c : a.changes) notice("", "account " + a.account + " " + change_text(c));
+  }
+  for (const Place& p : d.regions_added) notice("", place_text(p) + " added");
+  for (const Place& p : d.regions_removed) notice("", place_text(p) + " removed");
+  for (const Change& c : d.sections) notice(c.path, change_text(c));
+  notice("", summary(d));
+  return out.str();
+}
+
 J changes_json(const std::vector<Change>& changes) {
   J out = J::array();
   for (const Change& c : changes)
@@ -429,11 +498,14 @@ struct Unchecked {
   std::string line;
 };
 
-J loaded(const std::string& file, const char* which, const DiffOptions& opt) {
+// The document as dumped; its text into `text` when asked for (the file is not read twice).
+J loaded(const std::string& file, const char* which, const DiffOptions& opt,
+         std::string* text = nullptr) {
   const core::Source source =
       file == "-" ? core::Source::standard_input() : core::Source::file(file);
   core::LoadResult r = core::load(
-      source, {.discovery_only = opt.discovery_only, .mode_comment = true, .keep_text = false});
+      source,
+      {.discovery_only = opt.discovery_only, .mode_comment = true, .keep_text = text != nullptr});
   if (r.fatal) throw Unchecked{std::string(which) + ": " + fatal_line(r)};
   if (!r.config && r.faults().empty())
     throw Unchecked{std::string(which) + ": " + r.name + ": not checked"};
@@ -445,6 +517,7 @@ J loaded(const std::string& file, const char* which, const DiffOptions& opt) {
     if (more != 0) first += " (and " + count(more, "more fault", "more faults") + ")";
     throw Unchecked{std::string(which) + ": " + first};
   }
+  if (text != nullptr) *text = std::move(r.text);
   return core::dump_to_dict(*r.config);
 }
 
@@ -467,10 +540,11 @@ CLI::App* add_diff(CLI::App& app, DiffOptions& opt) {
   diff->add_flag("--discovery-only", opt.discovery_only,
                  "relax the rules that only matter for a migration (a document's mode comment "
                  "wins)");
-  diff->add_option("--format", opt.format,
-                   "text (default, like a plan), json (stable, for tools) or markdown (a table "
-                   "per account, for a pull request)")
-      ->check(CLI::IsMember({"text", "json", "markdown"}));
+  diff->add_option(
+          "--format", opt.format,
+          "text (default, like a plan), json (stable, for tools) or markdown (a table "
+          "per account, for a pull request) or github (notices at NEW's lines, for a workflow)")
+      ->check(CLI::IsMember({"text", "json", "markdown", "github"}));
   return diff;
 }
 
@@ -499,9 +573,10 @@ int run_diff(const DiffOptions& opt) {
   }
   if (git && one_side_only(opt.old_file, old_file, new_file)) return 0;
   J before, after;
+  std::string new_text;  // for --format github, which points at NEW's lines
   try {
     before = loaded(old_file, "OLD", opt);
-    after = loaded(new_file, "NEW", opt);
+    after = loaded(new_file, "NEW", opt, opt.format == "github" ? &new_text : nullptr);
   } catch (const Unchecked& u) {
     std::cerr << "tarnwick-config: error: " << u.line << "\n";
     return 2;
@@ -510,6 +585,8 @@ int run_diff(const DiffOptions& opt) {
   if (git && opt.format == "text") std::cout << "tarnwick-config diff " << opt.old_file << "\n";
   if (opt.format == "json") {
     std::cout << json(d).dump(2, ' ', false, J::error_handler_t::replace) << "\n";
+  } else if (opt.format == "github") {
+    std::cout << github(d, new_file == "-" ? "<stdin>" : new_file, new_text);
   } else if (opt.format == "markdown") {
     std::cout << markdown(d);
   } else {

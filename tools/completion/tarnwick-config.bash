@@ -34,7 +34,7 @@ _tarnwick_config() {
     check:--color) values="auto always never" ;;
     dump:--format) values="json yaml" ;;
     explain:--format) values="text json markdown paths" ;;
-    diff:--format) values="text json markdown" ;;
+    diff:--format) values="text json markdown github" ;;
     check:--report)
       if [[ $value == *=* ]]; then  # FORMAT=FILE: the file
         _tarnwick_config_files "${value#*=}"
