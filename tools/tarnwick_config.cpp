@@ -21,6 +21,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "cli/diff.hpp"
 #include "cli/explain.hpp"
 #include "cli/fix.hpp"
 #include "cli/help.hpp"
@@ -70,6 +71,7 @@ struct Options {
   std::string key_path;    // explain: the key ("": the document's top level)
   bool recursive = false;  // explain: everything below the key too
   cli::ExplainFormat explain_format = cli::ExplainFormat::text;
+  cli::DiffOptions compare;  // diff OLD NEW
 };
 
 // A failure outside validation: one line on standard error, exit status 2. A document's own
@@ -82,20 +84,6 @@ struct Fatal {
 
 core::Source source_of(const std::string& file) {
   return file == "-" ? core::Source::standard_input() : core::Source::file(file);
-}
-
-// The one line a document that could not be validated gets on standard error.
-std::string fatal_line(const core::LoadResult& loaded) {
-  if (loaded.cause) {
-    try {
-      std::rethrow_exception(loaded.cause);
-    } catch (const yaml::YamlError& e) {
-      return e.what();  // with the file, the line and the reader's context
-    } catch (...) {
-    }
-  }
-  if (loaded.fatal->type == core::kind::kNotMapping) return loaded.name + ": " + loaded.fatal->msg;
-  return loaded.fatal->msg;
 }
 
 std::string summary(const core::DiscoveryConfiguration& config) {
@@ -130,7 +118,7 @@ core::LoadOptions load_options(const Options& opt, bool keep_text) {
 
 core::LoadResult load_file(const Options& opt, const std::string& file, bool keep_text = false) {
   core::LoadResult loaded = core::load(source_of(file), load_options(opt, keep_text));
-  if (loaded.fatal) throw Fatal{fatal_line(loaded), loaded.name, *loaded.fatal};
+  if (loaded.fatal) throw Fatal{cli::fatal_line(loaded), loaded.name, *loaded.fatal};
   return loaded;
 }
 
@@ -394,10 +382,11 @@ struct Commands {
   CLI::App* dump;
   CLI::App* schema;
   CLI::App* explain;
+  CLI::App* diff;
   CLI::App* lsp;
   CLI::App* help;
 
-  std::vector<CLI::App*> all() const { return {check, dump, schema, explain, lsp, help}; }
+  std::vector<CLI::App*> all() const { return {check, dump, schema, explain, diff, lsp, help}; }
 };
 
 CLI::App* add_explain(CLI::App& app, Options& opt) {
@@ -450,6 +439,7 @@ Commands add_commands(CLI::App& app, Options& opt) {
   schema->add_option("-o,--output", opt.output,
                      "write the schema into this file instead ('-': standard output)");
   CLI::App* explain = add_explain(app, opt);
+  CLI::App* diff = cli::add_diff(app, opt.compare);
   CLI::App* lsp = app.add_subcommand(
       "lsp",
       "Serve the Language Server Protocol on standard input and output, for editors: the whole "
@@ -459,7 +449,7 @@ Commands add_commands(CLI::App& app, Options& opt) {
   lsp->add_flag("--stdio")->description("talk over standard input and output (the only transport)");
   CLI::App* help = app.add_subcommand("help", "Print the help of a command, or of the tool.");
   help->add_option("COMMAND", opt.help_topic, "the command (none: the tool's own help)");
-  return {check, dump, schema, explain, lsp, help};
+  return {check, dump, schema, explain, diff, lsp, help};
 }
 
 std::vector<std::string> command_names(const Commands& commands) {
@@ -492,6 +482,7 @@ int run(const CLI::App& app, const Commands& commands, const Options& opt) {
     if (commands.check->parsed()) return run_check(opt);
     if (commands.schema->parsed()) return run_schema(opt);
     if (commands.explain->parsed()) return run_explain(opt);
+    if (commands.diff->parsed()) return cli::run_diff(opt.compare);
     if (commands.lsp->parsed()) return tarnwick::lsp::serve_stdio();
     if (commands.help->parsed()) return run_help(app, commands, opt.help_topic);
     return run_dump(opt);

@@ -323,7 +323,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "document_error.malformed_yaml"},
         FatalCase{"chek x.yaml", nullptr,
                   "unknown command 'chek'; did you mean 'check'? (commands: check, dump, schema, "
-                  "explain, lsp, help;"},
+                  "explain, diff, lsp, help;"},
         FatalCase{"help chek", nullptr, "unknown command 'chek'; did you mean 'check'?"},
         FatalCase{"help frobnicate", nullptr, "unknown command 'frobnicate' (commands: "},
         FatalCase{"check --formt text -", "",
@@ -386,6 +386,7 @@ TEST(Cli, HelpCommandPrintsTheHelpOfACommand) {
                {"help dump", "dump --help"},
                {"help schema", "schema --help"},
                {"help explain", "explain --help"},
+               {"help diff", "diff --help"},
                {"help help", "help --help"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.help);

@@ -25,10 +25,10 @@ while IFS='|' read -r typed expected; do
     failed=1
   fi
 done <<'CASES'
-|check dump schema explain lsp help
+|check dump schema explain diff lsp help
 l|lsp
 h|help
-help |check dump schema explain lsp help
+help |check dump schema explain diff lsp help
 help e|explain
 explain -|--recursive --format --output --help
 explain --format |text json markdown paths
@@ -38,7 +38,12 @@ explain account_info.regions.vpcs.crvn|account_info.regions.vpcs.crvn_cidr accou
 explain --recursive aws.s|aws.s3 aws.s3.account aws.s3.role_name aws.s3.name aws.s3.region
 help s|schema
 lsp |--stdio --help
-d|dump
+d|dump diff
+di|diff
+diff -|--discovery-only --format --help
+diff --format |text json markdown github
+diff --format=j|--format=json
+diff full.yaml disc|discovery_minimal.yaml
 --v|--version
 --help-|--help-all
 check --format |json text sarif github concise

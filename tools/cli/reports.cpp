@@ -7,6 +7,7 @@
 
 #include "cli/paths.hpp"
 #include "report/fanout_reporter.hpp"
+#include "tarnwick/yaml/reader.hpp"
 
 namespace tarnwick::cli {
 
@@ -71,6 +72,19 @@ std::unique_ptr<report::Reporter> run_reporter(report::Format shown, report::Col
     all.push_back(std::make_unique<report::FileReporter>(file->format, file->path, version));
   }
   return std::make_unique<report::FanoutReporter>(std::move(all));
+}
+
+std::string fatal_line(const core::LoadResult& loaded) {
+  if (loaded.cause) {
+    try {
+      std::rethrow_exception(loaded.cause);
+    } catch (const yaml::YamlError& e) {
+      return e.what();  // with the file, the line and the reader's context
+    } catch (...) {
+    }
+  }
+  if (loaded.fatal->type == core::kind::kNotMapping) return loaded.name + ": " + loaded.fatal->msg;
+  return loaded.fatal->msg;
 }
 
 }  // namespace tarnwick::cli

@@ -9,6 +9,7 @@
 
 #include "cli/paths.hpp"
 #include "report/reporter.hpp"
+#include "tarnwick/core/load.hpp"
 
 namespace tarnwick::cli {
 
@@ -28,5 +29,8 @@ std::unique_ptr<report::Reporter> run_reporter(report::Format shown, report::Col
                                                const std::vector<std::string>& report_files,
                                                const std::vector<Target>& documents,
                                                std::string_view version);
+
+// The one line a document that could not be validated (LoadResult::fatal) gets on standard error.
+std::string fatal_line(const core::LoadResult& loaded);
 
 }  // namespace tarnwick::cli

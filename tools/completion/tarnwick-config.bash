@@ -10,7 +10,7 @@ _tarnwick_config_files() {
 
 _tarnwick_config() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
-  local commands="check dump schema explain lsp help" command="" word i
+  local commands="check dump schema explain diff lsp help" command="" word i
   for ((i = 1; i < COMP_CWORD; i++)); do
     word=${COMP_WORDS[i]}
     case " $commands " in *" $word "*) command=$word && break ;; esac
@@ -37,6 +37,7 @@ _tarnwick_config() {
     check:--ignore | dump:--ignore)
       values="duplicate-vpc-id duplicate-account-id duplicate-region account-id-digits bare-address truthy" ;;
     check:--enable | dump:--enable) values="truthy" ;;
+    diff:--format) values="text json markdown github" ;;
     check:--report)
       if [[ $value == *=* ]]; then  # FORMAT=FILE: the file
         _tarnwick_config_files "${value#*=}"
@@ -67,6 +68,7 @@ _tarnwick_config() {
     dump) options="--discovery-only --format --strict --ignore --enable --help" ;;
     schema) options="--output --help" ;;
     explain) options="--recursive --format --output --help" ;;
+    diff) options="--discovery-only --format --help" ;;
     lsp) options="--stdio --help" ;;
     help) options="--help" ;;
   esac
