@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "support/edited_example.hpp"
 #include "support/run_tool.hpp"
 
 namespace {
@@ -20,28 +21,11 @@ namespace fs = std::filesystem;
 using J = nlohmann::ordered_json;
 using tarnwick::testing::Outcome;
 using tarnwick::testing::slurp;
-using Edits = std::vector<std::pair<std::string, std::string>>;
+using tarnwick::testing::Edits;
+using tarnwick::testing::edited;
+using tarnwick::testing::TempFile;
 
-const std::string kFull = slurp(fs::path(TARNWICK_SOURCE_DIR) / "examples/full.yaml");
-
-std::string edited(std::string text, const Edits& edits) {
-  for (const auto& [from, to] : edits) {
-    const std::size_t at = text.find(from);
-    EXPECT_NE(at, std::string::npos) << from;
-    if (at != std::string::npos) text.replace(at, from.size(), to);
-  }
-  return text;
-}
-
-struct TempFile {
-  fs::path path;
-  TempFile(const std::string& text, const char* name)
-      : path(fs::temp_directory_path() / (std::to_string(::getpid()) + "-" + name)) {
-    std::ofstream(path, std::ios::binary) << text;
-  }
-  ~TempFile() { fs::remove(path); }
-  std::string quoted() const { return "'" + path.string() + "'"; }
-};
+const std::string& kFull = tarnwick::testing::full_example();
 
 // OLD and NEW made from examples/full.yaml by the edits, compared.
 Outcome diff(const Edits& old_edits, const Edits& new_edits, const std::string& options = "") {

@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/fix.hpp"
+#include "support/edited_example.hpp"
 #include "support/run_tool.hpp"
 
 namespace {
@@ -17,32 +18,15 @@ namespace {
 namespace fs = std::filesystem;
 using tarnwick::testing::Outcome;
 using tarnwick::testing::slurp;
-using Edits = std::vector<std::pair<std::string, std::string>>;
+using tarnwick::testing::Edits;
+using tarnwick::testing::edited;
+using tarnwick::testing::TempFile;
 
 Outcome run(const std::string& args) {
   return tarnwick::testing::run_tool(TARNWICK_CONFIG_BIN, args);
 }
 
-const std::string kFull = slurp(fs::path(TARNWICK_SOURCE_DIR) / "examples/full.yaml");
-
-std::string edited(std::string text, const Edits& edits) {
-  for (const auto& [from, to] : edits) {
-    const std::size_t at = text.find(from);
-    EXPECT_NE(at, std::string::npos) << from;
-    if (at != std::string::npos) text.replace(at, from.size(), to);
-  }
-  return text;
-}
-
-struct TempFile {
-  fs::path path;
-  explicit TempFile(const std::string& text, const char* name = "fix-doc.yaml")
-      : path(fs::temp_directory_path() / (std::to_string(::getpid()) + "-" + name)) {
-    std::ofstream(path, std::ios::binary) << text;
-  }
-  ~TempFile() { fs::remove(path); }
-  std::string quoted() const { return "'" + path.string() + "'"; }
-};
+const std::string& kFull = tarnwick::testing::full_example();
 
 struct Case {
   const char* name;
@@ -96,7 +80,7 @@ TEST(CliFix, FixesEveryFaultThatHasOneAndNothingElse) {
     SCOPED_TRACE(c.name);
     const std::string broken = edited(kFull, c.broken);
     const std::string expected = edited(kFull, c.left);
-    TempFile doc(broken);
+    TempFile doc(broken, "fix-doc.yaml");
 
     Outcome diff = run("check --fix --diff " + doc.quoted());
     EXPECT_EQ(diff.status, 1) << diff.err;
@@ -126,7 +110,7 @@ TEST(CliFix, FixesEveryFaultThatHasOneAndNothingElse) {
 
 TEST(CliFix, ReportsWhatIsLeftAndCarriesFixesInJson) {
   const Case& c = kCases[std::size(kCases) - 1];
-  TempFile doc(edited(kFull, c.broken));
+  TempFile doc(edited(kFull, c.broken), "fix-doc.yaml");
   Outcome shown = run("check " + doc.quoted());
   nlohmann::json faults;  // the errors (a note says which checks waited for them)
   for (const nlohmann::json& f : nlohmann::json::parse(shown.out)) {
@@ -157,7 +141,7 @@ TEST(CliFix, ReportsWhatIsLeftAndCarriesFixesInJson) {
 
 // The file keeps its permissions, and a symbolic link stays a link to the rewritten file.
 TEST(CliFix, RewritesInPlaceKeepingModeAndLinks) {
-  TempFile doc(edited(kFull, kCases[0].broken));
+  TempFile doc(edited(kFull, kCases[0].broken), "fix-doc.yaml");
   fs::permissions(doc.path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   const fs::path link = doc.path.string() + ".link.yaml";
   fs::create_symlink(doc.path, link);

@@ -193,6 +193,19 @@ bool before(const ErrorDetail& a, const ErrorDetail& b) {
   return a.mark.line != b.mark.line ? a.mark.line < b.mark.line : a.mark.column < b.mark.column;
 }
 
+// What strict options make faults of (keys written twice, lint warnings): errors of the report,
+// after the document's own, and no document.
+void add_as_faults(std::vector<ErrorDetail> more, LoadResult& out) {
+  std::vector<ErrorDetail> faults;
+  if (out.error) faults = out.error->errors();
+  for (ErrorDetail& e : more) {
+    faults.push_back(std::move(e));
+    faults.back().severity = Severity::error;
+  }
+  out.config.reset();
+  out.error.emplace(std::string(table_of<DiscoveryConfiguration>.name), std::move(faults));
+}
+
 // Keys written twice are warnings, or under strict duplicates faults (after the document's own).
 void add_duplicates(const LoadOptions& options, LoadResult& out) {
   if (out.duplicates.empty() || out.not_mapping) return;
@@ -207,13 +220,8 @@ void add_duplicates(const LoadOptions& options, LoadResult& out) {
     return;
   }
   std::vector<ErrorDetail> faults;
-  if (out.error) faults = out.error->errors();
-  for (const yaml::DuplicateKey& d : out.duplicates) {
-    faults.push_back(duplicate_key_fault(d));
-    faults.back().severity = Severity::error;
-  }
-  out.config.reset();
-  out.error.emplace(std::string(table_of<DiscoveryConfiguration>.name), std::move(faults));
+  for (const yaml::DuplicateKey& d : out.duplicates) faults.push_back(duplicate_key_fault(d));
+  add_as_faults(std::move(faults), out);
 }
 
 bool is_lint(const ErrorDetail& e) {
@@ -226,15 +234,10 @@ void lint_as_faults(const LoadOptions& options, LoadResult& out) {
   const auto lint = std::stable_partition(out.warnings.begin(), out.warnings.end(),
                                           [](const ErrorDetail& e) { return !is_lint(e); });
   if (lint == out.warnings.end()) return;
-  std::vector<ErrorDetail> faults;
-  if (out.error) faults = out.error->errors();
-  for (auto it = lint; it != out.warnings.end(); ++it) {
-    faults.push_back(std::move(*it));
-    faults.back().severity = Severity::error;
-  }
+  std::vector<ErrorDetail> faults(std::make_move_iterator(lint),
+                                  std::make_move_iterator(out.warnings.end()));
   out.warnings.erase(lint, out.warnings.end());
-  out.config.reset();
-  out.error.emplace(std::string(table_of<DiscoveryConfiguration>.name), std::move(faults));
+  add_as_faults(std::move(faults), out);
 }
 
 // Lint warnings made from the records know only their key path: their marks are found in the
