@@ -25,6 +25,7 @@
 #include "cli/explain.hpp"
 #include "cli/fix.hpp"
 #include "cli/help.hpp"
+#include "cli/keep.hpp"
 #include "cli/paths.hpp"
 #include "cli/reports.hpp"
 #include "cli/suggest.hpp"
@@ -136,15 +137,6 @@ std::optional<core::DiscoveryConfiguration> load(const Options& opt, const std::
   return std::nullopt;
 }
 
-// The last document a run made is left to the end of the process: freeing a large document's
-// records piece by piece is a noticeable share of a run, and the system takes the memory back at
-// once. Each earlier one is freed when the next is kept, so a run over many documents holds one.
-template <class T>
-void keep_until_exit(T value) {
-  static auto* const kept = new std::optional<T>();  // never destroyed, on purpose
-  kept->emplace(std::move(value));
-}
-
 void say_fatal(const Fatal& f) {
   std::cerr << kProgram << ": error: " << f.message << "\n";
 }
@@ -156,7 +148,7 @@ int check_one(const Options& opt, const std::string& file, report::Reporter& rep
     auto config = load(opt, file, reporter, name);
     if (!config) return 1;
     if (!opt.quiet) std::cerr << name << ": valid (" << summary(*config) << ")\n";
-    keep_until_exit(std::move(*config));
+    cli::keep_until_exit(std::move(*config));
     return 0;
   } catch (const Fatal& f) {
     say_fatal(f);
@@ -274,14 +266,14 @@ int run_dump(const Options& opt) {
         .report({loaded.name, loaded.text, {}, loaded.warnings});
   }
   nlohmann::ordered_json plain = core::dump_to_dict(*loaded.config);
-  keep_until_exit(std::move(*loaded.config));
+  cli::keep_until_exit(std::move(*loaded.config));
   if (opt.dump_format == "yaml") {
     std::cout << yaml::to_yaml(plain);
   } else {
     std::cout << plain.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
               << '\n';
   }
-  keep_until_exit(std::move(plain));
+  cli::keep_until_exit(std::move(plain));
   return 0;
 }
 

@@ -288,9 +288,34 @@ TEST(Diff, GithubNoticesAtNewsLines) {
             file + ",line=41::vpc-0a11b22c33d44e501 gw_zones: [\"a\",\"b\"] → [\"a\"]\n" + file +
                 ",line=39::vpc-0a11b22c33d44e501 encrypt_key: \"alias/retail-spoke\" → null\n" +
                 file +
-                "::VPC vpc-0b99c00d11e22f302 removed (account 310000000002, region us-west-2)\n" +
+                ",line=67::VPC vpc-0b99c00d11e22f302 removed (account 310000000002, region "
+                "us-west-2)\n" +
                 file + ",line=97::switch_traffic.delete_tgw_route_delay: \"10\" → \"20\"\n" + file +
                 "::0 VPCs added, 1 removed, 0 moved, 1 changed; switch_traffic: 1 change\n");
+}
+
+// What NEW lacks is placed at the nearest record NEW still has: a region's account, else the
+// account list (its first item).
+TEST(Diff, GithubNoticesForAccountsAndRegions) {
+  const std::string account2 = kFull.substr(
+      kFull.find("  - account_id: \"310000000002\""),
+      kFull.find("\n# Raise alerts") - kFull.find("  - account_id: \"310000000002\""));
+  const std::string out = diff({},
+                               {{"account_name: retail", "account_name: shop"},
+                                {"region: eu-west-1", "region: eu-north-1"},
+                                {account2, ""}},
+                               "--format github")
+                              .out;
+  for (const char* line : {
+           ",line=31::VPC vpc-0b99c00d11e22f302 removed (account 310000000002, region us-west-2)",
+           ",line=31::account 310000000002 removed",
+           ",line=32::account 310000000001 account_name: \"retail\" → \"shop\"",
+           ",line=56::account 310000000001, region eu-north-1 added",
+           ",line=31::account 310000000001, region eu-west-1 removed",
+           ",line=31::account 310000000002, region us-west-2 removed",
+       }) {
+    EXPECT_TRUE(has(out, std::string(line) + "\n")) << line << "\n" << out;
+  }
 }
 
 TEST(Diff, GithubNoticesForAMovedVpc) {
