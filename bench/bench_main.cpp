@@ -7,6 +7,7 @@
 //   tarnwick-bench paired FILE [PAIRS]      median load/scan ratio of at least 9 paired runs
 //   tarnwick-bench process FILE [PAIRS]     the same for whole processes: `check FILE` against
 //                                           tarnwick-bench-scan FILE, with peak RSS
+//   tarnwick-bench diff OLD NEW [PAIRS]     `diff OLD NEW` against `check OLD`, whole processes
 //   tarnwick-bench gbench FILE [--benchmark_...]   the same stages under Google Benchmark
 //   tarnwick-bench lsp FILE [CHANGES]       `tarnwick-config lsp`: diagnostics after a change
 //
@@ -275,33 +276,67 @@ int cmd_paired(const std::string& file, int pairs) {
   return 0;
 }
 
+// Two commands as whole processes, taking turns (base, run, base, run...): the medians, the
+// median of the pairs' ratios run/base with their spread, and each one's peak RSS. A run's
+// status above `run_ok` is a failure (diff exits 1 when its documents differ).
+struct ProcessPairs {
+  double base_ms, run_ms, ratio, lowest, highest;
+  long base_rss_kb = 0, run_rss_kb = 0;
+};
+
+ProcessPairs process_pairs(const std::vector<std::string>& base,
+                           const std::vector<std::string>& run, int pairs, int run_ok = 0) {
+  run_process(base);  // warm the page cache and the binaries
+  run_process(run);
+  std::vector<double> bases, runs, ratios;
+  ProcessPairs out{};
+  for (int i = 0; i < pairs; ++i) {
+    const RunResult b = run_process(base);
+    const RunResult r = run_process(run);
+    if (b.status != 0) throw std::runtime_error(base.front() + " over " + base.back() + " failed");
+    if (r.status < 0 || r.status > run_ok)
+      throw std::runtime_error(run.front() + " " + run[1] + " over " + run.back() + " failed");
+    bases.push_back(b.wall_ms);
+    runs.push_back(r.wall_ms);
+    ratios.push_back(r.wall_ms / b.wall_ms);
+    out.base_rss_kb = std::max(out.base_rss_kb, b.maxrss_kb);
+    out.run_rss_kb = std::max(out.run_rss_kb, r.maxrss_kb);
+  }
+  out.base_ms = median(bases);
+  out.run_ms = median(runs);
+  out.ratio = median(ratios);
+  out.lowest = *std::min_element(ratios.begin(), ratios.end());
+  out.highest = *std::max_element(ratios.begin(), ratios.end());
+  return out;
+}
+
+double mb(long kb) {
+  return static_cast<double>(kb) / 1024.0;
+}
+
 // As a user runs it: whole processes, started, run and reaped, each pair's `check` against the
 // bare scan of the same file in a process of its own.
 int cmd_process(const std::string& file, int pairs) {
-  const std::vector<std::string> scan_argv{TARNWICK_SCAN_BIN, file};
-  const std::vector<std::string> check_argv{TARNWICK_CONFIG_BIN, "check", file};
-  run_process(scan_argv);  // warm the page cache and the binaries
-  run_process(check_argv);
-  std::vector<double> scans, checks, ratios;
-  long scan_rss = 0, check_rss = 0;
-  for (int i = 0; i < pairs; ++i) {
-    const RunResult s = run_process(scan_argv);
-    const RunResult c = run_process(check_argv);
-    if (s.status != 0 || c.status != 0) throw std::runtime_error("a run over " + file + " failed");
-    scans.push_back(s.wall_ms);
-    checks.push_back(c.wall_ms);
-    ratios.push_back(c.wall_ms / s.wall_ms);
-    scan_rss = std::max(scan_rss, s.maxrss_kb);
-    check_rss = std::max(check_rss, c.maxrss_kb);
-  }
+  const ProcessPairs p =
+      process_pairs({TARNWICK_SCAN_BIN, file}, {TARNWICK_CONFIG_BIN, "check", file}, pairs);
   const double bytes = static_cast<double>(std::filesystem::file_size(file));
   std::printf(
       "%s: whole processes, median of %d pairs: scan %.1f ms, check %.1f ms, check/scan %.3f "
       "(pairs %.3f..%.3f); peak RSS scan %.1f MB, check %.1f MB = %.2f x the file\n",
-      file.c_str(), pairs, median(scans), median(checks), median(ratios),
-      *std::min_element(ratios.begin(), ratios.end()),
-      *std::max_element(ratios.begin(), ratios.end()), static_cast<double>(scan_rss) / 1024.0,
-      static_cast<double>(check_rss) / 1024.0, static_cast<double>(check_rss) * 1024.0 / bytes);
+      file.c_str(), pairs, p.base_ms, p.run_ms, p.ratio, p.lowest, p.highest, mb(p.base_rss_kb),
+      mb(p.run_rss_kb), static_cast<double>(p.run_rss_kb) * 1024.0 / bytes);
+  return 0;
+}
+
+// `diff OLD NEW` against one `check OLD`, whole processes taking turns.
+int cmd_diff(const std::string& old_file, const std::string& new_file, int pairs) {
+  const ProcessPairs p = process_pairs({TARNWICK_CONFIG_BIN, "check", old_file},
+                                       {TARNWICK_CONFIG_BIN, "diff", old_file, new_file}, pairs, 1);
+  std::printf(
+      "%s -> %s: whole processes, median of %d pairs: check %.1f ms, diff %.1f ms, diff/check "
+      "%.3f (pairs %.3f..%.3f); peak RSS check %.1f MB, diff %.1f MB\n",
+      old_file.c_str(), new_file.c_str(), pairs, p.base_ms, p.run_ms, p.ratio, p.lowest,
+      p.highest, mb(p.base_rss_kb), mb(p.run_rss_kb));
   return 0;
 }
 
@@ -437,6 +472,7 @@ int usage() {
                "       tarnwick-bench linear FILE_V FILE_2V\n"
                "       tarnwick-bench paired FILE [PAIRS]\n"
                "       tarnwick-bench process FILE [PAIRS]\n"
+               "       tarnwick-bench diff OLD NEW [PAIRS]\n"
                "       tarnwick-bench startup FILE\n"
                "       tarnwick-bench gbench FILE [--benchmark_...]\n"
                "       tarnwick-bench lsp FILE [CHANGES]\n");
@@ -457,6 +493,9 @@ int main(int argc, char** argv) {
     }
     if (cmd == "process" && (argc == 3 || argc == 4)) {
       return cmd_process(argv[2], std::max(9, argc == 4 ? std::atoi(argv[3]) : 9));
+    }
+    if (cmd == "diff" && (argc == 4 || argc == 5)) {
+      return cmd_diff(argv[2], argv[3], std::max(9, argc == 5 ? std::atoi(argv[4]) : 9));
     }
     if (cmd == "lsp" && (argc == 3 || argc == 4)) {
       return cmd_lsp(argv[2], std::max(1, argc == 4 ? std::atoi(argv[3]) : 21));

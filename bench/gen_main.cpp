@@ -1,6 +1,6 @@
 // tarnwick-bench-gen: writes a synthetic migration document.
-//   tarnwick-bench-gen small|medium|large [--flow] [-o FILE]
-//   tarnwick-bench-gen ACCOUNTS REGIONS VPCS [--flow] [-o FILE]
+//   tarnwick-bench-gen small|medium|large [--flow] [--revised] [-o FILE]
+//   tarnwick-bench-gen ACCOUNTS REGIONS VPCS [--flow] [--revised] [-o FILE]
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -13,8 +13,8 @@ namespace {
 
 int usage() {
   std::fprintf(stderr,
-               "usage: tarnwick-bench-gen small|medium|large [--flow] [-o FILE]\n"
-               "       tarnwick-bench-gen ACCOUNTS REGIONS VPCS [--flow] [-o FILE]\n");
+               "usage: tarnwick-bench-gen small|medium|large [--flow] [--revised] [-o FILE]\n"
+               "       tarnwick-bench-gen ACCOUNTS REGIONS VPCS [--flow] [--revised] [-o FILE]\n");
   return 2;
 }
 
@@ -36,6 +36,8 @@ int main(int argc, char** argv) {
     std::string_view a = argv[i];
     if (a == "--flow") {
       shape.flow = true;
+    } else if (a == "--revised") {
+      shape.revised = true;
     } else if (a == "-o" && i + 1 < argc) {
       output = argv[++i];
     } else {

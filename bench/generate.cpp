@@ -232,6 +232,7 @@ struct VpcPlace {
   std::string sr;  // short_region(region)
   bool account_ha;
   bool merged;  // takes the region's first VPC as its base
+  bool revised;  // see Shape::revised
 };
 
 // Id, CIDR, zones, HA and elastic IPs.
@@ -245,7 +246,10 @@ void add_addresses(Y& y, const VpcPlace& p) {
   } else {
     y.add("crvn_cidr", scalar(fmt("10.%zu.%zu.0/24", (g >> 8) & 255, g & 255)));
   }
-  if (!p.merged) y.add("gw_zones", g % 3 == 0 ? list({"a", "b", "c"}) : list({"a", "b"}));
+  if (!p.merged) {
+    const bool three = (g % 3 == 0) != (p.revised && g % 50 == 7);
+    y.add("gw_zones", three ? list({"a", "b", "c"}) : list({"a", "b"}));
+  }
 
   // HA: the VPC's own setting, else the account's; eips count follows it.
   bool ha = p.account_ha;
@@ -389,7 +393,9 @@ Y account(const Shape& shape, std::size_t regions, std::size_t a, std::size_t& g
   acc.comment = fmt("account %zu of %zu", a + 1, shape.accounts);
   acc.add("account_id", quoted(fmt("3100%08zu", a + 1)));
   acc.add("account_name", scalar(fmt("acct-%zu", a)));
-  Y size = scalar(a % 2 == 0 ? "c5.xlarge" : "t3.large");
+  Y size = scalar(shape.revised && a % 10 == 4 ? "m5.large"
+                 : a % 2 == 0                   ? "c5.xlarge"
+                                                : "t3.large");
   size.anchor = fmt("size_a%zu", a);
   acc.add("spoke_gw_size", std::move(size));
   acc.add("filter_cidrs", list({"172.16.0.0/12", fmt("10.%zu.0.0/16", 100 + a % 100)}));
@@ -405,7 +411,10 @@ Y account(const Shape& shape, std::size_t regions, std::size_t a, std::size_t& g
     reg.add("region", scalar(region));
     Y& vpcs = reg.add("vpcs", seq());
     for (std::size_t v = 0; v < shape.vpcs; ++v, ++g) {
-      vpcs.push(vpc(VpcPlace{a, r, v, g, region, short_region(region), account_ha, v % 10 == 9}));
+      // The first VPC of a region carries the anchors the others merge: never left out.
+      if (shape.revised && v != 0 && g % 499 == 17) continue;
+      vpcs.push(vpc(VpcPlace{a, r, v, g, region, short_region(region), account_ha, v % 10 == 9,
+                             shape.revised}));
     }
   }
   return acc;
@@ -492,11 +501,11 @@ void add_closing_sections(Y& root) {
 
 bool standard_shape(std::string_view name, Shape& out) {
   if (name == "small") {
-    out = Shape{1, 2, 3, out.flow};
+    out = Shape{1, 2, 3, out.flow, out.revised};
   } else if (name == "medium") {
-    out = Shape{20, 4, 25, out.flow};
+    out = Shape{20, 4, 25, out.flow, out.revised};
   } else if (name == "large") {
-    out = Shape{100, 5, 100, out.flow};
+    out = Shape{100, 5, 100, out.flow, out.revised};
   } else {
     return false;
   }

@@ -13,6 +13,8 @@ struct Shape {
   std::size_t regions = 2;  // per account, at most 22
   std::size_t vpcs = 3;     // per region
   bool flow = false;        // sections written in flow style ({...}, [...]) instead of block style
+  // The next wave's document, for diff: some VPCs left out, some zones and account sizes changed.
+  bool revised = false;
 };
 
 // The standard sizes: "small" (1x2x3), "medium" (20x4x25), "large" (100x5x100). False when the
