@@ -55,6 +55,19 @@ const std::string kNewVpc =
 const Edits kMove = {{kMovedVpc, ""},
                      {kEuRegion, edited(kMovedVpc, {{"spoke-2", "spoke-9"}}) + kEuRegion}};
 
+// `n` VPCs of one id, each with a gateway name of its own (spoke-0, spoke-1...), one name then
+// replaced: more than a sort keeps in order without being asked to (when the two documents'
+// ids differ elsewhere too, so that an unstable sort would not reorder both alike).
+std::string many_copies(int n, const std::string& from, const std::string& to) {
+  std::string out;
+  for (int i = 0; i < n; ++i) {
+    const std::string name = "spoke-" + std::to_string(i);
+    out += edited(kNewVpc, {{"new-spoke", name == from ? to : name},
+                            {"10.220.3.0", "10.220." + std::to_string(100 + i) + ".0"}});
+  }
+  return out;
+}
+
 struct Case {
   const char* name;
   Edits new_edits;
@@ -148,6 +161,22 @@ const Case kCases[] = {
      {{kEuRegion, edited(kNewVpc, {{"vpc-0new", "vpc-0a11b22c33d44e501"}}) + kEuRegion}},
      1,
      {"  + vpc-0a11b22c33d44e501"}},
+    {"an account added",
+     {{"  - account_id: \"310000000002\"\n",
+       "  - account_id: \"310000000003\"\n    regions:\n      - region: ap-south-1\n"
+       "        vpcs:\n" +
+           kNewVpc + "  - account_id: \"310000000002\"\n"}},
+     1,
+     {"  + account 310000000003", "  + account 310000000003, region ap-south-1",
+      "account 310000000003, region ap-south-1:", "  + vpc-0new",
+      "1 VPC added, 0 removed, 0 moved, 0 changed; accounts: 1 added, 0 removed, 0 changed; "
+      "regions: 1 added, 0 removed"}},
+    {"an id written many times: the k-th with the k-th",
+     {{kEuRegion, many_copies(40, "spoke-19", "spoke-x") + kEuRegion}, {kMovedVpc, ""}},
+     1,
+     {"  ~ vpc-0new spoke_gw_name: \"spoke-19\" → \"spoke-x\"",
+      "0 VPCs added, 1 removed, 0 moved, 1 changed"},
+     {{kEuRegion, many_copies(40, "", "") + kEuRegion}}},
     {"a region renamed moves its VPCs",
      {{"region: eu-west-1", "region: eu-north-1"}},
      1,
