@@ -87,8 +87,7 @@ TEST(Lint, WarningsAtThePlaceToActWithTheirFixes) {
            "      - region: us-east-2\n        vpcs: []\n" + region("us-west-1") + vpc("vpc-a7") +
            vpc("vpc-zz") + vpc("vpc-q1"),
        LintSet::defaults(),
-       {"duplicate-vpc-id 15:22 @ 9", "duplicate-vpc-id 16:22 @ 10",
-        "duplicate-vpc-id 17:22 @ 8"}},
+       {"duplicate-vpc-id 15:22 @ 9", "duplicate-vpc-id 16:22 @ 10", "duplicate-vpc-id 17:22 @ 8"}},
       {"vpc twice across accounts (and an account twice)",
        kHead + one + vpc("vpc-1") + account("111122223333") + region("us-east-2") + vpc("vpc-1"),
        LintSet::defaults(),
@@ -128,11 +127,19 @@ TEST(Lint, WarningsAtThePlaceToActWithTheirFixes) {
        kHead + account("12") + region("us-east-9") + vpc("vpc-1") + vpc("vpc-1"),
        LintSet::defaults(),
        {}},
-      {"turned off by the comment lines at the top",
+      {"turned off by the comment lines at the top; an id of no rule warned at",
        "# tarnwick-config: discovery-only\n#\n\n# tarnwick-config: ignore duplicate-vpc-id,"
        "account-id-digits , nonsense\n" +
            kHead + account("12") + region("us-east-1") + vpc("vpc-1") + vpc("vpc-1"),
        LintSet::defaults(),
+       {"unknown-lint-rule 4:64"}},
+      {"an id misspelt: warned at with the rule meant, which still warns",
+       "# tarnwick-config: ignore duplicat-vpc-id\n" + kHead + one + vpc("vpc-1") + vpc("vpc-1"),
+       LintSet::defaults(),
+       {"unknown-lint-rule 1:27 -> duplicate-vpc-id", "duplicate-vpc-id 10:22 @ 9"}},
+      {"ids of no rule are not looked for without lint",
+       "# tarnwick-config: ignore duplicat-vpc-id\n" + kHead + one + vpc("vpc-1"),
+       LintSet{},
        {}},
       {"a comment past the top turns nothing off",
        kHead + "# tarnwick-config: ignore account-id-digits\n" + account("12") +
@@ -147,7 +154,7 @@ TEST(Lint, WarningsAtThePlaceToActWithTheirFixes) {
       {"an ignore line cut by the first piece",
        cut + "s\n" + kHead + account("12") + region("us-east-1") + vpc("vpc-1"),
        LintSet::defaults(),
-       {"account-id-digits 6:17"}},
+       {"unknown-lint-rule 2:27 -> account-id-digits", "account-id-digits 6:17"}},
       {"the comment turns off what is seen in streamed items too",
        "# tarnwick-config: ignore bare-address\n" + kHead + one +
            vpc("vpc-1", ", spoke_routes: [10.9.9.9]"),
@@ -183,8 +190,8 @@ TEST(Lint, WarningsAtThePlaceToActWithTheirFixes) {
 // they are faults in the order made).
 TEST(Lint, RecordsGiveDuplicatesInDocumentOrder) {
   std::string text = kHead + account("111122223333") + region("us-east-1");
-  for (const char* id : {"vpc-q1", "vpc-a7", "vpc-zz", "vpc-m3", "vpc-a7", "vpc-zz", "vpc-q1",
-                         "vpc-m3", "vpc-q1"}) {
+  for (const char* id :
+       {"vpc-q1", "vpc-a7", "vpc-zz", "vpc-m3", "vpc-a7", "vpc-zz", "vpc-q1", "vpc-m3", "vpc-q1"}) {
     text += vpc(id);
   }
   LoadResult loaded = load(Source::text(text));
@@ -259,6 +266,7 @@ TEST(Lint, RuleIdsAndTheIgnoreComment) {
   EXPECT_FALSE(lint_rule("bare_address"));
   EXPECT_FALSE(LintSet::defaults().has(LintRule::truthy));
   EXPECT_TRUE(LintSet::defaults().has(LintRule::duplicate_vpc_id));
+  // Each unknown id as "id line:column-end".
   const struct {
     std::string head;
     bool whole;
@@ -267,19 +275,35 @@ TEST(Lint, RuleIdsAndTheIgnoreComment) {
   } cases[] = {
       {"# tarnwick-config: ignore truthy\nterraform: {}\n", true, true, true, {}},
       {"\xEF\xBB\xBF# tarnwick-config:ignore truthy\n", true, true, true, {}},
-      {"  #tarnwick-config:  ignore  truthy,truthi,\r\n", true, true, true, {"truthi"}},
+      {"  #tarnwick-config:  ignore  truthy,truthi,\r\n", true, true, true, {"truthi 1:37-43"}},
       {"# tarnwick-config: ignored truthy\n", true, false, true, {}},
       {"a: 1\n# tarnwick-config: ignore truthy\n", true, false, true, {}},
       {"# tarnwick-config: ignore truthy", true, true, true, {}},     // the whole text
       {"# tarnwick-config: ignore truthy", false, false, false, {}},  // may go on
       {"# a comment\na: 1", false, false, true, {}},                  // the document began
+      // Lines end where the reader ends them; columns count characters, not the byte-order mark.
+      {"\xEF\xBB\xBF#\r\n\r# tarnwick-config: ignore truthi\ra: 1\r# tarnwick-config: ignore x\r",
+       true,
+       false,
+       true,
+       {"truthi 3:27-33"}},
+      {"# \xC3\xA9t\xC3\xA9\n#\ttarnwick-config: ignore\tnul, \xC3\xA9t\xC3\xA9, truthy ,\n",
+       true,
+       true,
+       true,
+       {"nul 2:27-30", "\xC3\xA9t\xC3\xA9 2:32-35"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.head);
     const IgnoreComment read = ignore_comment(c.head, c.whole);
     EXPECT_EQ(read.ignored.has(LintRule::truthy), c.truthy_ignored);
     EXPECT_EQ(read.complete, c.complete);
-    EXPECT_EQ(read.unknown, c.unknown);
+    std::vector<std::string> unknown;
+    for (const IgnoreComment::Unknown& u : read.unknown) {
+      unknown.push_back(u.id + " " + std::to_string(u.line) + ":" + std::to_string(u.column) + "-" +
+                        std::to_string(u.end_column));
+    }
+    EXPECT_EQ(unknown, c.unknown);
   }
 }
 

@@ -151,6 +151,41 @@ TEST(Cli, LintWarnsInEveryFormatUnlessIgnored) {
   r = run("dump -", &doc);
   EXPECT_EQ(r.status, 0);
   EXPECT_NE(r.err.find("warning: account_info.0.account_id"), std::string::npos) << r.err;
+
+  // A misspelt id in the ignore comment: warned at the id in the words of --ignore's usage error,
+  // and the rule meant still warns.
+  const std::string misspelt = "# tarnwick-config: ignore account-id-digit\n" + doc;
+  const std::string usage = run("check --ignore account-id-digit -", &doc).err;
+  r = run("check -", &misspelt);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(rules(r), "unknown-lint-rule account-id-digits bare-address ");
+  const J unknown = J::parse(r.out)[0];
+  EXPECT_EQ(unknown["msg"],
+            "unknown lint rule 'account-id-digit'; did you mean "
+            "'account-id-digits'? (rules: duplicate-vpc-id, duplicate-account-id, "
+            "duplicate-region, account-id-digits, bare-address, truthy)");
+  EXPECT_NE(usage.find(unknown["msg"].get<std::string>()), std::string::npos) << usage;
+  EXPECT_EQ(unknown["severity"], "warning");
+  EXPECT_EQ(unknown["loc"], J::array());
+  EXPECT_EQ(std::vector<int>({unknown["line"], unknown["column"], unknown["end_column"]}),
+            std::vector<int>({1, 27, 43}));
+  r = run("check --format text -", &misspelt);
+  EXPECT_TRUE(r.err.starts_with("<stdin>:1:27: warning: unknown lint rule 'account-id-digit';"))
+      << r.err;
+  r = run("check --format github -", &misspelt);
+  EXPECT_TRUE(
+      r.out.starts_with("::warning file=<stdin>,line=1,col=27,endLine=1,endColumn=43,"
+                        "title=unknown-lint-rule::unknown lint rule"))
+      << r.out;
+  const J run_log = J::parse(run("check --format sarif -", &misspelt).out)["runs"][0];
+  EXPECT_EQ(run_log["results"][0]["ruleId"], "unknown-lint-rule");
+  EXPECT_EQ(run_log["tool"]["driver"]["rules"][run_log["results"][0]["ruleIndex"].get<int>()]
+                   ["defaultConfiguration"]["level"],
+            "warning");
+  r = run("check --strict -", &misspelt);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(rules(r), "unknown-lint-rule bare-address account-id-digits ");
+  EXPECT_EQ(J::parse(r.out)[0]["severity"], "error");
 }
 
 // The same faults in every format: what a reader of each one counts on.
