@@ -123,8 +123,15 @@ TEST(Lint, WarningsAtThePlaceToActWithTheirFixes) {
        kHead + account("12") + region("us-east-1") + vpc("vpc-1") + vpc("vpc-1"),
        LintSet{},
        {}},
-      {"a document with a fault gets no lint",
-       kHead + account("12") + region("us-east-9") + vpc("vpc-1") + vpc("vpc-1"),
+      {"a document with a fault: what converting saw, not the rules that read records",
+       kHead + account("12", "    hpe: yes\n    filter_cidrs: [10.2.0.7]\n") +
+           region("us-east-9") + vpc("vpc-1", ", spoke_routes: [10.3.0.1]") + vpc("vpc-1"),
+       with_truthy(),
+       {"truthy 5:10 -> true", "bare-address 6:20 -> 10.2.0.7/32",
+        "bare-address 10:106 -> 10.3.0.1/32"}},
+      {"a faulty document's VPC list overridden by a repeated key: its items are not linted",
+       kHead + one + vpc("vpc-1", ", spoke_routes: [10.9.9.9]") + "        vpcs:\n" +
+           vpc("vpc-5", ", crvn_cidr: 10.1.0.1/33"),
        LintSet::defaults(),
        {}},
       {"turned off by the comment lines at the top; an id of no rule warned at",

@@ -188,6 +188,67 @@ TEST(Cli, LintWarnsInEveryFormatUnlessIgnored) {
   EXPECT_EQ(J::parse(r.out)[0]["severity"], "error");
 }
 
+// A faulty document keeps the warnings seen while its values were converted; the rules that read
+// the records wait for a document without faults, and the note on skipped checks says so.
+TEST(Cli, FaultyDocumentsKeepTheWarningsOfConversion) {
+  const std::string doc =
+      "terraform: {terraform_output: /o, terraform_version: '1', corvane_provider: '2',\n"
+      "            aws_provider: '3'}\n"
+      "corvane: {controller_ip: 10.0.0.1, controller_account: '111'}\n"
+      "account_info:\n  - account_id: '123'\n    filter_cidrs: [10.0.0.1]\n"
+      "    regions: [{region: us-east-9, vpcs: [{vpc_id: v, crvn_cidr: 10.1.0.0/24,\n"
+      "                                          spoke_gw_name: s, transit_gw_name: t}]}]\n"
+      "config: {}\n";
+  const struct {
+    const char* format;
+    std::vector<std::string> said;
+  } cases[] = {
+      {"json",
+       {"\"rule\": \"bare-address\"",
+        "Lint that reads the records did not run either "
+        "(duplicate-vpc-id, duplicate-account-id, duplicate-region, account-id-digits)"}},
+      {"text",
+       {"<stdin>:6:20: warning: account_info.0.filter_cidrs.0: '10.0.0.1' has no prefix",
+        "note: config: check_config did not look at the VPCs",
+        "Lint that reads the "
+        "records did not run either (duplicate-vpc-id,",
+        "1 error, 1 warning\n"}},
+      {"concise",
+       {"<stdin>:6:20: warning: account_info.0.filter_cidrs.0: '10.0.0.1' has no ",
+        "note: config: check_config did not look at the VPCs, because account_info has "
+        "faults; it checks them once those are fixed. Lint that reads the records did "
+        "not run either (duplicate-vpc-id, "}},
+      {"github",
+       {"::warning file=<stdin>,line=6,col=20,", "::notice file=<stdin>,line=9,col=1,",
+        "did not run either (duplicate-vpc-id, duplicate-account-id, "}},
+      {"sarif",
+       {"\"ruleId\": \"bare-address\"", "\"level\": \"note\"",
+        "did not run either (duplicate-vpc-id, duplicate-account-id, duplicate-region, "
+        "account-id-digits)"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.format);
+    const Outcome r = run(std::string("check --format ") + c.format + " -", &doc);
+    EXPECT_EQ(r.status, 1);
+    const std::string& said = std::string(c.format) == "text" ? r.err : r.out;
+    for (const std::string& part : c.said) EXPECT_NE(said.find(part), std::string::npos) << part;
+    EXPECT_EQ(said.find("account-id-digits:"), std::string::npos);  // the rule itself waited
+    EXPECT_EQ(said.find("has 3 digits"), std::string::npos);
+  }
+  // Ignored rules are not said to wait; none asked for, the note is the library's.
+  Outcome r = run("check --ignore duplicate-vpc-id --ignore account-id-digits -", &doc);
+  EXPECT_NE(r.out.find("did not run either (duplicate-account-id, duplicate-region)"),
+            std::string::npos)
+      << r.out;
+  r =
+      run("check --ignore duplicate-vpc-id --ignore account-id-digits --ignore duplicate-region "
+          "--ignore duplicate-account-id --ignore bare-address -",
+          &doc);
+  const J all = J::parse(r.out);
+  ASSERT_EQ(all.size(), 2u) << r.out;
+  EXPECT_TRUE(all[1]["msg"].get<std::string>().ends_with("it checks them once those are fixed"));
+}
+
 // The same faults in every format: what a reader of each one counts on.
 TEST(Cli, EveryFormatReportsEveryFault) {
   const std::string invalid = example("invalid.yaml");

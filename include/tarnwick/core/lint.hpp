@@ -28,6 +28,9 @@ struct LintRuleText {
   std::string_view short_description;
   std::string_view full_description;
   bool on_by_default;
+  // It reads the built records (duplicates, account ids), so it runs only on a valid document;
+  // the others are seen while values are converted, faulty document or not.
+  bool reads_records;
   // The key paths (dotted, from the root) its warnings are at; empty: told by field type.
   std::span<const std::string_view> fields;
 };
@@ -67,6 +70,8 @@ class LintSet {
     bits_ = static_cast<std::uint8_t>(bits_ & ~other.bits_);
     return *this;
   }
+  // Those of the set that read the built records.
+  LintSet reading_records() const;
   friend constexpr bool operator==(LintSet, LintSet) = default;
 
  private:

@@ -24,26 +24,27 @@ constexpr LintRuleText kRules[] = {
     {LintRule::duplicate_vpc_id, "duplicate-vpc-id", "A VPC listed twice",
      "The same vpc_id is listed twice in the document: the VPC would be migrated twice, each "
      "time with its own entry's settings. The warning is at the later entry.",
-     true, kVpcIdField},
+     true, true, kVpcIdField},
     {LintRule::duplicate_account_id, "duplicate-account-id", "An account listed twice",
      "The same account_id is given to two accounts: the account's regions belong under one "
      "entry, or its VPCs are migrated with two sets of account settings. The warning is at the "
      "later entry.",
-     true, kAccountIdField},
+     true, true, kAccountIdField},
     {LintRule::duplicate_region, "duplicate-region", "A region listed twice in one account",
      "One account lists the same region twice: its VPCs belong under one entry, where none is "
      "overlooked. The warning is at the later entry.",
-     true, kRegionField},
+     true, true, kRegionField},
     {LintRule::account_id_digits, "account-id-digits", "An account id that is not 12 digits",
      "An AWS account id has exactly 12 digits, leading zeros included: a shorter or longer one "
      "names no account (often a zero lost, or one digit too many).",
-     true, kAccountIdField},
+     true, true, kAccountIdField},
     {LintRule::bare_address,
      "bare-address",
      "An address without a prefix length",
      "An item of a network list written as an address alone is read as a single host (/32), "
      "which is rarely what a route or filter list means: write the prefix length.",
      true,
+     false,
      {}},
     {LintRule::truthy,
      "truthy",
@@ -51,6 +52,7 @@ constexpr LintRuleText kRules[] = {
      "A boolean written as yes, no, on or off (any letter case) is read as true or false here, "
      "but as text by YAML 1.2 readers and most other tools: write true or false. Off unless "
      "asked for.",
+     false,
      false,
      {}},
 };
@@ -286,6 +288,14 @@ LintSet LintSet::defaults() {
   LintSet out;
   for (const LintRuleText& t : kRules) {
     if (t.on_by_default) out.add(t.rule);
+  }
+  return out;
+}
+
+LintSet LintSet::reading_records() const {
+  LintSet out;
+  for (const LintRuleText& t : kRules) {
+    if (t.reads_records && has(t.rule)) out.add(t.rule);
   }
   return out;
 }
