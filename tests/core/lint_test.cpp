@@ -124,8 +124,8 @@ TEST(Lint, WarningsAtThePlaceToActWithTheirFixes) {
        LintSet{},
        {}},
       {"a document with a fault: what converting saw, not the rules that read records",
-       kHead + account("12", "    hpe: yes\n    filter_cidrs: [10.2.0.7]\n") +
-           region("us-east-9") + vpc("vpc-1", ", spoke_routes: [10.3.0.1]") + vpc("vpc-1"),
+       kHead + account("12", "    hpe: yes\n    filter_cidrs: [10.2.0.7]\n") + region("us-east-9") +
+           vpc("vpc-1", ", spoke_routes: [10.3.0.1]") + vpc("vpc-1"),
        with_truthy(),
        {"truthy 5:10 -> true", "bare-address 6:20 -> 10.2.0.7/32",
         "bare-address 10:106 -> 10.3.0.1/32"}},
@@ -144,6 +144,10 @@ TEST(Lint, WarningsAtThePlaceToActWithTheirFixes) {
        "# tarnwick-config: ignore duplicat-vpc-id\n" + kHead + one + vpc("vpc-1") + vpc("vpc-1"),
        LintSet::defaults(),
        {"unknown-lint-rule 1:27 -> duplicate-vpc-id", "duplicate-vpc-id 10:22 @ 9"}},
+      {"an id as near to two rules as to each other: no fix",
+       "# tarnwick-config: ignore duplicate-re-id\n" + kHead + one + vpc("vpc-1"),
+       LintSet::defaults(),
+       {"unknown-lint-rule 1:27"}},
       {"ids of no rule are not looked for without lint",
        "# tarnwick-config: ignore duplicat-vpc-id\n" + kHead + one + vpc("vpc-1"),
        LintSet{},
@@ -243,6 +247,16 @@ TEST(Lint, MessagesSayWhatAndWhy) {
   ASSERT_EQ(cut.warnings.size(), 1u);
   EXPECT_EQ(cut.warnings[0].msg, "account id '" + long_id.substr(0, 64) +
                                      "...' has 200 digits: an AWS account id has exactly 12");
+  // So is an id of the ignore comment, which may be a line's whole rest.
+  const LoadResult named =
+      load(Source::text("# tarnwick-config: ignore " + long_id + "\n" + kHead +
+                        account("111122223333") + region("us-east-1") + vpc("vpc-1")),
+           {.lint = LintSet::defaults()});
+  ASSERT_EQ(named.warnings.size(), 1u);
+  EXPECT_EQ(named.warnings[0].msg,
+            "unknown lint rule '" + long_id.substr(0, 64) +
+                "...' (rules: duplicate-vpc-id, duplicate-account-id, duplicate-region, "
+                "account-id-digits, bare-address, truthy)");
 }
 
 TEST(Lint, StrictMakesThemFaultsAfterTheDocumentsOwn) {
@@ -311,6 +325,13 @@ TEST(Lint, RuleIdsAndTheIgnoreComment) {
                         std::to_string(u.end_column));
     }
     EXPECT_EQ(unknown, c.unknown);
+  }
+  // A text stopped before validation gets its one fault, not the comment's warnings.
+  for (const char* text : {"# tarnwick-config: ignore truthi\n- a\n",
+                           "# tarnwick-config: ignore truthi\na: 'open\n"}) {
+    const LoadResult loaded = load(Source::text(text), {.lint = LintSet::defaults()});
+    EXPECT_TRUE(loaded.fatal) << text;
+    EXPECT_TRUE(loaded.warnings.empty()) << text;
   }
 }
 
