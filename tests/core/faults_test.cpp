@@ -1,5 +1,8 @@
 // Faults as data: where the load places each one, what it carries besides its message, and the
 // outcomes of a document that never reaches validation.
+#include <optional>
+#include <string>
+
 #include <gtest/gtest.h>
 
 #include "tarnwick/core/load.hpp"
@@ -124,33 +127,53 @@ TEST(Faults, ShownMessageCutsLongListsOnly) {
 }
 
 // When account_info failed its own checks, check_config saw no VPC: a note says so, unless the
-// check failed anyway or runs in discovery-only mode.
+// check failed anyway or runs in discovery-only mode; under lint it names the rules that read the
+// records too (those left on), which a faulty document never gets.
 TEST(Faults, SkippedCrossSectionChecksAreNoted) {
   const std::string bad_vpcs = "          - {vpc_id: vpc-1, crvn_cidr: not-a-network}\n";
   const std::string good_vpcs = "          - {vpc_id: vpc-1, crvn_cidr: 10.1.0.0/24}\n";
+  const std::string said =
+      "check_config did not look at the VPCs, because account_info has faults; it checks them "
+      "once those are fixed";
+  const std::string lint_said =
+      ". Lint that reads the records did not run either (duplicate-vpc-id, "
+      "duplicate-account-id, duplicate-region, account-id-digits): it runs once the document "
+      "has no faults";
+  const std::string ignore = "# tarnwick-config: ignore duplicate-region, duplicate-vpc-id\n";
   const struct {
     std::string text;
     bool discovery_only;
-    bool noted;
+    LintSet lint;
+    std::optional<std::string> noted;
   } cases[] = {
-      {document("{}", bad_vpcs), false, true},
-      {document("{}", bad_vpcs), true, false},
-      {document("{}", good_vpcs), false, false},
+      {document("{}", bad_vpcs), false, {}, said},
+      {document("{}", bad_vpcs), true, {}, std::nullopt},
+      {document("{}", good_vpcs), false, {}, std::nullopt},
       // The check failed before it looked at a VPC: its own fault says enough.
-      {document("{configure_transit_gw_egress: true, configure_gw_name: false}", bad_vpcs), false,
-       false},
+      {document("{configure_transit_gw_egress: true, configure_gw_name: false}", bad_vpcs),
+       false,
+       {},
+       std::nullopt},
+      {document("{}", bad_vpcs), false, LintSet::defaults(), said + lint_said},
+      {document("{}", bad_vpcs), false, LintSet{}.add(LintRule::bare_address), said},
+      {ignore + document("{}", bad_vpcs), false, LintSet::defaults().add(LintRule::truthy),
+       said + ". Lint that reads the records did not run either (duplicate-account-id, "
+              "account-id-digits): it runs once the document has no faults"},
+      {document("{}", bad_vpcs), true, LintSet::defaults(), std::nullopt},
   };
   for (const auto& c : cases) {
-    const LoadResult r = load(Source::text(c.text), {.discovery_only = c.discovery_only});
-    bool noted = false;
+    SCOPED_TRACE(c.text);
+    const LoadResult r =
+        load(Source::text(c.text), {.discovery_only = c.discovery_only, .lint = c.lint});
+    std::optional<std::string> noted;
     for (const ErrorDetail& w : r.warnings) {
       if (w.type != kind::kChecksSkipped) continue;
-      noted = true;
+      noted = w.msg;
       EXPECT_EQ(w.severity, Severity::note);
       EXPECT_EQ(loc_text(w.loc), "config");
-      EXPECT_EQ(w.mark.line, 10u);
+      EXPECT_EQ(w.mark.line, c.text.starts_with('#') ? 11u : 10u);
     }
-    EXPECT_EQ(noted, c.noted) << c.text;
+    EXPECT_EQ(noted, c.noted);
   }
   // Warnings in document order: the note at `config` comes between keys written twice above
   // and below it.

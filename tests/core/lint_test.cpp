@@ -87,8 +87,7 @@ TEST(Lint, WarningsAtThePlaceToActWithTheirFixes) {
            "      - region: us-east-2\n        vpcs: []\n" + region("us-west-1") + vpc("vpc-a7") +
            vpc("vpc-zz") + vpc("vpc-q1"),
        LintSet::defaults(),
-       {"duplicate-vpc-id 15:22 @ 9", "duplicate-vpc-id 16:22 @ 10",
-        "duplicate-vpc-id 17:22 @ 8"}},
+       {"duplicate-vpc-id 15:22 @ 9", "duplicate-vpc-id 16:22 @ 10", "duplicate-vpc-id 17:22 @ 8"}},
       {"vpc twice across accounts (and an account twice)",
        kHead + one + vpc("vpc-1") + account("111122223333") + region("us-east-2") + vpc("vpc-1"),
        LintSet::defaults(),
@@ -124,15 +123,34 @@ TEST(Lint, WarningsAtThePlaceToActWithTheirFixes) {
        kHead + account("12") + region("us-east-1") + vpc("vpc-1") + vpc("vpc-1"),
        LintSet{},
        {}},
-      {"a document with a fault gets no lint",
-       kHead + account("12") + region("us-east-9") + vpc("vpc-1") + vpc("vpc-1"),
+      {"a document with a fault: what converting saw, not the rules that read records",
+       kHead + account("12", "    hpe: yes\n    filter_cidrs: [10.2.0.7]\n") + region("us-east-9") +
+           vpc("vpc-1", ", spoke_routes: [10.3.0.1]") + vpc("vpc-1"),
+       with_truthy(),
+       {"truthy 5:10 -> true", "bare-address 6:20 -> 10.2.0.7/32",
+        "bare-address 10:106 -> 10.3.0.1/32"}},
+      {"a faulty document's VPC list overridden by a repeated key: its items are not linted",
+       kHead + one + vpc("vpc-1", ", spoke_routes: [10.9.9.9]") + "        vpcs:\n" +
+           vpc("vpc-5", ", crvn_cidr: 10.1.0.1/33"),
        LintSet::defaults(),
        {}},
-      {"turned off by the comment lines at the top",
+      {"turned off by the comment lines at the top; an id of no rule warned at",
        "# tarnwick-config: discovery-only\n#\n\n# tarnwick-config: ignore duplicate-vpc-id,"
        "account-id-digits , nonsense\n" +
            kHead + account("12") + region("us-east-1") + vpc("vpc-1") + vpc("vpc-1"),
        LintSet::defaults(),
+       {"unknown-lint-rule 4:64"}},
+      {"an id misspelt: warned at with the rule meant, which still warns",
+       "# tarnwick-config: ignore duplicat-vpc-id\n" + kHead + one + vpc("vpc-1") + vpc("vpc-1"),
+       LintSet::defaults(),
+       {"unknown-lint-rule 1:27 -> duplicate-vpc-id", "duplicate-vpc-id 10:22 @ 9"}},
+      {"an id as near to two rules as to each other: no fix",
+       "# tarnwick-config: ignore duplicate-re-id\n" + kHead + one + vpc("vpc-1"),
+       LintSet::defaults(),
+       {"unknown-lint-rule 1:27"}},
+      {"ids of no rule are not looked for without lint",
+       "# tarnwick-config: ignore duplicat-vpc-id\n" + kHead + one + vpc("vpc-1"),
+       LintSet{},
        {}},
       {"a comment past the top turns nothing off",
        kHead + "# tarnwick-config: ignore account-id-digits\n" + account("12") +
@@ -147,7 +165,7 @@ TEST(Lint, WarningsAtThePlaceToActWithTheirFixes) {
       {"an ignore line cut by the first piece",
        cut + "s\n" + kHead + account("12") + region("us-east-1") + vpc("vpc-1"),
        LintSet::defaults(),
-       {"account-id-digits 6:17"}},
+       {"unknown-lint-rule 2:27 -> account-id-digits", "account-id-digits 6:17"}},
       {"the comment turns off what is seen in streamed items too",
        "# tarnwick-config: ignore bare-address\n" + kHead + one +
            vpc("vpc-1", ", spoke_routes: [10.9.9.9]"),
@@ -183,8 +201,8 @@ TEST(Lint, WarningsAtThePlaceToActWithTheirFixes) {
 // they are faults in the order made).
 TEST(Lint, RecordsGiveDuplicatesInDocumentOrder) {
   std::string text = kHead + account("111122223333") + region("us-east-1");
-  for (const char* id : {"vpc-q1", "vpc-a7", "vpc-zz", "vpc-m3", "vpc-a7", "vpc-zz", "vpc-q1",
-                         "vpc-m3", "vpc-q1"}) {
+  for (const char* id :
+       {"vpc-q1", "vpc-a7", "vpc-zz", "vpc-m3", "vpc-a7", "vpc-zz", "vpc-q1", "vpc-m3", "vpc-q1"}) {
     text += vpc(id);
   }
   LoadResult loaded = load(Source::text(text));
@@ -229,6 +247,16 @@ TEST(Lint, MessagesSayWhatAndWhy) {
   ASSERT_EQ(cut.warnings.size(), 1u);
   EXPECT_EQ(cut.warnings[0].msg, "account id '" + long_id.substr(0, 64) +
                                      "...' has 200 digits: an AWS account id has exactly 12");
+  // So is an id of the ignore comment, which may be a line's whole rest.
+  const LoadResult named =
+      load(Source::text("# tarnwick-config: ignore " + long_id + "\n" + kHead +
+                        account("111122223333") + region("us-east-1") + vpc("vpc-1")),
+           {.lint = LintSet::defaults()});
+  ASSERT_EQ(named.warnings.size(), 1u);
+  EXPECT_EQ(named.warnings[0].msg,
+            "unknown lint rule '" + long_id.substr(0, 64) +
+                "...' (rules: duplicate-vpc-id, duplicate-account-id, duplicate-region, "
+                "account-id-digits, bare-address, truthy)");
 }
 
 TEST(Lint, StrictMakesThemFaultsAfterTheDocumentsOwn) {
@@ -259,6 +287,7 @@ TEST(Lint, RuleIdsAndTheIgnoreComment) {
   EXPECT_FALSE(lint_rule("bare_address"));
   EXPECT_FALSE(LintSet::defaults().has(LintRule::truthy));
   EXPECT_TRUE(LintSet::defaults().has(LintRule::duplicate_vpc_id));
+  // Each unknown id as "id line:column-end".
   const struct {
     std::string head;
     bool whole;
@@ -267,19 +296,42 @@ TEST(Lint, RuleIdsAndTheIgnoreComment) {
   } cases[] = {
       {"# tarnwick-config: ignore truthy\nterraform: {}\n", true, true, true, {}},
       {"\xEF\xBB\xBF# tarnwick-config:ignore truthy\n", true, true, true, {}},
-      {"  #tarnwick-config:  ignore  truthy,truthi,\r\n", true, true, true, {"truthi"}},
+      {"  #tarnwick-config:  ignore  truthy,truthi,\r\n", true, true, true, {"truthi 1:37-43"}},
       {"# tarnwick-config: ignored truthy\n", true, false, true, {}},
       {"a: 1\n# tarnwick-config: ignore truthy\n", true, false, true, {}},
       {"# tarnwick-config: ignore truthy", true, true, true, {}},     // the whole text
       {"# tarnwick-config: ignore truthy", false, false, false, {}},  // may go on
       {"# a comment\na: 1", false, false, true, {}},                  // the document began
+      // Lines end where the reader ends them; columns count characters, not the byte-order mark.
+      {"\xEF\xBB\xBF#\r\n\r# tarnwick-config: ignore truthi\ra: 1\r# tarnwick-config: ignore x\r",
+       true,
+       false,
+       true,
+       {"truthi 3:27-33"}},
+      {"# \xC3\xA9t\xC3\xA9\n#\ttarnwick-config: ignore\tnul, \xC3\xA9t\xC3\xA9, truthy ,\n",
+       true,
+       true,
+       true,
+       {"nul 2:27-30", "\xC3\xA9t\xC3\xA9 2:32-35"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.head);
     const IgnoreComment read = ignore_comment(c.head, c.whole);
     EXPECT_EQ(read.ignored.has(LintRule::truthy), c.truthy_ignored);
     EXPECT_EQ(read.complete, c.complete);
-    EXPECT_EQ(read.unknown, c.unknown);
+    std::vector<std::string> unknown;
+    for (const IgnoreComment::Unknown& u : read.unknown) {
+      unknown.push_back(u.id + " " + std::to_string(u.line) + ":" + std::to_string(u.column) + "-" +
+                        std::to_string(u.end_column));
+    }
+    EXPECT_EQ(unknown, c.unknown);
+  }
+  // A text stopped before validation gets its one fault, not the comment's warnings.
+  for (const char* text : {"# tarnwick-config: ignore truthi\n- a\n",
+                           "# tarnwick-config: ignore truthi\na: 'open\n"}) {
+    const LoadResult loaded = load(Source::text(text), {.lint = LintSet::defaults()});
+    EXPECT_TRUE(loaded.fatal) << text;
+    EXPECT_TRUE(loaded.warnings.empty()) << text;
   }
 }
 

@@ -72,6 +72,7 @@ TEST(Rules, EveryFaultOfTheExamplesAndCasesIsRegistered) {
   }
   note_rules(load(Source::file("/nonexistent/tarnwick.yaml")), "unreadable", seen);
   const std::string linted =
+      "# tarnwick-config: ignore bare-adress\n"
       "terraform: {terraform_output: /o}\naccount_info:\n  - account_id: '1'\n    hpe: on\n"
       "    filter_cidrs: [10.0.0.1]\n    regions:\n"
       "      - {region: us-east-1, vpcs: [{vpc_id: v}, {vpc_id: v}]}\n"
@@ -80,6 +81,7 @@ TEST(Rules, EveryFaultOfTheExamplesAndCasesIsRegistered) {
                                          .lint = LintSet::defaults().add(LintRule::truthy)}),
              "lint", seen);
   for (const LintRuleText& t : lint_rules()) EXPECT_TRUE(seen.contains(std::string(t.id))) << t.id;
+  EXPECT_TRUE(seen.contains(std::string(kUnknownLintRule)));
 
   const fs::path cases = fs::path(TARNWICK_SOURCE_DIR) / ".." / "shared" / "conformance";
   std::ifstream index(cases / "index.json");
@@ -176,6 +178,7 @@ TEST(Rules, FieldsAndLevels) {
        {"account_info.regions.vpcs.crvn_cidr", "corvane.controller_ip"}},
       {"truthy", "Truthy", Severity::warning,
        {"account_info.hpe", "account_info.regions.vpcs.encrypt"}, {"account_info.account_id"}},
+      {"unknown-lint-rule", "UnknownLintRule", Severity::warning, {}, {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.id);
@@ -196,7 +199,8 @@ TEST(Rules, FieldsAndLevels) {
   EXPECT_LT(rule_index("check_config.spoke_advertisement_not_empty"),
             rule_index("value_error.duplicate_key"));
   EXPECT_LT(rule_index("document_error.not_mapping"), rule_index("duplicate-vpc-id"));
-  EXPECT_EQ(rules().back().id, "truthy");
+  EXPECT_LT(rule_index("truthy"), rule_index("unknown-lint-rule"));
+  EXPECT_EQ(rules().back().id, "unknown-lint-rule");
 }
 
 // What a rule says of its fields beyond its texts: which mode checks it, whether it makes them

@@ -113,46 +113,6 @@ TEST(Cli, DuplicateKeysWarnAndFailUnderStrict) {
   EXPECT_EQ(errors[0]["type"], "value_error.duplicate_key");
 }
 
-// Lint warnings in every format, switched by option; faults under --strict.
-TEST(Cli, LintWarnsInEveryFormatUnlessIgnored) {
-  const std::string doc =
-      "terraform: {terraform_output: /o, terraform_version: '1', corvane_provider: '2',\n"
-      "            aws_provider: '3'}\n"
-      "corvane: {controller_ip: 10.0.0.1, controller_account: '111'}\n"
-      "account_info:\n  - account_id: '123'\n    hpe: yes\n    filter_cidrs: [10.0.0.1]\n"
-      "    regions: [{region: us-east-1, vpcs: [{vpc_id: v, crvn_cidr: 10.1.0.0/24,\n"
-      "                                          spoke_gw_name: s, transit_gw_name: t}]}]\n";
-  const auto rules = [](const Outcome& r) {
-    std::string out;
-    for (const J& w : J::parse(r.out)) out += w["rule"].get<std::string>() + " ";
-    return out;
-  };
-  Outcome r = run("check -", &doc);
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(rules(r), "account-id-digits bare-address ");
-  EXPECT_EQ(J::parse(r.out)[1]["severity"], "warning");
-  EXPECT_EQ(J::parse(r.out)[1]["line"], 7);
-  EXPECT_EQ(rules(run("check --enable truthy -", &doc)), "account-id-digits truthy bare-address ");
-  EXPECT_EQ(run("check --ignore account-id-digits --ignore=bare-address -", &doc).out, "[]\n");
-  EXPECT_EQ(rules(run("check --enable truthy --ignore truthy -", &doc)),
-            "account-id-digits bare-address ");
-  r = run("check --strict -", &doc);
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(J::parse(r.out)[0]["severity"], "error");
-  r = run("check --format github -", &doc);
-  EXPECT_TRUE(r.out.starts_with("::warning file=<stdin>,line=5,col=17,endLine=5,endColumn=22")) << r.out;
-  r = run("check --format concise -", &doc);
-  EXPECT_NE(r.out.find("<stdin>:7:20: warning: account_info.0.filter_cidrs.0: '10.0.0.1' has "),
-            std::string::npos) << r.out;
-  const J sarif = J::parse(run("check --format sarif -", &doc).out)["runs"][0];
-  EXPECT_EQ(sarif["results"][0]["level"], "warning");
-  EXPECT_EQ(sarif["tool"]["driver"]["rules"][sarif["results"][0]["ruleIndex"].get<int>()]["id"],
-            "account-id-digits");
-  r = run("dump -", &doc);
-  EXPECT_EQ(r.status, 0);
-  EXPECT_NE(r.err.find("warning: account_info.0.account_id"), std::string::npos) << r.err;
-}
-
 // The same faults in every format: what a reader of each one counts on.
 TEST(Cli, EveryFormatReportsEveryFault) {
   const std::string invalid = example("invalid.yaml");

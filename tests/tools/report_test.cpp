@@ -87,7 +87,7 @@ TEST(Reporters, TextInSourceOrderWithCaretHelpAndTotal) {
        "doc.yaml:4:4: error: d: too long to quote\n  (line 4 is 1004 bytes long)\n"
        "doc.yaml:5:1: error: e: a long line\n  " + longest + "\n  ^\n"
        "doc.yaml:6:3: error: f: after a two-byte character and a tab\n  \xC3\xA9\tx\n   \t^\n"
-       "doc.yaml:9:1: error: : past the end\n  \n  ^\n"
+       "doc.yaml:9:1: error: past the end\n  \n  ^\n"
        "doc.yaml: error: items.0: no position\n"
        "doc.yaml: error: e: no position either\n"
        "8 errors\n"},

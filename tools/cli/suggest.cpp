@@ -46,17 +46,9 @@ std::optional<std::string> unknown_option(const std::vector<std::string>& argume
 }
 
 std::optional<std::string> unknown_lint_rule(std::string_view word) {
+  // The ignore comment's warning says the same of the same slip.
   if (core::lint_rule(word)) return std::nullopt;
-  std::vector<std::string_view> ids;
-  std::string names;
-  for (const core::LintRuleText& t : core::lint_rules()) {
-    ids.push_back(t.id);
-    names += (names.empty() ? "" : ", ") + std::string(t.id);
-  }
-  const std::string_view meant = core::hints::closest_candidate(word, ids);
-  std::string message = "unknown lint rule '" + std::string(word) + "'";
-  if (!meant.empty()) message += "; did you mean '" + std::string(meant) + "'?";
-  return message + " (rules: " + names + ")";
+  return core::unknown_rule_message(word);
 }
 
 }  // namespace tarnwick::cli

@@ -61,8 +61,10 @@ void TextReporter::heading(std::string_view name, const core::ErrorDetail& e) {
   if (e.mark.known()) out_ << ":" << e.mark.line << ":" << e.mark.column;
   const bool error = e.severity == core::Severity::error;
   out_ << ":" << reset_ << " " << (error ? red_ : yellow_) << core::severity_name(e.severity) << ":"
-       << reset_ << " " << bold_ << core::loc_text(e.loc) << ":" << reset_ << " "
-       << core::shown_message(e, kListed) << "\n";
+       << reset_ << " ";
+  // A fault of no key (the ignore comment's) is told by its line alone.
+  if (!e.loc.empty()) out_ << bold_ << core::loc_text(e.loc) << ":" << reset_ << " ";
+  out_ << core::shown_message(e, kListed) << "\n";
 }
 
 // Each place the fault holds at (each VPC a rule names), on a line of its own.

@@ -28,6 +28,9 @@ struct LintRuleText {
   std::string_view short_description;
   std::string_view full_description;
   bool on_by_default;
+  // It reads the built records (duplicates, account ids), so it runs only on a valid document;
+  // the others are seen while values are converted, faulty document or not.
+  bool reads_records;
   // The key paths (dotted, from the root) its warnings are at; empty: told by field type.
   std::span<const std::string_view> fields;
 };
@@ -37,6 +40,14 @@ std::span<const LintRuleText> lint_rules();
 const LintRuleText& lint_text(LintRule rule);
 // The rule with that id; nullopt for any other text.
 std::optional<LintRule> lint_rule(std::string_view id);
+
+// "unknown lint rule 'truthi'; did you mean 'truthy'? (rules: duplicate-vpc-id, ...)": what the
+// command line and the ignore comment say of an id that names no lint rule.
+std::string unknown_rule_message(std::string_view id);
+
+// The warning on an ignore comment's id that names no lint rule, which turns nothing off. It is
+// no lint rule itself (nothing turns it off), but the registry and the reports name it.
+inline constexpr std::string_view kUnknownLintRule = "unknown-lint-rule";
 
 // A set of lint rules; the empty set lints nothing.
 class LintSet {
@@ -59,6 +70,8 @@ class LintSet {
     bits_ = static_cast<std::uint8_t>(bits_ & ~other.bits_);
     return *this;
   }
+  // Those of the set that read the built records.
+  LintSet reading_records() const;
   friend constexpr bool operator==(LintSet, LintSet) = default;
 
  private:
@@ -72,7 +85,14 @@ class LintSet {
 // "# tarnwick-config: ignore RULE[, RULE...]" turns those rules off for the text.
 struct IgnoreComment {
   LintSet ignored;
-  std::vector<std::string> unknown;  // named ids that are no lint rule, in order
+  // A named id that is no lint rule, and where it is written: its line (1-based, lines split at
+  // LF, CRLF or CR as the reader splits them) and the columns it spans (1-based, in characters,
+  // a byte-order mark not counted, `end_column` just past it).
+  struct Unknown {
+    std::string id;
+    std::uint32_t line = 0, column = 0, end_column = 0;
+  };
+  std::vector<Unknown> unknown;  // in order
   // False when `head` ends inside the top comment lines and is not the whole text: what follows
   // may still name rules, so the caller must read on.
   bool complete = true;
@@ -81,6 +101,10 @@ IgnoreComment ignore_comment(std::string_view head, bool whole = true);
 
 struct DiscoveryConfiguration;
 struct ErrorDetail;
+
+// The warning of an unknown id of the ignore comment, at the id, with the rule's id as its fix
+// when one is closest.
+ErrorDetail unknown_rule_warning(const IgnoreComment::Unknown& unknown);
 
 // The warnings of the rules in `rules` that read the records (duplicates, account id length),
 // located by key path only (the load finds their marks in the text).

@@ -71,10 +71,11 @@ struct LoadOptions {
   // with something to report, and a valid file's text is never held whole (it is read in pieces
   // while it is parsed; any other outcome reads it again, whole, and loads that).
   bool keep_text = true;
-  // The lint rules to run on a document that passed validation (the operator's tools:
-  // LintSet::defaults() and what the operator asked for); empty, the default: no lint, and the
-  // load is exactly the library's. A text's "# tarnwick-config: ignore RULE, ..." comment lines
-  // at its top turn rules off for that text.
+  // The lint rules to run (the operator's tools: LintSet::defaults() and what the operator asked
+  // for); empty, the default: no lint, and the load is exactly the library's. The rules seen
+  // while values are converted warn on any document, those that read the records only on a
+  // valid one. A text's "# tarnwick-config: ignore RULE, ..." comment lines at its top turn rules
+  // off for that text; an id there that names no rule is a warning of its own.
   LintSet lint{};
   // Lint warnings are also faults of the report, as strict_duplicates makes keys written twice.
   bool strict_lint = false;

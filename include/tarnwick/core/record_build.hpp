@@ -259,16 +259,16 @@ bool build_into(const yaml::Node& node, Builder& b, R& rec) {
 }
 
 // Builds a record of type R in the given context, or throws ValidationError listing every fault.
-// The lint warnings of a record built go to `notices` when given.
+// The lint warnings seen while converting go to `notices` when given, whether the build failed
+// or not: each is about its own node alone.
 template <class R>
 R build(const yaml::Node& node, BuildContext context, StreamedLists* streamed = nullptr,
         std::vector<ErrorDetail>* notices = nullptr) {
   Builder b(context, streamed);
   R rec{};
-  if (!build_into(node, b, rec)) {
-    throw ValidationError(std::string(table_of<R>.name), b.take_errors());
-  }
+  const bool built = build_into(node, b, rec);
   if (notices != nullptr) *notices = b.take_notices();
+  if (!built) throw ValidationError(std::string(table_of<R>.name), b.take_errors());
   return rec;
 }
 

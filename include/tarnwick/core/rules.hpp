@@ -31,8 +31,9 @@ struct Rule {
 
 // The registry, in a fixed order: the frame's own fault types, the checks the record tables
 // name (in table order from the document down, record checks included), the rules of
-// check_config, the faults of the document as a whole, then the lint rules. The check ids are read from the
-// tables, so a new check is a rule as soon as it is in a table. Built once (thread-safe).
+// check_config, the faults of the document as a whole, then the lint rules and the warning on an
+// unknown id of the ignore comment. The check ids are read from the tables, so a new check is a
+// rule as soon as it is in a table. Built once (thread-safe).
 const std::vector<Rule>& rules();
 
 // The position of a rule in rules(), or rules().size() when no rule has that id.

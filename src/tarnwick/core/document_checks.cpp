@@ -418,6 +418,16 @@ std::optional<ErrorDetail> checks_not_run(const yaml::Node& root,
   note.msg =
       "check_config did not look at the VPCs, because account_info has faults; it checks them "
       "once those are fixed";
+  // Nor did the lint rules asked for that read the built records: a faulty document has none.
+  std::string waiting;
+  const LintSet record_rules = context.lint.reading_records();
+  for (const LintRuleText& t : lint_rules()) {
+    if (record_rules.has(t.rule)) waiting += (waiting.empty() ? "" : ", ") + std::string(t.id);
+  }
+  if (!waiting.empty()) {
+    note.msg += ". Lint that reads the records did not run either (" + waiting +
+                "): it runs once the document has no faults";
+  }
   note.type = std::string(kind::kChecksSkipped);
   note.mark = config->key->mark();
   note.about = About::key;

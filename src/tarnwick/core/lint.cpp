@@ -10,6 +10,7 @@
 
 #include "tarnwick/core/document.hpp"
 #include "tarnwick/core/errors.hpp"
+#include "tarnwick/core/hints.hpp"
 
 namespace tarnwick::core {
 
@@ -23,26 +24,27 @@ constexpr LintRuleText kRules[] = {
     {LintRule::duplicate_vpc_id, "duplicate-vpc-id", "A VPC listed twice",
      "The same vpc_id is listed twice in the document: the VPC would be migrated twice, each "
      "time with its own entry's settings. The warning is at the later entry.",
-     true, kVpcIdField},
+     true, true, kVpcIdField},
     {LintRule::duplicate_account_id, "duplicate-account-id", "An account listed twice",
      "The same account_id is given to two accounts: the account's regions belong under one "
      "entry, or its VPCs are migrated with two sets of account settings. The warning is at the "
      "later entry.",
-     true, kAccountIdField},
+     true, true, kAccountIdField},
     {LintRule::duplicate_region, "duplicate-region", "A region listed twice in one account",
      "One account lists the same region twice: its VPCs belong under one entry, where none is "
      "overlooked. The warning is at the later entry.",
-     true, kRegionField},
+     true, true, kRegionField},
     {LintRule::account_id_digits, "account-id-digits", "An account id that is not 12 digits",
      "An AWS account id has exactly 12 digits, leading zeros included: a shorter or longer one "
      "names no account (often a zero lost, or one digit too many).",
-     true, kAccountIdField},
+     true, true, kAccountIdField},
     {LintRule::bare_address,
      "bare-address",
      "An address without a prefix length",
      "An item of a network list written as an address alone is read as a single host (/32), "
      "which is rarely what a route or filter list means: write the prefix length.",
      true,
+     false,
      {}},
     {LintRule::truthy,
      "truthy",
@@ -50,6 +52,7 @@ constexpr LintRuleText kRules[] = {
      "A boolean written as yes, no, on or off (any letter case) is read as true or false here, "
      "but as text by YAML 1.2 readers and most other tools: write true or false. Off unless "
      "asked for.",
+     false,
      false,
      {}},
 };
@@ -69,19 +72,35 @@ std::string_view trim(std::string_view s) {
   return s.substr(begin, s.find_last_not_of(" \t\r") - begin + 1);
 }
 
-// The ids of one ignore line's list: "truthy, bare-address".
-void read_ids(std::string_view list, IgnoreComment& out) {
+// Characters of UTF-8 text, as the reader counts columns.
+std::uint32_t characters(std::string_view text) {
+  std::uint32_t n = 0;
+  for (const char c : text) n += (static_cast<unsigned char>(c) & 0xC0U) != 0x80U ? 1 : 0;
+  return n;
+}
+
+// The ids of one ignore line's list ("truthy, bare-address"): `list` is a part of `line`, the
+// text's line `n`.
+void read_ids(std::string_view line, std::uint32_t n, std::string_view list, IgnoreComment& out) {
   while (!list.empty()) {
     const std::size_t comma = list.find(',');
     const std::string_view id = trim(list.substr(0, comma));
     if (const auto rule = lint_rule(id)) {
       out.ignored.add(*rule);
     } else if (!id.empty()) {
-      out.unknown.emplace_back(id);
+      const std::uint32_t column =
+          characters(line.substr(0, static_cast<std::size_t>(id.data() - line.data()))) + 1;
+      out.unknown.push_back({std::string(id), n, column, column + characters(id)});
     }
     if (comma == std::string_view::npos) break;
     list.remove_prefix(comma + 1);
   }
+}
+
+std::vector<std::string_view> rule_ids() {
+  std::vector<std::string_view> ids;
+  for (const LintRuleText& t : kRules) ids.push_back(t.id);
+  return ids;
 }
 
 ErrorDetail warning(LintRule rule, Loc loc, std::string message) {
@@ -273,20 +292,59 @@ LintSet LintSet::defaults() {
   return out;
 }
 
+LintSet LintSet::reading_records() const {
+  LintSet out;
+  for (const LintRuleText& t : kRules) {
+    if (t.reads_records && has(t.rule)) out.add(t.rule);
+  }
+  return out;
+}
+
+std::string unknown_rule_message(std::string_view id) {
+  const std::vector<std::string_view> ids = rule_ids();
+  std::string names;
+  for (const std::string_view known : ids) {
+    names += (names.empty() ? "" : ", ") + std::string(known);
+  }
+  const std::string_view meant = hints::closest_candidate(id, ids);
+  std::string message = "unknown lint rule '" + shown(id) + "'";
+  if (!meant.empty()) message += "; did you mean '" + std::string(meant) + "'?";
+  return message + " (rules: " + names + ")";
+}
+
+ErrorDetail unknown_rule_warning(const IgnoreComment::Unknown& unknown) {
+  ErrorDetail e;
+  e.msg = unknown_rule_message(unknown.id);
+  e.rule = kUnknownLintRule;
+  e.type = std::string(kUnknownLintRule);
+  e.mark = {unknown.line, unknown.column};
+  e.end = {unknown.line, unknown.end_column};
+  e.severity = Severity::warning;
+  // Written for the operator only when one rule is the likeliest.
+  const std::vector<std::string_view> meant = hints::closest_candidates(unknown.id, rule_ids());
+  if (meant.size() == 1) {
+    e.fix = change_to(std::string(meant.front()));
+    e.fix->start = e.mark;
+    e.fix->end = e.end;
+  }
+  return e;
+}
+
 IgnoreComment ignore_comment(std::string_view head, bool whole) {
   IgnoreComment out;
   if (head.starts_with("\xEF\xBB\xBF")) head.remove_prefix(3);  // a byte-order mark
   constexpr std::string_view kTag = "tarnwick-config:";
   constexpr std::string_view kIgnore = "ignore";
-  while (true) {
-    const std::size_t eol = head.find('\n');
+  for (std::uint32_t n = 1;; ++n) {
+    const std::size_t eol = head.find_first_of("\r\n");
     if (eol == std::string_view::npos && !whole) {
       // The line may go on past the head, unless it is plainly no comment.
       const std::string_view start = trim(head);
       out.complete = !start.empty() && !start.starts_with('#');
       return out;
     }
-    std::string_view line = trim(head.substr(0, eol));
+    const std::string_view raw = head.substr(0, eol);
+    std::string_view line = trim(raw);
     if (!line.empty() && !line.starts_with('#')) return out;  // the document begins
     line = trim(line.substr(line.empty() ? 0 : 1));
     if (line.starts_with(kTag)) {
@@ -294,11 +352,12 @@ IgnoreComment ignore_comment(std::string_view head, bool whole) {
       if (line.starts_with(kIgnore) &&
           (line.size() == kIgnore.size() || line[kIgnore.size()] == ' ' ||
            line[kIgnore.size()] == '\t')) {
-        read_ids(line.substr(kIgnore.size()), out);
+        read_ids(raw, n, line.substr(kIgnore.size()), out);
       }
     }
     if (eol == std::string_view::npos) return out;
-    head.remove_prefix(eol + 1);
+    const bool crlf = head[eol] == '\r' && eol + 1 < head.size() && head[eol + 1] == '\n';
+    head.remove_prefix(eol + (crlf ? 2 : 1));
   }
 }
 

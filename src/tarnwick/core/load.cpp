@@ -147,7 +147,11 @@ void read_and_build(std::string_view first, const LoadOptions& options, LoadResu
     if (const std::optional<bool> asked = mode_comment(first)) out.discovery_only = *asked;
   }
   BuildContext context = context_of(options, out);
-  if (!context.lint.empty()) context.lint.remove(ignore_comment(first).ignored);
+  IgnoreComment ignore;
+  if (!context.lint.empty()) {
+    ignore = ignore_comment(first);
+    context.lint.remove(ignore.ignored);
+  }
   RecordStream stream = RecordStream::of<DiscoveryConfiguration>(context);
   const yaml::Document doc = read(stream);
   out.duplicates = doc.duplicates();
@@ -156,6 +160,13 @@ void read_and_build(std::string_view first, const LoadOptions& options, LoadResu
   out.empty_document =
       root.is_null() && (!root.mark().known() || (root.plain() && root.text().empty()));
   build_root(root, context, &stream.lists(), out);
+  if (out.fatal || ignore.unknown.empty()) return;
+  // An id that turns nothing off, so that the operator does not take the rule for off; first, as
+  // the comment is.
+  std::vector<ErrorDetail> unknown;
+  for (const IgnoreComment::Unknown& u : ignore.unknown) unknown.push_back(unknown_rule_warning(u));
+  out.warnings.insert(out.warnings.begin(), std::make_move_iterator(unknown.begin()),
+                      std::make_move_iterator(unknown.end()));
 }
 
 void load_text(std::string_view text, const LoadOptions& options, LoadResult& out) {
@@ -224,8 +235,9 @@ void add_duplicates(const LoadOptions& options, LoadResult& out) {
   add_as_faults(std::move(faults), out);
 }
 
+// A lint rule's warning, or the ignore comment's about an id that names none.
 bool is_lint(const ErrorDetail& e) {
-  return lint_rule(e.rule).has_value();
+  return lint_rule(e.rule).has_value() || e.rule == kUnknownLintRule;
 }
 
 // Under strict lint, lint warnings are faults of the report, after the document's own.

@@ -329,6 +329,11 @@ void add_lint_rules(Registry& registry, const std::vector<PathOf>& paths) {
       if (fits) add_field(rule, p.path, p.field->description);
     }
   }
+  registry.add(Text{kUnknownLintRule, "An ignore comment naming no lint rule",
+                    "A `# tarnwick-config: ignore` comment line names an id that is no lint "
+                    "rule (often a misspelt one): it turns nothing off, and the rule meant still "
+                    "warns. The warning is at the id; the message names the closest rule."},
+               Severity::warning);
 }
 
 std::vector<Rule> build_rules() {

@@ -371,6 +371,9 @@ TEST(LspDiagnostics, RangesSeveritiesAndRelatedPlaces) {
        range(49, 20, 49, 41), range(38, 12, 38, 18), "first listed here"},
       {full_with("[10.30.0.0/16]", "[10.30.0.1]"), "bare-address", 2, range(61, 27, 61, 36),
        nullptr},
+      // An ignore comment's id that names no rule: the id itself.
+      {"# tarnwick-config: ignore bare-adress\n" + example("full.yaml"), "unknown-lint-rule", 2,
+       range(0, 26, 0, 37), nullptr},
       {"id: x\nlabel: \"open\n", "document_error.malformed_yaml", 1, range(1, 7, 1, 12), nullptr},
       {"id: b: c\n", "document_error.malformed_yaml", 1, range(0, 5, 0, 8), nullptr},
   };
