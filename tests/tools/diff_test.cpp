@@ -217,6 +217,7 @@ TEST(Diff, ADocumentThatFailsTheCheckIsAFault) {
        {{"tgw_role: tgw-admin", "tgw_role: [tgw-admin"}},
        {"tarnwick-config: error: NEW: "}},
       {"not a mapping", {{kFull, "- a\n"}}, {}, {"tarnwick-config: error: OLD: "}},
+      {"both: OLD is said", {{kFull, "- a\n"}}, {{kFull, "- b\n"}}, {"error: OLD: "}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
