@@ -20,10 +20,6 @@ namespace tarnwick::cli {
 
 namespace {
 
-std::string count(std::size_t n, const char* one, const char* many) {
-  return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
 // A document that does not pass the check, said as check says its first fault, naming which.
 struct Unchecked {
   std::string line;
@@ -46,7 +42,7 @@ core::LoadResult loaded(const std::string& file, const char* which, const DiffOp
     report::ConciseReporter(concise).report({r.name, r.text, r.faults(), {}});
     std::string first = concise.str().substr(0, concise.str().find('\n'));
     const std::size_t more = r.faults().size() - 1;
-    if (more != 0) first += " (and " + count(more, "more fault", "more faults") + ")";
+    if (more != 0) first += " (and " + counted(more, "more fault", "more faults") + ")";
     throw Unchecked{std::string(which) + ": " + first};
   }
   return r;

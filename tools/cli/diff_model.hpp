@@ -4,6 +4,7 @@
 #pragma once
 
 #include <compare>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -74,6 +75,9 @@ Differences differences(const core::DiscoveryConfiguration& before,
 
 // A VPC record as dumped (defaults included).
 nlohmann::ordered_json vpc_json(const core::VPCConfig& vpc);
+
+// "1 VPC", "3 VPCs".
+std::string counted(std::size_t n, const char* one, const char* many);
 
 // The renderings. `new_text` is NEW's text (its name `new_name`), read for its lines.
 std::string summary(const Differences& d);

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "cli/markdown.hpp"
 #include "report/github_reporter.hpp"
 #include "tarnwick/yaml/reader.hpp"
 
@@ -28,16 +29,16 @@ std::string change_text(const Change& c) {
   return c.path + ": " + shown(c.old_value) + " → " + shown(c.new_value);
 }
 
-std::string count(std::size_t n, const char* one, const char* many) {
+}  // namespace
+
+std::string counted(std::size_t n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
-
-}  // namespace
 
 // One line a kind of change: "3 VPCs added, 1 removed, 2 moved, 5 changed; config: 1 change".
 std::string summary(const Differences& d) {
   if (d.empty()) return "no differences";
-  std::string s = count(d.added.size(), "VPC", "VPCs") + " added, " +
+  std::string s = counted(d.added.size(), "VPC", "VPCs") + " added, " +
                   std::to_string(d.removed.size()) + " removed, " + std::to_string(d.moved.size()) +
                   " moved, " + std::to_string(d.changed.size()) + " changed";
   const std::size_t accounts =
@@ -58,7 +59,7 @@ std::string summary(const Differences& d) {
     if (per_section[section]++ == 0) order.push_back(section);
   }
   for (const std::string& section : order) {
-    s += "; " + section + ": " + count(per_section[section], "change", "changes");
+    s += "; " + section + ": " + counted(per_section[section], "change", "changes");
   }
   return s;
 }
@@ -116,17 +117,9 @@ std::string diff_text(const Differences& d) {
 
 namespace {
 
-// A markdown table cell: a value in a code span, its pipes escaped so the table keeps its
-// columns (a backtick in a value widens the span's fence instead).
+// A markdown table cell, a value in a code span when `code` (nothing shown for no value).
 std::string cell(const std::string& text, bool code) {
-  std::string out;
-  for (char ch : text) {
-    if (ch == '|') out += '\\';
-    out += ch;
-  }
-  if (!code || text.empty()) return out;
-  const std::string fence = text.find('`') == std::string::npos ? "`" : "`` ";
-  return fence + out + (fence == "`" ? "`" : " ``");
+  return markdown::cell(code && !text.empty() ? markdown::code(text) : text);
 }
 
 std::string change_cell(const Change& c) {

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "cli/explain.hpp"
+#include "cli/markdown.hpp"
 
 namespace tarnwick::cli {
 
@@ -107,27 +108,8 @@ void text_tree(const J& node, std::string& out) {
 // Markdown: a heading per key, its facts as a list, a record's keys as a table; the checks'
 // descriptions once, at the end.
 
-// `text` as inline code, fenced by more backticks than it holds in a row.
-std::string code(const std::string& text) {
-  std::size_t run = 0, longest = 0;
-  for (const char c : text) {
-    run = c == '`' ? run + 1 : 0;
-    longest = std::max(longest, run);
-  }
-  const std::string fence(longest + 1, '`');
-  const char* pad = longest > 0 ? " " : "";
-  return fence + pad + text + pad + fence;
-}
-
-// A table cell: a bar would end it, a line break would end the row.
-std::string cell(std::string text) {
-  std::string out;
-  for (const char c : text) {
-    if (c == '|') out += '\\';
-    out += c == '\n' ? ' ' : c;
-  }
-  return out;
-}
+using markdown::cell;
+using markdown::code;
 
 void markdown_keys(const J& fields, std::string& out) {
   out += "| Key | Type | Required | Default |\n|---|---|---|---|\n";

@@ -8,13 +8,6 @@ namespace tarnwick::cli {
 
 namespace {
 
-// The bytes of the UTF-8 character led by `lead`: one for ASCII and for a stray byte.
-std::size_t char_bytes(unsigned char lead) {
-  if (lead >= 0xF0 && lead <= 0xF7) return 4;
-  if (lead >= 0xE0) return lead <= 0xEF ? 3 : 1;
-  return lead >= 0xC2 ? 2 : 1;
-}
-
 // Lines as a unified diff counts them: split after each LF, the last one possibly without it.
 std::vector<std::size_t> line_starts(std::string_view text) {
   std::vector<std::size_t> starts{0};
@@ -90,25 +83,18 @@ std::string range(std::size_t start, std::size_t count) {
 }  // namespace
 
 std::size_t byte_offset(std::string_view text, yaml::Mark mark) {
-  const yaml::TextLines lines(text);
-  if (mark.line == 0) return 0;
-  if (mark.line > lines.count()) return text.size();
-  std::size_t at = lines.starts()[mark.line - 1];
-  const std::size_t end = at + lines.line(mark.line).size();
-  for (std::uint32_t c = 1; c < mark.column && at < end; ++c) {
-    at = std::min(end, at + char_bytes(static_cast<unsigned char>(text[at])));
-  }
-  return at;
+  return yaml::TextLines(text).offset(mark);
 }
 
 std::vector<TextEdit> fix_edits(std::string_view text,
                                 std::span<const std::span<const core::ErrorDetail>> faults) {
+  const yaml::TextLines lines(text);  // split once, not for every fix
   std::vector<TextEdit> edits;
   for (const std::span<const core::ErrorDetail> group : faults) {
     for (const core::ErrorDetail& f : group) {
       if (!f.fix || !f.fix->start.known() || !f.fix->end.known()) continue;
-      const std::size_t begin = byte_offset(text, f.fix->start);
-      const std::size_t end = std::max(begin, byte_offset(text, f.fix->end));
+      const std::size_t begin = lines.offset(f.fix->start);
+      const std::size_t end = std::max(begin, lines.offset(f.fix->end));
       edits.push_back({begin, end, f.fix->text});
     }
   }

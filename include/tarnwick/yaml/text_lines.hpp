@@ -29,6 +29,9 @@ class TextLines {
   std::string_view line(std::uint32_t n) const;
   // A mark's 1-based column counted in UTF-16 code units of its line; 0 for an unknown mark.
   std::uint32_t utf16_column(Mark mark) const;
+  // The byte offset of a mark (its column counted in characters): a column past its line's end
+  // is clamped to the end, a line past the text's to the text's end; line 0 is the start.
+  std::size_t offset(Mark mark) const;
 
  private:
   std::string_view text_;

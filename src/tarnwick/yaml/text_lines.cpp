@@ -1,5 +1,7 @@
 #include "tarnwick/yaml/text_lines.hpp"
 
+#include <algorithm>
+
 namespace tarnwick::yaml {
 
 namespace {
@@ -49,6 +51,17 @@ std::string_view TextLines::line(std::uint32_t n) const {
 std::uint32_t TextLines::utf16_column(Mark mark) const {
   if (!mark.known() || mark.column == 0) return 0;
   return static_cast<std::uint32_t>(1 + utf16_units(line(mark.line), mark.column - 1));
+}
+
+std::size_t TextLines::offset(Mark mark) const {
+  if (mark.line == 0) return 0;
+  if (mark.line > starts_.size()) return text_.size();
+  std::size_t at = starts_[mark.line - 1];
+  const std::size_t end = at + line(mark.line).size();
+  for (std::uint32_t c = 1; c < mark.column && at < end; ++c) {
+    at = std::min(end, at + sequence_length(static_cast<unsigned char>(text_[at])));
+  }
+  return at;
 }
 
 }  // namespace tarnwick::yaml
