@@ -443,7 +443,8 @@ TEST(Cli, FoldersAreCheckedDocumentByDocumentInPathOrder) {
 }
 
 // A folder on the way that cannot be listed is that document's fault; the others are checked.
-// Root reads any folder, so the tool runs as `nobody` then.
+// Root reads any folder, so the tool runs as `nobody` then, from a copy in the scratch folder:
+// the build tree may sit under a home folder that other users cannot enter.
 TEST(Cli, UnreadableFolderIsReportedAndTheRestChecked) {
   const fs::path dir =
       fs::temp_directory_path() / ("tarnwick-locked-" + std::to_string(::getpid()));
@@ -453,8 +454,9 @@ TEST(Cli, UnreadableFolderIsReportedAndTheRestChecked) {
   std::string runner = TARNWICK_CONFIG_BIN, prefix;
   if (::geteuid() == 0) {
     if (!fs::exists("/usr/sbin/runuser")) GTEST_SKIP() << "no runuser to drop root";
+    fs::copy_file(TARNWICK_CONFIG_BIN, dir / "tarnwick-config");
     runner = "/usr/sbin/runuser";
-    prefix = "-u nobody -- '" + std::string(TARNWICK_CONFIG_BIN) + "' ";
+    prefix = "-u nobody -- '" + (dir / "tarnwick-config").string() + "' ";
     fs::permissions(dir, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
     fs::permissions(dir / "m", fs::perms::others_read | fs::perms::others_exec,
                     fs::perm_options::add);
