@@ -25,6 +25,18 @@ _NAME = "tarnwick_config"  # the distribution's name, normalised as wheel file n
 _PACKAGE = "tarnwick_config"
 # What an sdist leaves out: build trees, the editor tests' npm packages, caches.
 _SKIPPED = {".git", "build", "node_modules", "__pycache__", ".cache", "dist"}
+# The command-line tool travels in the wheel as its scripts, so pip puts it on the environment's
+# PATH: the binary the CMake build makes, started directly.
+_COMMAND = "tarnwick-config"
+# The compiled module uses the C API of 3.9 (PyObject_CallOneArg).
+_MIN_PYTHON = (3, 9)
+
+
+def _require_supported_python():
+    """A build for an interpreter the module cannot serve stops at once, not after the compile."""
+    if sys.version_info[:2] < _MIN_PYTHON:
+        raise RuntimeError("tarnwick-config needs CPython %d.%d or later; this is %d.%d"
+                           % (_MIN_PYTHON + tuple(sys.version_info[:2])))
 
 
 def _version():
@@ -60,7 +72,13 @@ def _metadata():
             lines.append(f"{header}: {project[key]}")
     lines += ["Provides-Extra: yaml", 'Requires-Dist: PyYAML; extra == "yaml"',
               "Provides-Extra: pydantic", 'Requires-Dist: pydantic<2; extra == "pydantic"']
-    return "\n".join(lines) + "\n"
+    readme = os.path.join(_ROOT, project.get("readme", "README.md"))
+    if not os.path.exists(readme):
+        return "\n".join(lines) + "\n"
+    # The long description is the message body, after one empty line.
+    lines.append("Description-Content-Type: text/markdown")
+    with open(readme, encoding="utf-8") as f:
+        return "\n".join(lines) + "\n\n" + f.read()
 
 
 def _tag():
@@ -78,8 +96,9 @@ def _build(settings):
         _run(["cmake", "-S", _ROOT, "-B", build_dir, "-DCMAKE_BUILD_TYPE=Release",
               "-DTARNWICK_BUILD_TESTS=OFF", "-DTARNWICK_BUILD_BENCH=OFF",
               "-DTARNWICK_BUILD_PYTHON=ON", f"-DPython3_EXECUTABLE={sys.executable}"])
-    _run(["cmake", "--build", build_dir, "--target", "tarnwick_python", "--parallel", jobs])
-    return os.path.join(build_dir, "python", _PACKAGE)
+    _run(["cmake", "--build", build_dir, "--target", "tarnwick_python", _COMMAND,
+          "--parallel", jobs])
+    return build_dir
 
 
 def _run(command):
@@ -109,22 +128,42 @@ def _record_line(arcname, data):
     return f"{arcname},sha256={digest},{len(data)}"
 
 
+def _dist_info_files():
+    """(name, text) of the files of the wheel's .dist-info folder but RECORD."""
+    wheel_text = (f"Wheel-Version: 1.0\nGenerator: tarnwick cmake_wheel\n"
+                  f"Root-Is-Purelib: false\nTag: {_tag()}\n")
+    return (("METADATA", _metadata()), ("WHEEL", wheel_text), ("top_level.txt", _PACKAGE + "\n"))
+
+
+def prepare_metadata_for_build_wheel(metadata_directory, config_settings=None):
+    # Without this hook a frontend builds the whole wheel to learn Requires-Python.
+    _require_supported_python()
+    dist_info = f"{_NAME}-{_version()}.dist-info"
+    os.makedirs(os.path.join(metadata_directory, dist_info), exist_ok=True)
+    for name, text in _dist_info_files():
+        with open(os.path.join(metadata_directory, dist_info, name), "w", encoding="utf-8") as f:
+            f.write(text)
+    return dist_info
+
+
 def build_wheel(wheel_directory, config_settings=None, metadata_directory=None):
+    _require_supported_python()
     version = _version()
-    package_dir = _build(config_settings or {})
+    build_dir = _build(config_settings or {})
+    package_dir = os.path.join(build_dir, "python", _PACKAGE)
     if not any(n.startswith("_core.") for n in os.listdir(package_dir)):
         raise RuntimeError(f"the build made no compiled module in {package_dir}")
-    tag = _tag()
+    command = os.path.join(build_dir, "tools", _COMMAND)
+    if not os.access(command, os.X_OK):
+        raise RuntimeError(f"the build made no {_COMMAND} in {os.path.dirname(command)}")
     dist_info = f"{_NAME}-{version}.dist-info"
-    wheel_name = f"{_NAME}-{version}-{tag}.whl"
+    wheel_name = f"{_NAME}-{version}-{_tag()}.whl"
     entries = []
-    for arcname, path in _package_files(package_dir):
+    for arcname, path in _package_files(package_dir) + [
+            (f"{_NAME}-{version}.data/scripts/{_COMMAND}", command)]:
         with open(path, "rb") as f:
             entries.append((arcname, f.read(), os.stat(path).st_mode))
-    wheel_text = (f"Wheel-Version: 1.0\nGenerator: tarnwick cmake_wheel\n"
-                  f"Root-Is-Purelib: false\nTag: {tag}\n")
-    for name, text in (("METADATA", _metadata()), ("WHEEL", wheel_text),
-                       ("top_level.txt", _PACKAGE + "\n")):
+    for name, text in _dist_info_files():
         entries.append((f"{dist_info}/{name}", text.encode(), 0o644))
     record = [_record_line(arcname, data) for arcname, data, _ in entries]
     record.append(f"{dist_info}/RECORD,,")
@@ -170,6 +209,7 @@ def build_sdist(sdist_directory, config_settings=None):
 
 
 def get_requires_for_build_wheel(config_settings=None):
+    _require_supported_python()
     return []
 
 

@@ -108,6 +108,28 @@ def check_types(venv_python, source, work):
     print("mypy: clean on the correct script, the misspelt field reported")
 
 
+def check_command(venv_python, examples):
+    """The wheel puts the tool on the environment's PATH: the compiled binary itself, found and
+    started from there, with no Python on its way."""
+    bin_dir = os.path.dirname(venv_python)
+    command = shutil.which("tarnwick-config", path=bin_dir)
+    assert command, "the wheel put no tarnwick-config in " + bin_dir
+    with open(command, "rb") as f:
+        assert f.read(4) == b"\x7fELF", command + " is not the compiled tool"
+    env = dict(os.environ, PATH=bin_dir + os.pathsep + "/usr/bin:/bin")
+    for args, status, said in ((["--version"], 0, "tarnwick-config "),
+                               (["check", os.path.join(examples, "full.yaml")], 0, ": valid ("),
+                               (["check", "--format", "concise",
+                                 os.path.join(examples, "invalid.yaml")], 1, ": error: ")):
+        result = subprocess.run(["tarnwick-config"] + args, env=env, capture_output=True,
+                                text=True)
+        if result.returncode != status or said not in result.stdout + result.stderr:
+            print(result.stdout, result.stderr)
+            raise SystemExit(f"tarnwick-config {' '.join(args)} from the wheel: status "
+                             f"{result.returncode}, expected {status} and {said!r}")
+    print("the wheel's tarnwick-config runs from", bin_dir)
+
+
 def version_of(python):
     try:
         out = subprocess.run([python, "-c", "import sys, sysconfig, os; print('%d.%d' % "
@@ -148,6 +170,7 @@ def main():
         print(must([venv_python, "-I", "-c", LOAD, os.path.join(examples, "full.yaml"),
                     malformed], cwd=work))
         if python == "/usr/bin/python3":
+            check_command(venv_python, examples)
             check_types(venv_python, source, work)
 
 
