@@ -2,7 +2,8 @@
 """The package as a Python project gets it: pip builds a wheel from the source tree (offline, with
 no build isolation), the wheel installs into a clean virtualenv (no system site packages, so no
 PyYAML and no pydantic), and there it loads and rejects documents; mypy reads its types through a
-host's drop-in module.
+host's drop-in module (a strict host too), and mypy's stubtest holds the stubs against the
+installed package, the differences in python/packaging/stubtest-allowlist.txt apart.
 
 usage: check_wheel.py SOURCE_DIR WORK_DIR [PYTHON]
 Besides Debian's interpreter, the wheel is built for PYTHON, or else for the newest other CPython
@@ -49,7 +50,16 @@ HOST_OK = textwrap.dedent("""
     def new_vpc() -> VPCConfig:
         return VPCConfig(vpc_id="vpc-1")  # the one required field; the others may be left out
 """)
-HOST_TYPO = HOST_OK.replace("vpc.crvn_cidr", "vpc.crvn_cidrr")
+# Host scripts mypy must refuse, and what it must say: a misspelt field, a section that may be
+# absent read without a test, the tags read as the list they were given as.
+HOST_FAULTS = [
+    (HOST_OK.replace("vpc.crvn_cidr", "vpc.crvn_cidrr"), '"VPCConfig" has no attribute "crvn_cidrr"'),
+    (HOST_OK + "\ndef role() -> str:\n    return load_from_yaml('x').tgw.tgw_role\n",
+     'Item "Dict[str, Any]" of "Union[TGWConfig, Dict[str, Any]]" has no attribute "tgw_role"'),
+    (HOST_OK + "\ndef tag() -> None:\n    cloud = load_from_yaml('x').terraform.tf_cloud\n"
+     "    assert cloud and cloud.tags\n    cloud.tags.append('x')\n",
+     '"str" has no attribute "append"'),
+]
 
 
 def run(command, **kwargs):
@@ -81,11 +91,12 @@ def build_and_install(python, source, work):
     must([python, "-m", "venv", venv])
     venv_python = os.path.join(venv, "bin", "python")
     must([venv_python, "-m", "pip", "install", "--no-index", "--no-deps", wheel[0]])
-    return venv_python
+    return wheel[0], venv_python
 
 
-def check_types(venv_python, source, work):
-    """mypy, as the host runs it, on a host package whose config module is the drop-in."""
+def check_types(venv_python, source, work, examples):
+    """mypy, as the host runs it, on a host package whose config module is the drop-in; then the
+    strict host script runs there, so that what its types say is what it meets."""
     host = os.path.join(work, "host")
     shutil.rmtree(host, ignore_errors=True)
     os.makedirs(os.path.join(host, "tarnwick", "core"))
@@ -93,19 +104,42 @@ def check_types(venv_python, source, work):
         open(os.path.join(host, package, "__init__.py"), "w").close()
     shutil.copy(os.path.join(source, "python", "dropin", "config_vpc_migration.py"),
                 os.path.join(host, "tarnwick", "core"))
+    shutil.copy(os.path.join(source, "python", "tests", "package", "strict_host.py"), host)
     mypy = ["/usr/bin/python3", "-m", "mypy", "--no-incremental", "--python-executable",
-            venv_python, "script.py"]
-    for text, clean in ((HOST_OK, True), (HOST_TYPO, False)):
+            venv_python]
+    for text, expected in [(HOST_OK, None)] + HOST_FAULTS:
         with open(os.path.join(host, "script.py"), "w") as f:
             f.write(text)
-        status, out = run(mypy, cwd=host)
-        if clean and status != 0:
-            print(out)
-            raise SystemExit("mypy reported faults in a correct host script")
-        if not clean and "crvn_cidrr" not in out:
-            print(out)
-            raise SystemExit("mypy missed a misspelt field")
-    print("mypy: clean on the correct script, the misspelt field reported")
+        status, out = run(mypy + ["script.py"], cwd=host)
+        if (status != 0) if expected is None else expected not in out:
+            print(text, out, sep="\n")
+            raise SystemExit("mypy " + (f"missed: {expected}" if expected else
+                                        "reported faults in a correct host script"))
+    status, out = run(mypy + ["--strict", "strict_host.py"], cwd=host)
+    if status != 0:
+        print(out)
+        raise SystemExit("mypy --strict reported faults in a correct host script")
+    print(must([venv_python, "strict_host.py", os.path.join(examples, "full.yaml"),
+                os.path.join(examples, "invalid.yaml"), os.path.join(work, "malformed.yaml")],
+               cwd=host))
+    print("mypy: the correct scripts clean (one --strict), each fault reported")
+
+
+def check_stubs(wheel, source, work):
+    """stubtest imports the package to hold it against its stubs, so it runs in an interpreter
+    that has both: a virtualenv of its own that sees Debian's mypy, the wheel installed in it
+    ahead of any other copy of the package on the machine."""
+    venv = os.path.join(work, "stubtest-venv")
+    shutil.rmtree(venv, ignore_errors=True)
+    must(["/usr/bin/python3", "-m", "venv", "--system-site-packages", venv])
+    python = os.path.join(venv, "bin", "python")
+    must([python, "-m", "pip", "install", "--no-index", "--no-deps", wheel])
+    where = must([python, "-c", "import tarnwick_config; print(tarnwick_config.__file__)"],
+                 cwd=work)
+    assert where.startswith(venv), f"stubtest would check another copy: {where}"
+    allowlist = os.path.join(source, "python", "packaging", "stubtest-allowlist.txt")
+    print(must([python, "-m", "mypy.stubtest", "--allowlist", allowlist, "tarnwick_config"],
+               cwd=work))
 
 
 def version_of(python):
@@ -144,11 +178,12 @@ def main():
     if not other:
         print("no other CPython with headers on this machine: built for Debian's only")
     for python in pythons:
-        venv_python = build_and_install(python, source, work)
+        wheel, venv_python = build_and_install(python, source, work)
         print(must([venv_python, "-I", "-c", LOAD, os.path.join(examples, "full.yaml"),
                     malformed], cwd=work))
         if python == "/usr/bin/python3":
-            check_types(venv_python, source, work)
+            check_types(venv_python, source, work, examples)
+            check_stubs(wheel, source, work)
 
 
 if __name__ == "__main__":
