@@ -7,7 +7,8 @@ installed package, the differences in python/packaging/stubtest-allowlist.txt ap
 
 usage: check_wheel.py SOURCE_DIR WORK_DIR [PYTHON]
 Besides Debian's interpreter, the wheel is built for PYTHON, or else for the newest other CPython
-minor version found on the machine (pyenv's, /usr/local's); none found, that part is skipped.
+minor version found on the machine (pyenv's, /usr/local's); none found, that part is skipped. A
+CPython older than the package supports, where one is found, must be refused at once.
 """
 
 import glob
@@ -60,6 +61,7 @@ HOST_FAULTS = [
      "    assert cloud and cloud.tags\n    cloud.tags.append('x')\n",
      '"str" has no attribute "append"'),
 ]
+MIN_PYTHON = (3, 9)
 
 
 def run(command, **kwargs):
@@ -142,6 +144,20 @@ def check_stubs(wheel, source, work):
                cwd=work))
 
 
+def refuse_old(python, source, work):
+    """A build for an interpreter older than the package supports fails at once, saying why."""
+    build = os.path.join(work, "too-old")
+    shutil.rmtree(build, ignore_errors=True)
+    status, out = run([python, "-m", "pip", "wheel", "-v", "--no-build-isolation", "--no-deps",
+                       "--no-index", "-w", os.path.join(build, "wheels"), "--config-settings",
+                       "build-dir=" + os.path.join(build, "build"), source], timeout=300)
+    wanted = "needs CPython %d.%d or later" % MIN_PYTHON
+    if status == 0 or wanted not in out:
+        print(out)
+        raise SystemExit(f"{python}: the build was not refused with \"{wanted}\"")
+    print(f"refused for {python}, as it should be")
+
+
 def version_of(python):
     try:
         out = subprocess.run([python, "-c", "import sys, sysconfig, os; print('%d.%d' % "
@@ -153,17 +169,18 @@ def version_of(python):
     return tuple(map(int, out[0].split("."))) if out and out[-1] == "True" else None
 
 
-def other_cpython():
-    """The newest CPython of another minor version than Debian's, with its headers."""
+def other_cpythons():
+    """(the newest CPython of another minor version than Debian's, the newest one older than the
+    package supports), each with its headers, or None."""
     debian = version_of("/usr/bin/python3")
     root = os.environ.get("PYENV_ROOT", os.path.expanduser("~/.pyenv"))
-    found = {}
+    supported, old = {}, {}
     for python in sorted(glob.glob(os.path.join(root, "versions", "*", "bin", "python3")) +
                          glob.glob("/usr/local/bin/python3.*[0-9]")):
         version = version_of(python)
-        if version and version >= (3, 8) and version != debian:
-            found[version] = python
-    return found[max(found)] if found else None
+        if version and version[0] == 3 and version != debian:
+            (supported if version >= MIN_PYTHON else old)[version] = python
+    return tuple(found[max(found)] if found else None for found in (supported, old))
 
 
 def main():
@@ -173,7 +190,8 @@ def main():
     os.makedirs(work, exist_ok=True)
     with open(malformed, "w") as f:
         f.write("a: [1, 2\n")
-    other = sys.argv[3] if len(sys.argv) > 3 else other_cpython()
+    other, old = other_cpythons()
+    other = sys.argv[3] if len(sys.argv) > 3 else other
     pythons = ["/usr/bin/python3"] + ([other] if other else [])
     if not other:
         print("no other CPython with headers on this machine: built for Debian's only")
@@ -184,6 +202,11 @@ def main():
         if python == "/usr/bin/python3":
             check_types(venv_python, source, work, examples)
             check_stubs(wheel, source, work)
+    if old:
+        refuse_old(old, source, work)
+    else:
+        print("no CPython older than %d.%d with headers on this machine: its refusal unchecked"
+              % MIN_PYTHON)
 
 
 if __name__ == "__main__":
