@@ -14,9 +14,11 @@ CPython older than the package supports, where one is found, must be refused at 
 import glob
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import textwrap
+import zipfile
 
 LOAD = textwrap.dedent("""
     import sys
@@ -52,14 +54,19 @@ HOST_OK = textwrap.dedent("""
         return VPCConfig(vpc_id="vpc-1")  # the one required field; the others may be left out
 """)
 # Host scripts mypy must refuse, and what it must say: a misspelt field, a section that may be
-# absent read without a test, the tags read as the list they were given as.
+# absent read without a test, the tags read as the list they were given as, a fault's place that
+# may be unknown read without a test.
 HOST_FAULTS = [
-    (HOST_OK.replace("vpc.crvn_cidr", "vpc.crvn_cidrr"), '"VPCConfig" has no attribute "crvn_cidrr"'),
+    (HOST_OK.replace("vpc.crvn_cidr", "vpc.crvn_cidrr"),
+     '"VPCConfig" has no attribute "crvn_cidrr"'),
     (HOST_OK + "\ndef role() -> str:\n    return load_from_yaml('x').tgw.tgw_role\n",
      'Item "Dict[str, Any]" of "Union[TGWConfig, Dict[str, Any]]" has no attribute "tgw_role"'),
     (HOST_OK + "\ndef tag() -> None:\n    cloud = load_from_yaml('x').terraform.tf_cloud\n"
      "    assert cloud and cloud.tags\n    cloud.tags.append('x')\n",
      '"str" has no attribute "append"'),
+    (HOST_OK + "\nfrom tarnwick.core.config_vpc_migration import ValidationError\n\n"
+     "def line(error: ValidationError) -> int:\n    at, _ = error.positions()[0]\n    return at\n",
+     '"None" object is not iterable'),
 ]
 MIN_PYTHON = (3, 9)
 
@@ -93,6 +100,11 @@ def build_and_install(python, source, work):
     must([python, "-m", "venv", venv])
     venv_python = os.path.join(venv, "bin", "python")
     must([venv_python, "-m", "pip", "install", "--no-index", "--no-deps", wheel[0]])
+    with zipfile.ZipFile(wheel[0]) as archive:
+        metadata = next(archive.read(n).decode() for n in archive.namelist()
+                        if n.endswith(".dist-info/METADATA"))
+    floor = "Requires-Python: >=%d.%d" % MIN_PYTHON
+    assert floor in metadata.splitlines(), f"the wheel's METADATA lacks {floor}:\n{metadata}"
     return wheel[0], venv_python
 
 
@@ -148,11 +160,20 @@ def refuse_old(python, source, work):
     """A build for an interpreter older than the package supports fails at once, saying why."""
     build = os.path.join(work, "too-old")
     shutil.rmtree(build, ignore_errors=True)
-    status, out = run([python, "-m", "pip", "wheel", "-v", "--no-build-isolation", "--no-deps",
-                       "--no-index", "-w", os.path.join(build, "wheels"), "--config-settings",
-                       "build-dir=" + os.path.join(build, "build"), source], timeout=300)
+    command = [python, "-m", "pip", "wheel", "-v", "--no-build-isolation", "--no-deps",
+               "--no-index", "-w", os.path.join(build, "wheels"), "--config-settings",
+               "build-dir=" + os.path.join(build, "build"), source]
+    print("$", " ".join(command), flush=True)
+    # A session of its own, so that a build that goes on is stopped with all its compilers.
+    with subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
+                          start_new_session=True) as build_process:
+        try:
+            out, _ = build_process.communicate(timeout=120)
+        except subprocess.TimeoutExpired:
+            os.killpg(build_process.pid, signal.SIGKILL)
+            raise SystemExit(f"{python}: the build was not refused at once") from None
     wanted = "needs CPython %d.%d or later" % MIN_PYTHON
-    if status == 0 or wanted not in out:
+    if build_process.returncode == 0 or wanted not in out:
         print(out)
         raise SystemExit(f"{python}: the build was not refused with \"{wanted}\"")
     print(f"refused for {python}, as it should be")
