@@ -92,7 +92,8 @@ def _build(settings):
     build_dir = settings.get("build-dir") or os.path.join(
         _ROOT, "build", f"wheel-cp{sys.version_info[0]}{sys.version_info[1]}")
     jobs = str(settings.get("jobs") or os.cpu_count() or 1)
-    if not os.path.exists(os.path.join(build_dir, "CMakeCache.txt")):
+    # A configure that failed leaves its cache but no build system: configure again then.
+    if not any(os.path.exists(os.path.join(build_dir, f)) for f in ("Makefile", "build.ninja")):
         _run(["cmake", "-S", _ROOT, "-B", build_dir, "-DCMAKE_BUILD_TYPE=Release",
               "-DTARNWICK_BUILD_TESTS=OFF", "-DTARNWICK_BUILD_BENCH=OFF",
               "-DTARNWICK_BUILD_PYTHON=ON", f"-DPython3_EXECUTABLE={sys.executable}"])

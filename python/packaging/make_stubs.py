@@ -30,8 +30,8 @@ def annotation(shape, aliases):
     if kind == "optional":
         return f"Optional[{annotation(shape[1], aliases)}]"
     if kind == "or_empty":
-        # Declared as the record; an absent section reads as an empty dict, as it dumps.
-        return annotation(shape[1], aliases)
+        # The record when given; an absent section holds an empty dict, as it dumps.
+        return f"Union[{annotation(shape[1], aliases)}, Dict[str, Any]]"
     if kind == "list":
         return f"List[{annotation(shape[1], aliases)}]"
     if kind == "map":
@@ -47,8 +47,10 @@ def record_stub(table, nested, aliases, indent=""):
     for child in nested.get(table["name"], []):
         lines += record_stub(child, nested, aliases, indent + "    ")
     params = []
+    stored = stored_types(table)
     for row in table["fields"]:
-        lines.append(f"{indent}    {row['key']}: {annotation(row['shape'], aliases)}")
+        declared = stored.get(row["key"]) or annotation(row["shape"], aliases)
+        lines.append(f"{indent}    {row['key']}: {declared}")
         params.append(f"{row['key']}: Any" + ("" if row["required"] else " = ..."))
     # Keyword values are converted as a load converts them (text for a network, a mapping for a
     # record), so the constructor takes any value under a declared name.
@@ -64,6 +66,24 @@ def record_stub(table, nested, aliases, indent=""):
                   f"{indent}    def {name}(cls, values: Dict[str, Any]) -> Dict[str, Any]: ..."]
     lines += [indent + "    " + extra for extra in EXTRAS.get(table["name"], [])]
     return lines
+
+
+# Fields that a validated record holds as another type than their row's shape: the tables export
+# what a field takes, and a check may rewrite it or refuse a record whose value is absent.
+STORED = {
+    "TfCloudConfig": {
+        "organization": "str",  # check_required_attributes refuses a record without it
+        "tags": "Optional[str]",  # check_and_rewrite_tags keeps the list as its JSON text
+    },
+}
+
+
+def stored_types(table):
+    stored = STORED.get(table["name"], {})
+    unknown = set(stored) - {row["key"] for row in table["fields"]}
+    if unknown:
+        raise SystemExit(f"make_stubs.py: {table['name']} has no field {sorted(unknown)}")
+    return stored
 
 
 # Class-level values that are not checks of a table row.

@@ -2,19 +2,23 @@
 """The package as a Python project gets it: pip builds a wheel from the source tree (offline, with
 no build isolation), the wheel installs into a clean virtualenv (no system site packages, so no
 PyYAML and no pydantic), and there it loads and rejects documents; mypy reads its types through a
-host's drop-in module.
+host's drop-in module (a strict host too), and mypy's stubtest holds the stubs against the
+installed package, the differences in python/packaging/stubtest-allowlist.txt apart.
 
 usage: check_wheel.py SOURCE_DIR WORK_DIR [PYTHON]
 Besides Debian's interpreter, the wheel is built for PYTHON, or else for the newest other CPython
-minor version found on the machine (pyenv's, /usr/local's); none found, that part is skipped.
+minor version found on the machine (pyenv's, /usr/local's); none found, that part is skipped. A
+CPython older than the package supports, where one is found, must be refused at once.
 """
 
 import glob
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import textwrap
+import zipfile
 
 LOAD = textwrap.dedent("""
     import sys
@@ -49,7 +53,22 @@ HOST_OK = textwrap.dedent("""
     def new_vpc() -> VPCConfig:
         return VPCConfig(vpc_id="vpc-1")  # the one required field; the others may be left out
 """)
-HOST_TYPO = HOST_OK.replace("vpc.crvn_cidr", "vpc.crvn_cidrr")
+# Host scripts mypy must refuse, and what it must say: a misspelt field, a section that may be
+# absent read without a test, the tags read as the list they were given as, a fault's place that
+# may be unknown read without a test.
+HOST_FAULTS = [
+    (HOST_OK.replace("vpc.crvn_cidr", "vpc.crvn_cidrr"),
+     '"VPCConfig" has no attribute "crvn_cidrr"'),
+    (HOST_OK + "\ndef role() -> str:\n    return load_from_yaml('x').tgw.tgw_role\n",
+     'Item "Dict[str, Any]" of "Union[TGWConfig, Dict[str, Any]]" has no attribute "tgw_role"'),
+    (HOST_OK + "\ndef tag() -> None:\n    cloud = load_from_yaml('x').terraform.tf_cloud\n"
+     "    assert cloud and cloud.tags\n    cloud.tags.append('x')\n",
+     '"str" has no attribute "append"'),
+    (HOST_OK + "\nfrom tarnwick.core.config_vpc_migration import ValidationError\n\n"
+     "def line(error: ValidationError) -> int:\n    at, _ = error.positions()[0]\n    return at\n",
+     '"None" object is not iterable'),
+]
+MIN_PYTHON = (3, 9)
 
 
 def run(command, **kwargs):
@@ -81,11 +100,17 @@ def build_and_install(python, source, work):
     must([python, "-m", "venv", venv])
     venv_python = os.path.join(venv, "bin", "python")
     must([venv_python, "-m", "pip", "install", "--no-index", "--no-deps", wheel[0]])
-    return venv_python
+    with zipfile.ZipFile(wheel[0]) as archive:
+        metadata = next(archive.read(n).decode() for n in archive.namelist()
+                        if n.endswith(".dist-info/METADATA"))
+    floor = "Requires-Python: >=%d.%d" % MIN_PYTHON
+    assert floor in metadata.splitlines(), f"the wheel's METADATA lacks {floor}:\n{metadata}"
+    return wheel[0], venv_python
 
 
-def check_types(venv_python, source, work):
-    """mypy, as the host runs it, on a host package whose config module is the drop-in."""
+def check_types(venv_python, source, work, examples):
+    """mypy, as the host runs it, on a host package whose config module is the drop-in; then the
+    strict host script runs there, so that what its types say is what it meets."""
     host = os.path.join(work, "host")
     shutil.rmtree(host, ignore_errors=True)
     os.makedirs(os.path.join(host, "tarnwick", "core"))
@@ -93,19 +118,65 @@ def check_types(venv_python, source, work):
         open(os.path.join(host, package, "__init__.py"), "w").close()
     shutil.copy(os.path.join(source, "python", "dropin", "config_vpc_migration.py"),
                 os.path.join(host, "tarnwick", "core"))
+    shutil.copy(os.path.join(source, "python", "tests", "package", "strict_host.py"), host)
     mypy = ["/usr/bin/python3", "-m", "mypy", "--no-incremental", "--python-executable",
-            venv_python, "script.py"]
-    for text, clean in ((HOST_OK, True), (HOST_TYPO, False)):
+            venv_python]
+    for text, expected in [(HOST_OK, None)] + HOST_FAULTS:
         with open(os.path.join(host, "script.py"), "w") as f:
             f.write(text)
-        status, out = run(mypy, cwd=host)
-        if clean and status != 0:
-            print(out)
-            raise SystemExit("mypy reported faults in a correct host script")
-        if not clean and "crvn_cidrr" not in out:
-            print(out)
-            raise SystemExit("mypy missed a misspelt field")
-    print("mypy: clean on the correct script, the misspelt field reported")
+        status, out = run(mypy + ["script.py"], cwd=host)
+        if (status != 0) if expected is None else expected not in out:
+            print(text, out, sep="\n")
+            raise SystemExit("mypy " + (f"missed: {expected}" if expected else
+                                        "reported faults in a correct host script"))
+    status, out = run(mypy + ["--strict", "strict_host.py"], cwd=host)
+    if status != 0:
+        print(out)
+        raise SystemExit("mypy --strict reported faults in a correct host script")
+    print(must([venv_python, "strict_host.py", os.path.join(examples, "full.yaml"),
+                os.path.join(examples, "invalid.yaml"), os.path.join(work, "malformed.yaml")],
+               cwd=host))
+    print("mypy: the correct scripts clean (one --strict), each fault reported")
+
+
+def check_stubs(wheel, source, work):
+    """stubtest imports the package to hold it against its stubs, so it runs in an interpreter
+    that has both: a virtualenv of its own that sees Debian's mypy, the wheel installed in it
+    ahead of any other copy of the package on the machine."""
+    venv = os.path.join(work, "stubtest-venv")
+    shutil.rmtree(venv, ignore_errors=True)
+    must(["/usr/bin/python3", "-m", "venv", "--system-site-packages", venv])
+    python = os.path.join(venv, "bin", "python")
+    must([python, "-m", "pip", "install", "--no-index", "--no-deps", wheel])
+    where = must([python, "-c", "import tarnwick_config; print(tarnwick_config.__file__)"],
+                 cwd=work)
+    assert where.startswith(venv), f"stubtest would check another copy: {where}"
+    allowlist = os.path.join(source, "python", "packaging", "stubtest-allowlist.txt")
+    print(must([python, "-m", "mypy.stubtest", "--allowlist", allowlist, "tarnwick_config"],
+               cwd=work))
+
+
+def refuse_old(python, source, work):
+    """A build for an interpreter older than the package supports fails at once, saying why."""
+    build = os.path.join(work, "too-old")
+    shutil.rmtree(build, ignore_errors=True)
+    command = [python, "-m", "pip", "wheel", "-v", "--no-build-isolation", "--no-deps",
+               "--no-index", "-w", os.path.join(build, "wheels"), "--config-settings",
+               "build-dir=" + os.path.join(build, "build"), source]
+    print("$", " ".join(command), flush=True)
+    # A session of its own, so that a build that goes on is stopped with all its compilers.
+    with subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
+                          start_new_session=True) as build_process:
+        try:
+            out, _ = build_process.communicate(timeout=120)
+        except subprocess.TimeoutExpired:
+            os.killpg(build_process.pid, signal.SIGKILL)
+            raise SystemExit(f"{python}: the build was not refused at once") from None
+    wanted = "needs CPython %d.%d or later" % MIN_PYTHON
+    if build_process.returncode == 0 or wanted not in out:
+        print(out)
+        raise SystemExit(f"{python}: the build was not refused with \"{wanted}\"")
+    print(f"refused for {python}, as it should be")
 
 
 def check_command(venv_python, examples):
@@ -141,17 +212,18 @@ def version_of(python):
     return tuple(map(int, out[0].split("."))) if out and out[-1] == "True" else None
 
 
-def other_cpython():
-    """The newest CPython of another minor version than Debian's, with its headers."""
+def other_cpythons():
+    """(the newest CPython of another minor version than Debian's, the newest one older than the
+    package supports), each with its headers, or None."""
     debian = version_of("/usr/bin/python3")
     root = os.environ.get("PYENV_ROOT", os.path.expanduser("~/.pyenv"))
-    found = {}
+    supported, old = {}, {}
     for python in sorted(glob.glob(os.path.join(root, "versions", "*", "bin", "python3")) +
                          glob.glob("/usr/local/bin/python3.*[0-9]")):
         version = version_of(python)
-        if version and version >= (3, 8) and version != debian:
-            found[version] = python
-    return found[max(found)] if found else None
+        if version and version[0] == 3 and version != debian:
+            (supported if version >= MIN_PYTHON else old)[version] = python
+    return tuple(found[max(found)] if found else None for found in (supported, old))
 
 
 def main():
@@ -161,17 +233,24 @@ def main():
     os.makedirs(work, exist_ok=True)
     with open(malformed, "w") as f:
         f.write("a: [1, 2\n")
-    other = sys.argv[3] if len(sys.argv) > 3 else other_cpython()
+    other, old = other_cpythons()
+    other = sys.argv[3] if len(sys.argv) > 3 else other
     pythons = ["/usr/bin/python3"] + ([other] if other else [])
     if not other:
         print("no other CPython with headers on this machine: built for Debian's only")
     for python in pythons:
-        venv_python = build_and_install(python, source, work)
+        wheel, venv_python = build_and_install(python, source, work)
         print(must([venv_python, "-I", "-c", LOAD, os.path.join(examples, "full.yaml"),
                     malformed], cwd=work))
         if python == "/usr/bin/python3":
             check_command(venv_python, examples)
-            check_types(venv_python, source, work)
+            check_types(venv_python, source, work, examples)
+            check_stubs(wheel, source, work)
+    if old:
+        refuse_old(old, source, work)
+    else:
+        print("no CPython older than %d.%d with headers on this machine: its refusal unchecked"
+              % MIN_PYTHON)
 
 
 if __name__ == "__main__":
