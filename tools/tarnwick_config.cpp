@@ -63,6 +63,7 @@ struct Options {
   bool quiet = false;
   bool fix = false;   // check: apply the faults' fixes to the files
   bool diff = false;  // check --fix: show them as a unified diff instead
+  bool unsafe_fixes = false;  // check --fix: make the fixes that change a value too
   report::Format format = report::Format::Json;
   std::string dump_format = "json";  // dump: json or yaml
   std::string output;  // schema, explain: the file to write ("" or "-": standard output)
@@ -160,9 +161,11 @@ int check_one(const Options& opt, const std::string& file, report::Reporter& rep
 // The document's text with its faults' fixes made, checked again; nullopt when no fault has a
 // fix, or when the result would not be read at all (said on standard error; nothing is written).
 std::optional<core::LoadResult> fixed_document(const Options& opt, const core::LoadResult& loaded,
-                                               std::string& fixed, std::size_t& count) {
+                                               std::string& fixed, std::size_t& count,
+                                               std::size_t& unsafe_left) {
   const std::span<const core::ErrorDetail> groups[] = {loaded.faults(), loaded.warnings};
-  const std::vector<cli::TextEdit> edits = cli::fix_edits(loaded.text, groups);
+  const std::vector<cli::TextEdit> edits =
+      cli::fix_edits(loaded.text, groups, opt.unsafe_fixes, unsafe_left);
   if (edits.empty()) return std::nullopt;
   fixed = cli::apply_edits(loaded.text, edits);
   core::LoadResult after =
@@ -178,6 +181,22 @@ std::optional<core::LoadResult> fixed_document(const Options& opt, const core::L
   return after;
 }
 
+// "FILE: fixed 2 faults; 1 unsafe fix not made (--unsafe-fixes applies it)": nothing when
+// there was nothing to fix.
+void say_fixed(const std::string& name, std::string_view done, std::size_t count,
+               std::size_t unsafe_left, std::string_view does) {
+  if (count == 0 && unsafe_left == 0) return;
+  std::cerr << name << ": ";
+  if (count != 0) std::cerr << done << " " << count << (count == 1 ? " fault" : " faults");
+  if (unsafe_left != 0) {
+    std::cerr << (count != 0 ? "; " : "") << unsafe_left
+              << (unsafe_left == 1 ? " unsafe fix" : " unsafe fixes")
+              << " not made: each changes a value (--unsafe-fixes " << does
+              << (unsafe_left == 1 ? " it)" : " them)");
+  }
+  std::cerr << "\n";
+}
+
 // check --fix on one document: every fix made and the file rewritten whole (keeping its
 // permissions; a symbolic link's target is rewritten), then what is left reported as check does.
 // With --diff, the fixes are shown and nothing is written or reported; 1 when there are some.
@@ -186,17 +205,18 @@ int fix_one(const Options& opt, const std::string& file, report::Reporter& repor
     if (file == "-" && !opt.diff) throw Fatal{"--fix cannot rewrite standard input (see --diff)"};
     core::LoadResult loaded = load_file(opt, file, true);
     std::string fixed;
-    std::size_t count = 0;
-    std::optional<core::LoadResult> after = fixed_document(opt, loaded, fixed, count);
-    const std::string plural = count == 1 ? " fault" : " faults";
+    std::size_t count = 0, unsafe_left = 0;
+    std::optional<core::LoadResult> after = fixed_document(opt, loaded, fixed, count, unsafe_left);
     if (opt.diff) {
-      if (count != 0) std::cerr << loaded.name << ": would fix " << count << plural << "\n";
+      say_fixed(loaded.name, "would fix", count, unsafe_left, "shows");
       return count != 0 ? 1 : 0;
     }
     if (after) {
       const std::filesystem::path target = std::filesystem::canonical(file);
       report::write_whole(target, fixed, std::filesystem::status(target).permissions());
-      std::cerr << loaded.name << ": fixed " << count << plural << "\n";
+    }
+    say_fixed(loaded.name, "fixed", count, unsafe_left, "applies");
+    if (after) {
       loaded = std::move(*after);
       loaded.text = std::move(fixed);
     }
@@ -361,8 +381,12 @@ void add_check_options(CLI::App* check, Options& opt) {
   check->add_flag("--quiet", opt.quiet, "print nothing for a valid document");
   CLI::Option* fix = check->add_flag(
       "--fix", opt.fix,
-      "apply every fix the faults carry to the files (a misspelt key or choice, host bits, a "
-      "list of one), changing no other byte, written whole; then report what is left");
+      "apply the safe fixes the faults carry to the files (a misspelt key, a choice's letter "
+      "case), changing no other byte, written whole; then report what is left");
+  check->add_flag("--unsafe-fixes", opt.unsafe_fixes,
+                  "with --fix: also apply the fixes that change a value (host bits cleared, a "
+                  "zone read as its region, a misspelt choice, a value made a list)")
+      ->needs(fix);
   check->add_flag("--diff", opt.diff,
                   "with --fix: print the fixes as a unified diff on standard output instead; "
                   "nothing is written or reported, exit 1 when there are fixes")

@@ -87,8 +87,8 @@ TEST(Hints, ZoneNamesItsRegion) {
             "`us-east-1a` is an availability zone of `us-east-1`; a region is wanted");
 }
 
-// The one-item list written back must read as the same value inside [ ].
-TEST(Hints, OneItemListKeepsTheValue) {
+// The list written back must read as the same value inside [ ]; a comma separates items.
+TEST(Hints, FlowListKeepsTheValue) {
   const std::string long_text(201, 'a'), longest(200, 'a');
   const struct {
     std::string_view text;
@@ -96,7 +96,11 @@ TEST(Hints, OneItemListKeepsTheValue) {
     std::string expected;
   } cases[] = {
       {"172.16.0.0/12", true, "[172.16.0.0/12]"},
-      {"a,b", true, "[\"a,b\"]"},
+      {"a,b", true, "[a, b]"},
+      {"54.20.1.10, 54.20.1.11", true, "[54.20.1.10, 54.20.1.11]"},
+      {" x , y]", false, "[\"x\", \"y]\"]"},
+      {"a,,b", true, ""},
+      {"a,", true, ""},
       {"x]", true, "[\"x]\"]"},
       {"{x}", false, "[\"{x}\"]"},
       {"k: v", true, "[\"k: v\"]"},
@@ -110,7 +114,7 @@ TEST(Hints, OneItemListKeepsTheValue) {
       {"caf\xc3", false, ""},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(hints::one_item_list(c.text, c.plain), c.expected) << c.text;
+    EXPECT_EQ(hints::flow_list(c.text, c.plain), c.expected) << c.text;
   }
 }
 
@@ -204,7 +208,7 @@ TEST(Hints, TravelWithTheFaultsOfADocument) {
        "  {region: us-east-2, vpcs: [{vpc_id: w, retain_peerings: 'a, b', spoke_gw_tags: {}}]}]}]",
        {"account_info.0.regions.0.vpcs: write a list: make this mapping its one item (`- ` before "
         "`vpc_id`)",
-        "account_info.0.regions.1.vpcs.0.retain_peerings: write a list: [\"a, b\"]",
+        "account_info.0.regions.1.vpcs.0.retain_peerings: write a list: [\"a\", \"b\"]",
         "account_info.0.filter_cidrs: write a list: [172.16.0.0/12]"}},
       {"account_info: [{account_id: '1', regions: {other: 1}}]", {}},  // no key of a region
       {"config: {allow_vpc_cidrs: !!binary YQ==}", {}},
@@ -228,9 +232,14 @@ TEST(Hints, TravelWithTheFaultsOfADocument) {
         "(config.snat_policies.N)"}},
       {"config: {snat_policies: [{src_ip: 10.0.0.0/8, migrate_natgw_eip: true}]}",
        {"config.snat_policies.0.migrate_natgw_eip: `migrate_natgw_eip` is a key of `config`"}},
+      // A near miss of a key given already is that key twice, never a rename to a farther key;
+      // one four levels away is no place.
       {"account_info: [{account_id: '1', regions: [{region: us-east-1, vpcs: [{vpc_id: v,\n"
-       "  vpc_idd: w, terraform_output: x}]}]}]",
-       {}},  // a key given already is no rename; one four levels away is no place
+       "  vpc_idd: w, spoke_gw_name: a, spoke_gw_nme: b, terraform_output: x}]}]}]",
+       {"account_info.0.regions.0.vpcs.0.vpc_idd: `vpc_id` is written too (line 1): this looks "
+        "like the same key under another spelling; keep one",
+        "account_info.0.regions.0.vpcs.0.spoke_gw_nme: `spoke_gw_name` is written too (line 2): "
+        "this looks like the same key under another spelling; keep one"}},
   };
   for (const auto& c : cases) EXPECT_EQ(hints_of(c.text), c.expected) << c.text;
 

@@ -33,18 +33,28 @@ struct Case {
   Edits broken;     // made to examples/full.yaml
   Edits left = {};  // what --fix cannot mend (made to full.yaml for the expected text)
   int status = 0;   // check --fix's, after the fixes
+  int unsafe = 0;   // the fixes that change a value, left to --unsafe-fixes
 };
 
 const Case kCases[] = {
-    {"a misspelt region", {{"region: eu-west-1", "region: eu-westt-1"}}},
-    {"host bits", {{"crvn_cidr: 10.220.16.0/24", "crvn_cidr: 10.220.16.5/24"}}},
+    {"a misspelt region", {{"region: eu-west-1", "region: eu-westt-1"}}, {}, 0, 1},
+    {"host bits", {{"crvn_cidr: 10.220.16.0/24", "crvn_cidr: 10.220.16.5/24"}}, {}, 0, 1},
     {"a misspelt key", {{"spoke_routes: [10.30.0.0/16]", "spoke_route: [10.30.0.0/16]"}}},
-    {"a scalar for a list", {{"spoke_routes: [10.30.0.0/16]", "spoke_routes: 10.30.0.0/16"}}},
+    {"a scalar for a list", {{"spoke_routes: [10.30.0.0/16]", "spoke_routes: 10.30.0.0/16"}},
+     {}, 0, 1},
+    {"comma-separated values for a list",
+     {{"eips: [54.20.1.10, 54.20.1.11]", "eips: \"54.20.1.10, 54.20.1.11\""}},
+     {{"eips: [54.20.1.10, 54.20.1.11]", "eips: [\"54.20.1.10\", \"54.20.1.11\"]"}},
+     0,
+     1},
     {"a choice in the wrong case", {{"[NAT, VGW, PEERING]", "[NAT, vgw, PEERING]"}}},
     {"several on one line and across the file",
      {{"[NAT, VGW, PEERING]", "[nat, vgw, PEERING]"},
       {"region: us-west-2", "region: us-westt-2"},
-      {"crvn_cidr: 10.220.16.0/24", "crvn_cidr: 10.220.16.9/24"}}},
+      {"crvn_cidr: 10.220.16.0/24", "crvn_cidr: 10.220.16.9/24"}},
+     {},
+     0,
+     2},
     {"after wide characters on the line",
      {{"          - vpc_id: vpc-0b99c00d11e22f302\n            crvn_cidr: 100.64.11.0/24\n"
        "            spoke_gw_name: data-usw2-spoke-2\n            transit_gw_name: "
@@ -57,26 +67,36 @@ const Case kCases[] = {
        "data-usw2-transit",
        "          - {vpc_id: vpc-0b99c00d11e22f302, spoke_gw_tags: [{Name: \"ré🚀\"}], "
        "crvn_cidr: 100.64.11.0/24, spoke_gw_name: data-usw2-spoke-2, transit_gw_name: "
-       "data-usw2-transit}"}}},
+       "data-usw2-transit}"}},
+     0,
+     1},
     {"fixes seven lines apart share a hunk, eight apart do not",
      {{"region: us-west-2", "region: us-westt-2"},
       {"spoke_advertisement: [10.40.0.0/16]", "spoke_advertisement: [10.40.0.1/16]"},
       {"crvn_cidr: 10.220.2.0/24", "crvn_cidr: 10.220.2.3/24"},
-      {"crvn_cidr: 10.220.16.0/24", "crvn_cidr: 10.220.16.3/24"}}},
+      {"crvn_cidr: 10.220.16.0/24", "crvn_cidr: 10.220.16.3/24"}},
+     {},
+     0,
+     4},
     {"on the last line, without a line break",
      {{"us-west-2: tgw-00aa11bb22cc33dd4\n", "us-westt-2: tgw-00aa11bb22cc33dd4"}},
-     {{"us-west-2: tgw-00aa11bb22cc33dd4\n", "us-west-2: tgw-00aa11bb22cc33dd4"}}},
+     {{"us-west-2: tgw-00aa11bb22cc33dd4\n", "us-west-2: tgw-00aa11bb22cc33dd4"}},
+     0,
+     1},
     {"a misspelt rule of the ignore comment, on a valid document",
      {{"# Every section", "# tarnwick-config: ignore bare-adress\n# Every section"}},
      {{"# Every section", "# tarnwick-config: ignore bare-address\n# Every section"}}},
     {"a lint warning of a faulty document, with its fault",
      {{"spoke_routes: [10.30.0.0/16]", "spoke_routes: [10.30.0.1]"},
       {"region: eu-west-1", "region: eu-westt-1"}},
-     {{"spoke_routes: [10.30.0.0/16]", "spoke_routes: [10.30.0.1/32]"}}},
+     {{"spoke_routes: [10.30.0.0/16]", "spoke_routes: [10.30.0.1/32]"}},
+     0,
+     2},
     {"a fault without a fix is left",
      {{"controller_ip: 10.10.0.20", "controller_ip: 10.10.0.300"},
       {"region: eu-west-1", "region: eu-westt-1"}},
      {{"controller_ip: 10.10.0.20", "controller_ip: 10.10.0.300"}},
+     1,
      1},
 };
 
@@ -89,7 +109,16 @@ TEST(CliFix, FixesEveryFaultThatHasOneAndNothingElse) {
     const std::string expected = edited(kFull, c.left);
     TempFile doc(broken, "fix-doc.yaml");
 
-    Outcome diff = run("check --fix --diff " + doc.quoted());
+    Outcome diff = run("check --fix --unsafe-fixes --diff " + doc.quoted());
+    // Without asking, the fixes that change a value are only counted.
+    const Outcome safe = run("check --fix --diff " + doc.quoted());
+    const std::size_t said = safe.err.find(" unsafe fix");
+    const std::size_t number = safe.err.rfind(' ', said - 1) + 1;
+    EXPECT_EQ(said == std::string::npos ? 0 : std::stoi(safe.err.substr(number)), c.unsafe)
+        << safe.err;
+    if (c.unsafe == 0) {
+      EXPECT_EQ(safe.out, diff.out);
+    }
     EXPECT_EQ(diff.status, 1) << diff.err;
     EXPECT_NE(diff.err.find(": would fix "), std::string::npos) << diff.err;
     EXPECT_EQ(slurp(doc.path), broken);  // --diff writes nothing
@@ -105,7 +134,7 @@ TEST(CliFix, FixesEveryFaultThatHasOneAndNothingElse) {
         "diff", "-u " + doc.quoted() + " " + wanted.quoted() + " | tail -n +3");
     EXPECT_EQ(diff.out.substr(diff.out.find("@@")), gnu.out);
 
-    Outcome fixed = run("check --fix --format text " + doc.quoted());
+    Outcome fixed = run("check --fix --unsafe-fixes --format text " + doc.quoted());
     EXPECT_EQ(fixed.status, c.status) << fixed.err;
     EXPECT_NE(fixed.err.find(": fixed "), std::string::npos) << fixed.err;
     EXPECT_EQ(slurp(doc.path), expected);
@@ -127,19 +156,20 @@ TEST(CliFix, ReportsWhatIsLeftAndCarriesFixesInJson) {
   EXPECT_FALSE(faults[0].contains("fix"));  // controller_ip: no fix
   const nlohmann::json& fix = faults[1]["fix"];
   EXPECT_EQ(fix["message"], "Change to `eu-west-1`");
+  EXPECT_EQ(fix["applicability"], "unsafe");  // a misspelt choice: another value
   EXPECT_EQ(fix["edits"][0]["content"], "eu-west-1");
   EXPECT_EQ(fix["edits"][0]["line"], faults[1]["line"]);
   EXPECT_EQ(fix["edits"][0]["end_column"].get<int>() - fix["edits"][0]["column"].get<int>(),
             static_cast<int>(std::string("eu-westt-1").size()));
 
-  Outcome fixed = run("check --fix " + doc.quoted());
+  Outcome fixed = run("check --fix --unsafe-fixes " + doc.quoted());
   EXPECT_EQ(fixed.status, 1);
   const nlohmann::json left = nlohmann::json::parse(fixed.out);
   ASSERT_EQ(left.size(), 1u);
   EXPECT_EQ(left[0]["loc"], nlohmann::json::parse(R"(["corvane", "controller_ip"])"));
   // What is left is quoted from the text as fixed.
   std::ofstream(doc.path, std::ios::binary) << edited(kFull, c.broken);
-  fixed = run("check --fix --format text " + doc.quoted());
+  fixed = run("check --fix --unsafe-fixes --format text " + doc.quoted());
   EXPECT_NE(fixed.err.find(":20:18: error: corvane.controller_ip: value is not a valid IPv4 "
                            "address\n    controller_ip: 10.10.0.300\n"),
             std::string::npos)
@@ -148,7 +178,7 @@ TEST(CliFix, ReportsWhatIsLeftAndCarriesFixesInJson) {
 
 // The file keeps its permissions, and a symbolic link stays a link to the rewritten file.
 TEST(CliFix, RewritesInPlaceKeepingModeAndLinks) {
-  TempFile doc(edited(kFull, kCases[0].broken), "fix-doc.yaml");
+  TempFile doc(edited(kFull, kCases[2].broken), "fix-doc.yaml");
   fs::permissions(doc.path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   const fs::path link = doc.path.string() + ".link.yaml";
   fs::create_symlink(doc.path, link);
@@ -162,13 +192,14 @@ TEST(CliFix, RewritesInPlaceKeepingModeAndLinks) {
 }
 
 TEST(CliFix, StandardInputOnlyAsADiffAndDiffNeedsFix) {
-  const std::string broken = edited(kFull, kCases[0].broken);
+  const std::string broken = edited(kFull, kCases[2].broken);
   Outcome r = tarnwick::testing::run_tool(TARNWICK_CONFIG_BIN, "check --fix -", &broken);
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.err.find("cannot rewrite standard input"), std::string::npos) << r.err;
   r = tarnwick::testing::run_tool(TARNWICK_CONFIG_BIN, "check --fix --diff -", &broken);
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.out.find("-      - region: eu-westt-1\n+      - region: eu-west-1\n"),
+  EXPECT_NE(r.out.find("-            spoke_route: [10.30.0.0/16]\n"
+                       "+            spoke_routes: [10.30.0.0/16]\n"),
             std::string::npos)
       << r.out;
   EXPECT_EQ(run("check --diff -").status, 2);
@@ -176,23 +207,32 @@ TEST(CliFix, StandardInputOnlyAsADiffAndDiffNeedsFix) {
 
 namespace cli = tarnwick::cli;
 
-tarnwick::core::ErrorDetail fault_with_fix(std::uint32_t from, std::uint32_t to, std::string text) {
+using tarnwick::core::Applicability;
+
+tarnwick::core::ErrorDetail fault_with_fix(std::uint32_t from, std::uint32_t to, std::string text,
+                                           Applicability a = Applicability::safe) {
   tarnwick::core::ErrorDetail f;
-  f.fix = tarnwick::core::Fix{std::move(text), "t", {1, from}, {1, to}};
+  f.fix = tarnwick::core::Fix{std::move(text), "t", {1, from}, {1, to}, a};
   return f;
 }
 
 // Overlapping fixes: the first in the text is made, the later one waits for the check after it;
-// the same edit from two faults is made once; a fix with no range is not made at all.
+// the same edit from two faults is made once; a fix with no range is not made at all; an unsafe
+// one only when asked, else counted.
 TEST(FixEdits, FirstOfOverlappingFixesAndTheSameEditOnce) {
   const std::string text = "ab: cdé🚀f\n";
   std::vector<tarnwick::core::ErrorDetail> faults{
       fault_with_fix(5, 8, "x"), fault_with_fix(5, 8, "x"), fault_with_fix(6, 9, "y"),
-      fault_with_fix(1, 2, "z")};
+      fault_with_fix(1, 2, "z"), fault_with_fix(9, 10, "u", Applicability::unsafe)};
   faults.insert(faults.begin(), tarnwick::core::ErrorDetail{})->fix =
       tarnwick::core::Fix{"w", "t", {}, {}};
   const std::span<const tarnwick::core::ErrorDetail> groups[] = {faults};
-  const std::vector<cli::TextEdit> edits = cli::fix_edits(text, groups);
+  std::size_t left = 9;
+  EXPECT_EQ(cli::fix_edits(text, groups, true, left),
+            (std::vector<cli::TextEdit>{{0, 1, "z"}, {4, 8, "x"}, {12, 13, "u"}}));
+  EXPECT_EQ(left, 0u);
+  const std::vector<cli::TextEdit> edits = cli::fix_edits(text, groups, false, left);
+  EXPECT_EQ(left, 1u);
   EXPECT_EQ(edits, (std::vector<cli::TextEdit>{{0, 1, "z"}, {4, 8, "x"}}));
   EXPECT_EQ(cli::apply_edits(text, edits), "zb: x🚀f\n");
   EXPECT_EQ(cli::byte_offset(text, {1, 9}), 12u);   // past the rocket's four bytes

@@ -87,12 +87,18 @@ std::size_t byte_offset(std::string_view text, yaml::Mark mark) {
 }
 
 std::vector<TextEdit> fix_edits(std::string_view text,
-                                std::span<const std::span<const core::ErrorDetail>> faults) {
+                                std::span<const std::span<const core::ErrorDetail>> faults,
+                                bool unsafe, std::size_t& left) {
   const yaml::TextLines lines(text);  // split once, not for every fix
   std::vector<TextEdit> edits;
+  left = 0;
   for (const std::span<const core::ErrorDetail> group : faults) {
     for (const core::ErrorDetail& f : group) {
       if (!f.fix || !f.fix->start.known() || !f.fix->end.known()) continue;
+      if (f.fix->applicability == core::Applicability::unsafe && !unsafe) {
+        ++left;
+        continue;
+      }
       const std::size_t begin = lines.offset(f.fix->start);
       const std::size_t end = std::max(begin, lines.offset(f.fix->end));
       edits.push_back({begin, end, f.fix->text});

@@ -27,8 +27,10 @@ std::size_t byte_offset(std::string_view text, yaml::Mark mark);
 // The edits of the faults' fixes, in text order. A fault without a fix, or whose fix has no
 // range, gives none; a fix that overlaps one before it is left out (it mends the same text, and
 // the check after the first tells whether it is still needed); the same edit twice is made once.
+// Unsafe fixes (they change a value) only with `unsafe`; `left` counts those left out.
 std::vector<TextEdit> fix_edits(std::string_view text,
-                                std::span<const std::span<const core::ErrorDetail>> faults);
+                                std::span<const std::span<const core::ErrorDetail>> faults,
+                                bool unsafe, std::size_t& left);
 
 // The text with the edits (in text order, not overlapping) made.
 std::string apply_edits(std::string_view text, const std::vector<TextEdit>& edits);

@@ -63,7 +63,7 @@ _tarnwick_config() {
     "") options="--help --help-all --version" ;;
     check)
       options="--discovery-only --format --color --report --strict --ignore --enable --quiet --fix"
-      options+=" --diff --help"
+      options+=" --unsafe-fixes --diff --help"
       ;;
     dump) options="--discovery-only --format --strict --ignore --enable --help" ;;
     schema) options="--output --help" ;;

@@ -29,7 +29,7 @@ std::vector<CodeAction> fixes_for(const nlohmann::json& context_diagnostics,
   if (!context_diagnostics.is_array()) return actions;
   for (const nlohmann::json& d : context_diagnostics) {
     if (std::optional<Fix> fix = fix_of(d, published)) {
-      actions.push_back({fix->title, d, {fix->range, fix->new_text}});
+      actions.push_back({fix->title, d, {fix->range, fix->new_text}, fix->safe});
     }
   }
   return actions;

@@ -56,7 +56,7 @@ void add_fault(std::vector<Diagnostic>& out, const LineIndex& index,
   }
   if (fault.fix) {
     d.fix = Fix{range_of(index, fault.fix->start, fault.fix->end), fault.fix->text,
-                fault.fix->title};
+                fault.fix->title, fault.fix->applicability == core::Applicability::safe};
   }
   out.push_back(std::move(d));
   for (const core::Related& r : fault.related) {

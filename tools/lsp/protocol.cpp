@@ -42,7 +42,8 @@ json diagnostic_json(const Diagnostic& d, const std::string& uri) {
     out["data"] = {{"fix",
                     {{"range", to_json(d.fix->range)},
                      {"newText", d.fix->new_text},
-                     {"title", d.fix->title}}}};
+                     {"title", d.fix->title},
+                     {"applicability", d.fix->safe ? "safe" : "unsafe"}}}};
   }
   return out;
 }
@@ -88,7 +89,7 @@ json to_json(const std::vector<CodeAction>& actions, const std::string& uri) {
     out.push_back({{"title", a.title},
                    {"kind", "quickfix"},
                    {"diagnostics", json::array({a.diagnostic})},
-                   {"isPreferred", true},
+                   {"isPreferred", a.preferred},
                    {"edit", {{"changes", {{uri, json::array({edit_json(a.edit)})}}}}}});
   }
   return out;
@@ -103,7 +104,8 @@ std::optional<Fix> fix_from_data(const json& diagnostic) {
   const json text = fix->value("newText", json());
   const json title = fix->value("title", json());
   if (!text.is_string() || !title.is_string()) return std::nullopt;
-  return Fix{range_of((*fix)["range"]), text.get<std::string>(), title.get<std::string>()};
+  return Fix{range_of((*fix)["range"]), text.get<std::string>(), title.get<std::string>(),
+             fix->value("applicability", json()) == "safe"};
 }
 
 }  // namespace tarnwick::lsp

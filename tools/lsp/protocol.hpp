@@ -56,6 +56,7 @@ struct Fix {
   Range range;
   std::string new_text;
   std::string title;
+  bool safe = false;  // only a safe fix is the preferred quick fix (it changes no value)
 };
 
 struct Diagnostic {
@@ -71,6 +72,7 @@ struct CodeAction {
   std::string title;
   nlohmann::json diagnostic;  // the client's own diagnostic, sent back as it came
   TextEdit edit;
+  bool preferred = false;  // a safe fix: an editor may apply it without asking
 };
 
 inline constexpr const char* kSource = "tarnwick-config";

@@ -16,6 +16,7 @@ void JsonReporter::report(const DocumentReport& doc) {
     // What check --fix would write, as an edit of the text (marks as line and column).
     if (e.fix && e.fix->start.known() && e.fix->end.known()) {
       o["fix"] = {{"message", e.fix->title},
+                  {"applicability", core::applicability_name(e.fix->applicability)},
                   {"edits",
                    {{{"content", e.fix->text},
                      {"line", e.fix->start.line},

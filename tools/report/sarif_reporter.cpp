@@ -66,6 +66,18 @@ J physical(const std::string& uri, const yaml::TextLines& lines, yaml::Mark star
   return out;
 }
 
+// What `check --fix` would write, as a replacement in the file; whether it is made without
+// asking is a property (SARIF has no word for it).
+J fix_json(const std::string& uri, const yaml::TextLines& lines, const core::Fix& fix) {
+  const J replacement{{"deletedRegion", region_of(lines, fix.start, fix.end)},
+                      {"insertedContent", {{"text", fix.text}}}};
+  return {{"description", {{"text", fix.title}}},
+          {"artifactChanges",
+           J::array({{{"artifactLocation", {{"uri", uri}}},
+                      {"replacements", J::array({replacement})}}})},
+          {"properties", {{"applicability", core::applicability_name(fix.applicability)}}}};
+}
+
 }  // namespace
 
 std::size_t SarifReporter::rule_of(const core::ErrorDetail& e) {
@@ -95,6 +107,9 @@ void SarifReporter::report(const DocumentReport& doc) {
                          {"message", {{"text", r.message}}}});
     }
     if (!related.empty()) result["relatedLocations"] = std::move(related);
+    if (e.fix && e.fix->start.known() && e.fix->end.known()) {
+      result["fixes"] = J::array({fix_json(uri, lines, *e.fix)});
+    }
     results_.push_back(std::move(result));
   });
 }

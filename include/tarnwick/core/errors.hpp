@@ -32,6 +32,14 @@ enum class Severity : std::uint8_t { error, warning, note };
 // twice), or the document as a whole (it could not be read at all).
 enum class About : std::uint8_t { value, key, document };
 
+// How sure a fix is of what was meant. A safe fix changes nothing but the spelling (a key
+// renamed to the one key it is nearest to, a choice's letter case): `check --fix` makes it. An
+// unsafe one changes the value (host bits cleared, a zone read as its region, a scalar made a
+// list), which the writer may not have meant: made only on request (`--unsafe-fixes`).
+enum class Applicability : std::uint8_t { safe, unsafe };
+
+const char* applicability_name(Applicability applicability);  // "safe", "unsafe"
+
 // A text that mends a fault: it replaces [start, end), the fault's own range unless the maker
 // says otherwise. `title` is what an editor or `--fix` calls it ("Rename the key to `region`").
 struct Fix {
@@ -39,12 +47,13 @@ struct Fix {
   std::string title;
   yaml::Mark start;  // unknown: the fault's start
   yaml::Mark end;    // unknown: the fault's end
+  Applicability applicability = Applicability::unsafe;
 };
 
-// The fix that writes `text` in place of the fault's node.
-inline Fix change_to(std::string text) {
+// The fix that writes `text` in place of the fault's node; its maker says how sure it is.
+inline Fix change_to(std::string text, Applicability applicability) {
   std::string title = "Change to `" + text + "`";
-  return Fix{std::move(text), std::move(title), {}, {}};
+  return Fix{std::move(text), std::move(title), {}, {}, applicability};
 }
 
 // Another place a fault concerns: the first of two keys, each VPC a rule across sections names.

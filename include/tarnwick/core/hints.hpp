@@ -59,10 +59,11 @@ Meant meant_choice(std::string_view given, std::span<const std::string_view> cho
 // `us-east-1`, one of `regions`, plus a zone letter.
 Meant zone_for_region(std::string_view given, std::span<const std::string_view> regions);
 
-// A scalar written where a list is wanted: the flow list of that one item ("[10.0.0.0/8]"),
-// quoted when the text would read otherwise inside `[ ]`; empty when the text is too long to
-// repeat.
-std::string one_item_list(std::string_view text, bool plain);
+// A scalar written where a list is wanted, as the flow list it meant: its one item
+// ("[10.0.0.0/8]"), or the items it separates with commas ("[10.0.0.1, 10.0.0.2]"), each quoted
+// when it would read otherwise inside `[ ]`; empty when the text is too long to repeat or an item
+// between commas is empty.
+std::string flow_list(std::string_view text, bool plain);
 
 // Why a text is no IPv4 address or network: "octet 256 is over 255", "prefix length 33 is over
 // 32", "it has 5 octets; an address has 4".

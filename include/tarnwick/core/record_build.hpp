@@ -146,35 +146,73 @@ bool types::holds_key_of(const yaml::Node& map) {
   return false;
 }
 
-// What each undeclared key was probably meant to be: the closest keys of R not given already
-// (renaming onto a key that is there would only write it twice).
+// What an undeclared key was probably meant to be, and the key already given that it repeats.
+struct KeyGuess {
+  hints::Meant meant;
+  const yaml::Entry* twin = nullptr;
+};
+
+// The closest keys of R are the guess. When one of them is given already, the undeclared key is
+// most likely that key again under another spelling: said, with no rename (a farther key would
+// change what the document means, and the nearest would only be written twice).
 template <class R>
-std::vector<hints::Meant> meant_keys(
-    const std::vector<const yaml::Entry*>& extra,
-    const std::array<const yaml::Entry*, table_of<R>.size>& present) {
+std::vector<KeyGuess> meant_keys(const std::vector<const yaml::Entry*>& extra,
+                                 const std::array<const yaml::Entry*, table_of<R>.size>& present) {
   constexpr const auto& table = table_of<R>;
-  std::vector<hints::Meant> meant(extra.size());
-  if (extra.empty()) return meant;
-  std::array<std::string_view, table.size> absent{};
-  std::size_t n = 0;
-  for (std::size_t i = 0; i < table.size; ++i) {
-    if (present[i] == nullptr) absent[n++] = table.keys()[i];
-  }
+  std::vector<KeyGuess> guesses(extra.size());
   for (std::size_t i = 0; i < extra.size(); ++i) {
     const yaml::Node& key = *extra[i]->key;
-    if (key.kind() == yaml::Kind::Str) meant[i] = hints::meant_key(key.text(), {absent.data(), n});
+    if (key.kind() != yaml::Kind::Str) continue;
+    guesses[i].meant = hints::meant_key(key.text(), table.keys());
+    for (const std::string_view candidate : hints::closest_candidates(key.text(), table.keys())) {
+      const yaml::Entry* given = present[static_cast<std::size_t>(table.index_of(candidate))];
+      if (given == nullptr) continue;
+      const yaml::Mark at = given->key->mark();
+      guesses[i] = {{"`" + std::string(candidate) + "` is written too" +
+                         (at.known() ? " (line " + std::to_string(at.line) + ")" : "") +
+                         ": this looks like the same key under another spelling; keep one",
+                     {}},
+                    given};
+      break;
+    }
   }
-  return meant;
+  return guesses;
 }
 
 // On a missing key, the undeclared key that was its near miss; empty when none was.
 inline std::string written_instead(std::string_view missing,
                                    const std::vector<const yaml::Entry*>& extra,
-                                   const std::vector<hints::Meant>& meant) {
+                                   const std::vector<KeyGuess>& guesses) {
   for (std::size_t i = 0; i < extra.size(); ++i) {
-    if (meant[i].fix == missing) return hints::written_instead(extra[i]->key->text(), missing);
+    if (guesses[i].meant.fix == missing) {
+      return hints::written_instead(extra[i]->key->text(), missing);
+    }
   }
   return {};
+}
+
+// An undeclared key's fault: its guess as the hint (else where the key belongs), the rename as a
+// safe fix when one key is nearest, the key it repeats as a related place.
+template <class R>
+void extra_key_fault(Builder& b, const yaml::Node& key, const KeyGuess& guess) {
+  LocGuard at(b, types::key_loc(key));
+  std::string hint = guess.meant.hint;
+  if (hint.empty() && key.kind() == yaml::Kind::Str) {
+    hint = hints::key_elsewhere(key.text(), table_of<R>.name);
+  }
+  ErrorDetail& fault = b.error(std::string(msg::kExtra), std::string(kind::kExtra), key.mark(),
+                               nullptr, std::move(hint));
+  fault.about = About::key;
+  if (const std::string_view to = guess.meant.fix; !to.empty()) {
+    fault.fix = Fix{std::string(to), "Rename the key to `" + std::string(to) + "`", {}, {},
+                    Applicability::safe};
+  }
+  if (guess.twin != nullptr) {
+    Loc twin = fault.loc;
+    twin.back() = std::string(guess.twin->key->text());  // a key of the table: text
+    fault.related.push_back(
+        {std::move(twin), "written here", guess.twin->key->mark(), {}, false});
+  }
 }
 
 // Builds a record of type R from a node into `rec` (which holds R's defaults), recording every
@@ -211,7 +249,7 @@ bool build_into(const yaml::Node& node, Builder& b, R& rec) {
     }
   }
   rec.fields_given = given;
-  const std::vector<hints::Meant> meant = meant_keys<R>(extra, present);
+  const std::vector<KeyGuess> meant = meant_keys<R>(extra, present);
 
   // An absent key is shown at the key the record is written under (its first key may be
   // anything), or at the mapping itself for a list item or the top record.
@@ -241,20 +279,7 @@ bool build_into(const yaml::Node& node, Builder& b, R& rec) {
     }
     if (ok) values.add(i);
   });
-  for (std::size_t i = 0; i < extra.size(); ++i) {
-    const yaml::Node& key = *extra[i]->key;
-    LocGuard at(b, types::key_loc(key));
-    std::string hint = meant[i].hint;
-    if (hint.empty() && key.kind() == yaml::Kind::Str) {
-      hint = hints::key_elsewhere(key.text(), table.name);
-    }
-    ErrorDetail& fault = b.error(std::string(msg::kExtra), std::string(kind::kExtra), key.mark(),
-                                 nullptr, std::move(hint));
-    fault.about = About::key;
-    if (const std::string_view to = meant[i].fix; !to.empty()) {
-      fault.fix = Fix{std::string(to), "Rename the key to `" + std::string(to) + "`", {}, {}};
-    }
-  }
+  for (std::size_t i = 0; i < extra.size(); ++i) extra_key_fault<R>(b, *extra[i]->key, meant[i]);
   return b.error_count() == errors_before;
 }
 

@@ -36,7 +36,10 @@ void Builder::notice(LintRule rule, std::string message, yaml::Mark mark, std::s
   e.type = std::string(e.rule);
   e.mark = mark;
   e.severity = Severity::warning;
-  e.fix = change_to(std::move(fix));
+  // `yes` -> `true` keeps the value YAML 1.1 reads; `/32` makes a host of what may have been meant
+  // as a wider network.
+  e.fix = change_to(std::move(fix), rule == LintRule::truthy ? Applicability::safe
+                                                             : Applicability::unsafe);
 }
 
 void Builder::add_notices(std::vector<ErrorDetail> notices) {

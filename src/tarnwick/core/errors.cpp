@@ -37,6 +37,10 @@ nlohmann::ordered_json ErrorDetail::to_json() const {
   return o;
 }
 
+const char* applicability_name(Applicability applicability) {
+  return applicability == Applicability::safe ? "safe" : "unsafe";
+}
+
 const char* severity_name(Severity severity) {
   switch (severity) {
     case Severity::warning:

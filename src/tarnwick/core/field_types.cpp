@@ -149,10 +149,10 @@ void advise_list(const yaml::Node& node, bool map_is_item, ErrorDetail& fault) {
   const bool as_written =
       node.plain() || (node.kind() == yaml::Kind::Str && node.tag() != yaml::StandardTag::Binary);
   if (node.is_seq() || !as_written) return;
-  std::string list = hints::one_item_list(node.text(), node.plain());
+  std::string list = hints::flow_list(node.text(), node.plain());
   if (list.empty()) return;
   fault.hint = "write a list: " + list;
-  fault.fix = change_to(std::move(list));
+  fault.fix = change_to(std::move(list), Applicability::unsafe);
 }
 
 bool Str::convert(const yaml::Node& node, Builder& b, value_type& out) const {
@@ -266,7 +266,7 @@ bool IPv4NetworkType::convert(const yaml::Node& node, Builder& b, value_type& ou
       b.error(std::string(msg::kIPv4Network) + ": " + node.text() +
                   " has host bits set (did you mean " + r.suggestion + "?)",
               "value_error.ipv4network", node.mark())
-          .fix = change_to(r.suggestion);
+          .fix = change_to(r.suggestion, Applicability::unsafe);  // maybe another block was meant
       return false;
     }
   }
@@ -301,7 +301,13 @@ bool Literal::convert(const yaml::Node& node, Builder& b, value_type& out) const
   ErrorDetail& fault = b.error(std::move(message), "value_error.const", node.mark(),
                                {{"given", given_of(node)}, {"permitted", std::move(permitted)}},
                                std::move(meant.hint));
-  if (!meant.fix.empty()) fault.fix = change_to(std::string(meant.fix));
+  if (!meant.fix.empty()) {
+    // Only a choice the text spells in another letter case is surely what was meant.
+    const bool same_word =
+        hints::case_folded_choice(node.text(), {choices, count}) == meant.fix;
+    fault.fix = change_to(std::string(meant.fix),
+                          same_word ? Applicability::safe : Applicability::unsafe);
+  }
   return false;
 }
 

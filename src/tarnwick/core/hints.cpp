@@ -242,16 +242,35 @@ Meant zone_for_region(std::string_view given, std::span<const std::string_view> 
   return {};
 }
 
-std::string one_item_list(std::string_view text, bool plain) {
-  if (text.size() > kMaxRepeated || !utf8::valid(text)) return {};
+namespace {
+
+// One item of a flow list as written, quoted when the text would read otherwise inside `[ ]`.
+std::string flow_item(std::string_view text, bool plain) {
   // Inside [ ] a comma, a bracket or brace, ": " or " #" would change what the text means.
   const bool flow_safe = plain && !text.empty() &&
                          text.find_first_of(",[]{}") == std::string_view::npos &&
                          text.find(": ") == std::string_view::npos &&
                          text.find(" #") == std::string_view::npos && text.back() != ':';
-  if (flow_safe) return "[" + std::string(text) + "]";
+  if (flow_safe) return std::string(text);
   // A JSON string is a YAML double-quoted scalar with the same value.
-  return "[" + nlohmann::json(std::string(text)).dump() + "]";
+  return nlohmann::json(std::string(text)).dump();
+}
+
+}  // namespace
+
+std::string flow_list(std::string_view text, bool plain) {
+  if (text.size() > kMaxRepeated || !utf8::valid(text)) return {};
+  if (text.find(',') == std::string_view::npos) return "[" + flow_item(text, plain) + "]";
+  // "a, b" lists its items: one item holding the comma would be the same fault again.
+  std::string list = "[";
+  for (std::size_t from = 0; from <= text.size();) {
+    const std::size_t comma = std::min(text.find(',', from), text.size());
+    const std::string_view item = trimmed(text.substr(from, comma - from));
+    if (item.empty()) return {};  // "a,,b" or "a," may mean anything
+    list += (from == 0 ? "" : ", ") + flow_item(item, plain);
+    from = comma + 1;
+  }
+  return list + "]";
 }
 
 std::vector<std::string_view> closest_candidates(std::string_view given,

@@ -323,7 +323,7 @@ ErrorDetail unknown_rule_warning(const IgnoreComment::Unknown& unknown) {
   // Written for the operator only when one rule is the likeliest.
   const std::vector<std::string_view> meant = hints::closest_candidates(unknown.id, rule_ids());
   if (meant.size() == 1) {
-    e.fix = change_to(std::string(meant.front()));
+    e.fix = change_to(std::string(meant.front()), Applicability::safe);  // a comment's spelling
     e.fix->start = e.mark;
     e.fix->end = e.end;
   }

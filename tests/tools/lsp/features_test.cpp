@@ -249,7 +249,8 @@ TEST(LspQuickFixes, OwnDataFirstThenThePublishedTwin) {
                     {{"range", at},
                      {"newText", replacement},
                      {"title", std::string(key ? "Rename the key to `" : "Change to `") +
-                                   replacement + "`"}}}};
+                                   replacement + "`"},
+                     {"applicability", key ? "safe" : "unsafe"}}}};
     }
     return d;
   };
@@ -259,12 +260,13 @@ TEST(LspQuickFixes, OwnDataFirstThenThePublishedTwin) {
   struct Case {
     json asked;
     const char* title;  // nullptr: no action
+    bool preferred = true;  // a safe fix: an editor may apply it at once
   };
   const Case cases[] = {
       {diagnostic(range(3, 0, 3, 5), "value_error.extra", "labels"), "Rename the key to `labels`"},
       {diagnostic(range(0, 0, 0, 5), "value_error.extra", "lab"), "Rename the key to `lab`"},
       {diagnostic(range(0, 0, 0, 5), "value_error.extra"), "Rename the key to `label`"},
-      {diagnostic(range(2, 8, 2, 17), "value_error.literal"), "Change to `us-east-1`"},
+      {diagnostic(range(2, 8, 2, 17), "value_error.literal"), "Change to `us-east-1`", false},
       {diagnostic(range(3, 0, 3, 5), "value_error.extra"), nullptr},  // moved, no data
       {diagnostic(range(0, 0, 0, 5), "value_error.missing"), nullptr},
       {{{"code", "value_error.extra"}, {"data", {{"replacement", "label"}}}}, nullptr},
@@ -284,7 +286,7 @@ TEST(LspQuickFixes, OwnDataFirstThenThePublishedTwin) {
     if (!c.title) continue;
     EXPECT_EQ(actions[0]["title"], c.title);
     EXPECT_EQ(actions[0]["kind"], "quickfix");
-    EXPECT_EQ(actions[0]["isPreferred"], true);  // the one fix: an editor may apply it at once
+    EXPECT_EQ(actions[0]["isPreferred"], c.preferred);
     EXPECT_EQ(actions[0]["diagnostics"], json::array({c.asked}));
     const json& edit = actions[0]["edit"]["changes"][kUri];
     ASSERT_EQ(edit.size(), 1u);
