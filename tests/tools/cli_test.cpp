@@ -57,7 +57,8 @@ TEST(Cli, FaultsAsTextWithTheSourceLine) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "");
   EXPECT_NE(r.err.find("invalid.yaml:10:18: error: corvane.controller_ip: value is not a valid "
-                       "IPv4 address\n    controller_ip: 10.10.0.300\n                   ^\n"),
+                       "IPv4 address [value_error.ipv4address]\n    controller_ip: 10.10.0.300\n"
+                       "                   ^\n"),
             std::string::npos)
       << r.err;
   EXPECT_EQ(r.err.find('\033'), std::string::npos);  // no colour when not a terminal
@@ -160,7 +161,8 @@ TEST(Cli, EveryFormatReportsEveryFault) {
          EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 12) << r.out;
          EXPECT_TRUE(r.out.starts_with("/")) << r.out;
          EXPECT_NE(r.out.find("examples/invalid.yaml:10:18: error: corvane.controller_ip: value is "
-                              "not a valid IPv4 address (octet 300 is over 255)\n"),
+                              "not a valid IPv4 address (octet 300 is over 255) "
+                              "[value_error.ipv4address]\n"),
                    std::string::npos)
              << r.out;
        }},
@@ -468,7 +470,7 @@ TEST(Cli, UnreadableFolderIsReportedAndTheRestChecked) {
   fs::remove_all(dir);
   EXPECT_EQ(r.status, 2) << r.err;
   const std::string locked = (dir / "m/locked").string();
-  EXPECT_EQ(r.out, locked + ": error: cannot read " + locked + ": Permission denied\n");
+  EXPECT_EQ(r.out, locked + ": error: cannot read " + locked + ": Permission denied [document_error.unreadable_file]\n");
   EXPECT_NE(r.err.find("z.yaml: valid"), std::string::npos) << r.err;
 }
 

@@ -171,7 +171,7 @@ TEST(CliFix, ReportsWhatIsLeftAndCarriesFixesInJson) {
   std::ofstream(doc.path, std::ios::binary) << edited(kFull, c.broken);
   fixed = run("check --fix --unsafe-fixes --format text " + doc.quoted());
   EXPECT_NE(fixed.err.find(":20:18: error: corvane.controller_ip: value is not a valid IPv4 "
-                           "address\n    controller_ip: 10.10.0.300\n"),
+                           "address [value_error.ipv4address]\n    controller_ip: 10.10.0.300\n"),
             std::string::npos)
       << fixed.err;
 }

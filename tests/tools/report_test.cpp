@@ -82,20 +82,20 @@ TEST(Reporters, TextInSourceOrderWithCaretHelpAndTotal) {
     std::string expected;
   } cases[] = {
       {false, faults.size(),
-       "doc.yaml:2:5: error: b: after a tab, before a CR\n  \tb: x\n  \t   ^\n"
+       "doc.yaml:2:5: error: b: after a tab, before a CR [value_error]\n  \tb: x\n  \t   ^\n"
        "  help: write it without the tab\n"
-       "doc.yaml:3:5: error: c: after a two-byte character\n  c: \xC3\xA9"
+       "doc.yaml:3:5: error: c: after a two-byte character [value_error]\n  c: \xC3\xA9"
        "2\n      ^\n"
-       "doc.yaml:4:4: error: d: too long to quote\n  (line 4 is 1004 bytes long)\n"
-       "doc.yaml:5:1: error: e: a long line\n  " + longest + "\n  ^\n"
-       "doc.yaml:6:3: error: f: after a two-byte character and a tab\n  \xC3\xA9\tx\n   \t^\n"
-       "doc.yaml:9:1: error: past the end\n  \n  ^\n"
-       "doc.yaml: error: items.0: no position\n"
-       "doc.yaml: error: e: no position either\n"
+       "doc.yaml:4:4: error: d: too long to quote [value_error]\n  (line 4 is 1004 bytes long)\n"
+       "doc.yaml:5:1: error: e: a long line [value_error]\n  " + longest + "\n  ^\n"
+       "doc.yaml:6:3: error: f: after a two-byte character and a tab [value_error]\n  \xC3\xA9\tx\n   \t^\n"
+       "doc.yaml:9:1: error: past the end [value_error]\n  \n  ^\n"
+       "doc.yaml: error: items.0: no position [value_error]\n"
+       "doc.yaml: error: e: no position either [value_error]\n"
        "8 errors\n"},
       {true, 1,
        "\033[1mdoc.yaml:3:5:\033[0m \033[1;31merror:\033[0m \033[1mc:\033[0m after a two-byte "
-       "character\n  c: \xC3\xA9"
+       "character [value_error]\n  c: \xC3\xA9"
        "2\n      \033[1;32m^\033[0m\n1 error\n"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.colour);
@@ -157,9 +157,9 @@ TEST(Reporters, TextGivesTheHintUnderItsFault) {
   std::ostringstream out;
   report::TextReporter(out, false).report({"doc.yaml", "terraform_versoin: 1\n", faults});
   EXPECT_EQ(out.str(),
-            "doc.yaml:1:1: error: terraform_versoin: extra fields not permitted\n"
+            "doc.yaml:1:1: error: terraform_versoin: extra fields not permitted [value_error]\n"
             "  terraform_versoin: 1\n  ^\n  help: did you mean `terraform_version`?\n"
-            "doc.yaml: error: b: no hint\n");
+            "doc.yaml: error: b: no hint [value_error]\n");
 }
 
 // Faults on one line by column; the last line quoted even without a line end; the total counts
@@ -176,9 +176,9 @@ TEST(Reporters, TextOrdersColumnsQuotesTheLastLineAndTotalsTheRun) {
   reporter.report({"c.yaml", "", {}});
   reporter.finish();
   EXPECT_EQ(out.str(),
-            "a.yaml:1:2: error: a: first\n  {a: 1, b: 2}\n   ^\n"
-            "a.yaml:1:7: error: b: second\n  {a: 1, b: 2}\n        ^\n"
-            "b.yaml: error: c: third\nb.yaml: error: d: fourth\n4 errors\n");
+            "a.yaml:1:2: error: a: first [value_error]\n  {a: 1, b: 2}\n   ^\n"
+            "a.yaml:1:7: error: b: second [value_error]\n  {a: 1, b: 2}\n        ^\n"
+            "b.yaml: error: c: third [value_error]\nb.yaml: error: d: fourth [value_error]\n4 errors\n");
 }
 
 TEST(Reporters, JsonIsTheValidationErrorsArrayWithFileEndAndSeverity) {
@@ -365,14 +365,14 @@ TEST(Reporters, ConciseOneLinePerFaultInSourceOrder) {
   reporter.report_fatal("other.yaml", fatal);
   reporter.finish();
   EXPECT_EQ(out.str(),
-            "dir/doc.yaml:1:1: error: a: first\n"
-            "dir/doc.yaml:2:7: error: b.0: second (did you mean `x`?)\n"
-            "dir/doc.yaml:3:1: error: the whole document\n"
-            "dir/doc.yaml:4:2: error: multi: one two three four\n"
-            "dir/doc.yaml:5:1: error: config: eips\n"
-            "dir/doc.yaml:6:3: error: vpc a: one eip (check_config.eips_fit_ha_mode)\n"
-            "dir/doc.yaml: error: c: no position\n"
-            "other.yaml:1:4: error: while scanning: found a tab\n");
+            "dir/doc.yaml:1:1: error: a: first [value_error]\n"
+            "dir/doc.yaml:2:7: error: b.0: second (did you mean `x`?) [value_error]\n"
+            "dir/doc.yaml:3:1: error: the whole document [value_error]\n"
+            "dir/doc.yaml:4:2: error: multi: one two three four [value_error]\n"
+            "dir/doc.yaml:5:1: error: config: eips [check_config.eips_fit_ha_mode]\n"
+            "dir/doc.yaml:6:3: error: vpc a: one eip [check_config.eips_fit_ha_mode]\n"
+            "dir/doc.yaml: error: c: no position [value_error]\n"
+            "other.yaml:1:4: error: while scanning: found a tab [document_error.malformed_yaml]\n");
 }
 
 // Reports forwarded to each reporter in order; finishing goes on past a failure and names each.
@@ -411,7 +411,7 @@ TEST(Reporters, FanoutForwardsAndFinishesEveryReporter) {
   EXPECT_EQ(log, "report doc.yaml;report gone.yaml;finish;");
   // Text in a file: never coloured, the caller's own line stands for the fatal document.
   EXPECT_EQ(tarnwick::testing::slurp(dir / "b.txt"),
-            "doc.yaml:1:4: error: a: bad\n  a: xyz\n     ^\n1 error\n");
+            "doc.yaml:1:4: error: a: bad [value_error]\n  a: xyz\n     ^\n1 error\n");
   EXPECT_EQ(tarnwick::testing::slurp(dir / "c"),
             "::error file=doc.yaml,line=1,col=4,endLine=1,endColumn=7,title=a::bad\n"
             "::error file=gone.yaml,title=value_error::cannot read\n");
@@ -504,9 +504,9 @@ TEST(Reporters, TextShowsEachVpcAndWarningsApart) {
   reporter.report({"d.yaml", "id: x\nalert: {}\nconfig: {a: 1}\n", faults, others});
   reporter.finish();
   std::string want =
-      "d.yaml:2:1: warning: alert: written twice\n  alert: {}\n  ^\n"
-      "d.yaml:3:1: note: config: did not run\n  config: {a: 1}\n  ^\n"
-      "d.yaml:3:9: error: config: head: v0; v1; v2; v3; v4; v5; v6; v7; v8; v9 and 2 more\n"
+      "d.yaml:2:1: warning: alert: written twice [value_error]\n  alert: {}\n  ^\n"
+      "d.yaml:3:1: note: config: did not run [value_error]\n  config: {a: 1}\n  ^\n"
+      "d.yaml:3:9: error: config: head: v0; v1; v2; v3; v4; v5; v6; v7; v8; v9 and 2 more [value_error]\n"
       "  config: {a: 1}\n          ^\n";
   want += "  --> d.yaml: vpc u: not placed\n";  // a finding without a position has none
   for (int i = 0; i < 9; ++i) {
@@ -518,7 +518,7 @@ TEST(Reporters, TextShowsEachVpcAndWarningsApart) {
   std::ostringstream concise;
   report::ConciseReporter one_line(concise);
   one_line.report({"d.yaml", "", {}, {&warning, 1}});
-  EXPECT_EQ(concise.str(), "d.yaml:2:1: warning: alert: written twice\n");
+  EXPECT_EQ(concise.str(), "d.yaml:2:1: warning: alert: written twice [value_error]\n");
 }
 
 // Lines end where the reader ends them: a CR alone too, so the line quoted is the fault's.
@@ -526,5 +526,5 @@ TEST(Reporters, TextQuotesLinesEndedByACarriageReturn) {
   const std::vector<core::ErrorDetail> faults{fault({"b"}, "bad", 2, 4)};
   std::ostringstream out;
   report::TextReporter(out, false).report({"d.yaml", "a: 1\rb: x\rc: 2\r", faults});
-  EXPECT_EQ(out.str(), "d.yaml:2:4: error: b: bad\n  b: x\n     ^\n");
+  EXPECT_EQ(out.str(), "d.yaml:2:4: error: b: bad [value_error]\n  b: x\n     ^\n");
 }

@@ -25,12 +25,12 @@ void ConciseReporter::report(const DocumentReport& doc) {
     // A long list of VPCs stays readable on one line; each VPC is a line of its own below.
     out_ << one_line(core::shown_message(*e, TextReporter::kListed));
     if (!e->hint.empty()) out_ << " (" << one_line(e->hint) << ")";
-    out_ << "\n";
+    out_ << " [" << e->rule_id() << "]\n";
     for (const core::Related& r : e->related) {
       if (!r.finding || !r.start.known()) continue;
       out_ << name << ":" << r.start.line << ":" << r.start.column << ": "
-           << core::severity_name(e->severity) << ": " << one_line(r.message) << " ("
-           << e->rule_id() << ")\n";
+           << core::severity_name(e->severity) << ": " << one_line(r.message) << " ["
+           << e->rule_id() << "]\n";
     }
   }
 }

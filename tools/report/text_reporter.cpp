@@ -64,7 +64,8 @@ void TextReporter::heading(std::string_view name, const core::ErrorDetail& e) {
        << reset_ << " ";
   // A fault of no key (the ignore comment's) is told by its line alone.
   if (!e.loc.empty()) out_ << bold_ << core::loc_text(e.loc) << ":" << reset_ << " ";
-  out_ << core::shown_message(e, kListed) << "\n";
+  // The rule's id, as --ignore and the ignore comment take it.
+  out_ << core::shown_message(e, kListed) << " [" << e.rule_id() << "]\n";
 }
 
 // Each place the fault holds at (each VPC a rule names), on a line of its own.
