@@ -22,8 +22,13 @@ def _library(name):
             module = importlib.import_module(name)
         except ImportError:
             module = None
-        if name == "pydantic" and module is not None and not module.VERSION.startswith("1."):
-            module = getattr(module, "v1", None)  # pydantic 2 carries the API of 1
+        if name == "pydantic" and module is not None and not str(module.VERSION).startswith("1."):
+            # pydantic 2 carries the API of 1 as a subpackage, which its own import leaves out:
+            # imported here, so that it does not matter whether the host imported it first.
+            try:
+                module = importlib.import_module("pydantic.v1")
+            except ImportError:
+                module = None
         _optional[name] = module
     return _optional[name]
 
