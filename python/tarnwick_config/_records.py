@@ -29,6 +29,18 @@ def _mode_ids():
     return None if ids is None else [str(i) for i in ids]
 
 
+# The keys check_config demands in every VPC when gateway naming is on: the module's
+# GW_NAME_KEYS, which the host may add to or replace. The module sets the function that reads it.
+_BUILT_IN_GW_NAME_KEYS = list(_core.GW_NAME_KEYS)
+module_gw_name_keys = lambda: _BUILT_IN_GW_NAME_KEYS  # noqa: E731
+
+
+def _gw_name_keys():
+    """The module's GW_NAME_KEYS as they are now, or None while they are the built-in ones."""
+    keys = module_gw_name_keys()
+    return None if keys == _BUILT_IN_GW_NAME_KEYS else [str(k) for k in keys]
+
+
 class FieldInfo:
     """A field's declaration as pydantic 1's Field() keeps it."""
 
@@ -155,7 +167,7 @@ class _BaseModel:
     def __init__(__tarnwick_self__, **data):  # named so that no field name is taken
         cls = type(__tarnwick_self__)
         built = _errors.validated(_core._build, cls._record_name, data,
-                                  bool(_BaseModel.discovery_only), _mode_ids())
+                                  bool(_BaseModel.discovery_only), _mode_ids(), _gw_name_keys())
         object.__setattr__(__tarnwick_self__, "__dict__", built.__dict__)
         object.__setattr__(__tarnwick_self__, "__fields_set__", set(data) & set(cls.__fields__))
 
@@ -446,9 +458,17 @@ def _annotation(field):
     return typing.Optional[field.outer_type_] if field.allow_none else field.outer_type_
 
 
+# The classes once made: a reload of the module takes them again (the compiled tables cannot
+# have changed), so that records made before it stay instances of the module's classes and pickle,
+# copy and dump as ever.
+_made = {}
+
+
 def make_classes(module_name):
     """Every record class by record name ("BackupConfig.S3Config" nested in BackupConfig)."""
     tables = TABLES[:] = _core._tables()
+    if _made:
+        return dict(_made)
     classes = {"_BaseModel": _BaseModel}
     for table in tables:
         outer, _, name = table["name"].rpartition(".")
@@ -476,4 +496,5 @@ def make_classes(module_name):
             for k, f in fields.items()])
     del classes["_BaseModel"]
     _errors._classes.update(classes)
+    _made.update(classes)
     return classes
