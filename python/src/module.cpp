@@ -22,7 +22,7 @@ namespace py = pybind11;
 namespace core = tarnwick::core;
 namespace yaml = tarnwick::yaml;
 using tarnwick::python::from_json;
-using tarnwick::python::mode_ids_of;
+using tarnwick::python::host_list_of;
 using tarnwick::python::text;
 
 namespace {
@@ -58,7 +58,7 @@ void raise_yaml_error(const yaml::YamlError& e) {
   py::object error = py::reinterpret_borrow<py::object>(g_yaml_error)(
       text(e.what()), kStages[static_cast<int>(e.stage())], text(e.problem()), text(e.file()),
       line_of(e.mark()), column_of(e.mark()), text(e.context()), line_of(e.context_mark()),
-      column_of(e.context_mark()));
+      column_of(e.context_mark()), line_of(e.found_mark()), column_of(e.found_mark()));
   PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(error.ptr())), error.ptr());
 }
 
@@ -89,34 +89,42 @@ void translate(std::exception_ptr p) {
 }
 
 core::LoadResult load_file(const std::filesystem::path& yml_path, bool discovery_only,
-                           py::handle mode_ids) {
-  const auto ids = mode_ids_of(mode_ids);
+                           py::handle mode_ids, py::handle gw_name_keys) {
+  const auto ids = host_list_of(mode_ids);
+  const auto keys = host_list_of(gw_name_keys);
   py::gil_scoped_release nogil;  // reading and building touch no Python object
   return core::load(core::Source::file(yml_path), {.discovery_only = discovery_only,
                                                    .mode_ids = ids ? &*ids : nullptr,
+                                                   .gw_name_keys = keys ? &*keys : nullptr,
                                                    .keep_text = false});
 }
 
 py::object load_yaml(const std::filesystem::path& yml_path, bool discovery_only,
-                     py::handle mode_ids) {
-  core::LoadResult loaded = load_file(yml_path, discovery_only, mode_ids);
+                     py::handle mode_ids, py::handle gw_name_keys) {
+  core::LoadResult loaded = load_file(yml_path, discovery_only, mode_ids, gw_name_keys);
   return tarnwick::python::document_to_python(loaded.document());
 }
 
 // The load of load_yaml without the conversion: what the benchmark sets the conversion against.
-void load_only(const std::filesystem::path& yml_path, bool discovery_only, py::handle mode_ids) {
-  load_file(yml_path, discovery_only, mode_ids).document();  // a failed load raises as in load_yaml
+void load_only(const std::filesystem::path& yml_path, bool discovery_only, py::handle mode_ids,
+               py::handle gw_name_keys) {
+  // A failed load raises as in load_yaml.
+  load_file(yml_path, discovery_only, mode_ids, gw_name_keys).document();
 }
 
-py::object load_dict(py::handle config_dict, bool discovery_only, py::handle mode_ids) {
-  const auto ids = mode_ids_of(mode_ids);
+py::object load_dict(py::handle config_dict, bool discovery_only, py::handle mode_ids,
+                     py::handle gw_name_keys) {
+  const auto ids = host_list_of(mode_ids);
+  const auto keys = host_list_of(gw_name_keys);
   tarnwick::python::PythonTree tree =
       tarnwick::python::tree_from_python(config_dict, "config_dict");
   core::LoadResult loaded;
   {
     py::gil_scoped_release nogil;
-    loaded = core::load(core::Source::tree(tree.doc.root()),
-                        {.discovery_only = discovery_only, .mode_ids = ids ? &*ids : nullptr});
+    loaded =
+        core::load(core::Source::tree(tree.doc.root()), {.discovery_only = discovery_only,
+                                                         .mode_ids = ids ? &*ids : nullptr,
+                                                         .gw_name_keys = keys ? &*keys : nullptr});
   }
   if (!tree.unreadable.empty()) {
     std::vector<core::ErrorDetail> errors;
@@ -131,6 +139,7 @@ py::object load_dict(py::handle config_dict, bool discovery_only, py::handle mod
 
 PYBIND11_MODULE(_core, m) {
   m.doc() = "The compiled records and loaders of tarnwick_config.config_vpc_migration.";
+  m.attr("__version__") = TARNWICK_VERSION;  // the project's version, CMake's
 
   g_validation_failure = PyErr_NewExceptionWithDoc(
       "tarnwick_config._core._ValidationFailure",
@@ -154,12 +163,14 @@ PYBIND11_MODULE(_core, m) {
       },
       py::arg("record_base"), py::arg("yaml_error"),
       "Registers the records' base class and the factory of YAML errors.");
+  // mode_ids and gw_name_keys: the host's lists, or None for the built-in ones.
   m.def("_load_yaml", &load_yaml, py::arg("yml_path"), py::arg("discovery_only"),
-        py::arg("mode_ids"),
+        py::arg("mode_ids"), py::arg("gw_name_keys") = py::none(),
         "Reads and builds a document; raises _ValidationFailure instead of printing.");
   m.def("_load_only", &load_only, py::arg("yml_path"), py::arg("discovery_only"),
-        py::arg("mode_ids"), "Reads and builds a document as _load_yaml does, and drops it.");
+        py::arg("mode_ids"), py::arg("gw_name_keys") = py::none(),
+        "Reads and builds a document as _load_yaml does, and drops it.");
   m.def("_load_dict", &load_dict, py::arg("config_dict"), py::arg("discovery_only"),
-        py::arg("mode_ids"),
+        py::arg("mode_ids"), py::arg("gw_name_keys") = py::none(),
         "Builds a document from a dict; raises _ValidationFailure instead of printing.");
 }

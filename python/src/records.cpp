@@ -292,11 +292,13 @@ py::object build_record(const PythonTree& tree, const core::BuildContext& contex
   return converted(*rec);
 }
 
-py::object build(std::string_view name, py::handle values, bool discovery_only,
-                 py::handle mode_ids) {
+py::object build(std::string_view name, py::handle values, bool discovery_only, py::handle mode_ids,
+                 py::handle gw_name_keys) {
   const PythonTree tree = tree_from_python(values, "values");
-  const auto ids = mode_ids_of(mode_ids);
-  const core::BuildContext context(discovery_only, ids ? &*ids : nullptr);
+  const auto ids = host_list_of(mode_ids);
+  const auto keys = host_list_of(gw_name_keys);
+  core::BuildContext context(discovery_only, ids ? &*ids : nullptr);
+  context.gw_name_keys = keys ? &*keys : nullptr;
   py::object out;
   if (!with_record_type(name, [&]<class R>() { out = build_record<R>(tree, context); })) {
     throw py::key_error(std::string(name));
@@ -313,11 +315,12 @@ py::tuple texts(const std::array<std::string_view, N>& list) {
 
 }  // namespace
 
-// The mode ids a build checks `id` against: the host's, when the Python layer found them.
-std::optional<std::vector<std::string>> mode_ids_of(py::handle ids) {
-  if (ids.is_none()) return std::nullopt;
+// The mode ids a build checks `id` against, or the keys check_config demands: the host's, when
+// the Python layer found them.
+std::optional<std::vector<std::string>> host_list_of(py::handle list) {
+  if (list.is_none()) return std::nullopt;
   std::vector<std::string> out;
-  for (py::handle id : ids) out.push_back(py::str(id).cast<std::string>());
+  for (py::handle item : list) out.push_back(py::str(item).cast<std::string>());
   return out;
 }
 
@@ -341,7 +344,8 @@ py::object document_to_python(const core::DiscoveryConfiguration& config) {
 
 namespace {
 
-// The checks that host code calls as class functions, over the C++ ones.
+// The check that host code calls as a class function, over the C++ one (valid_str_attribute is
+// Python's own: len() of the value).
 void bind_check_functions(py::module_& m) {
   m.def(
       "_is_expected_vpc_prefix",
@@ -356,14 +360,6 @@ void bind_check_functions(py::module_& m) {
         return core::DiscoveryConfiguration::isExpectedVpcPrefix(ip, networks);
       },
       py::arg("ip"), py::arg("prefixes"));
-  m.def(
-      "_valid_str_attribute",
-      [](py::handle value) {
-        const PythonTree tree = tree_from_python(py::dict(py::arg("value") = value), "val");
-        if (!tree.unreadable.empty()) throw py::value_error(tree.unreadable.front().msg);
-        return core::TfCloudConfig::valid_str_attribute(*tree.doc.root().find("value"), "val");
-      },
-      py::arg("val"));
 }
 
 // The set the bits of a loaded record's slot stand for, by the keys of its class.
@@ -446,9 +442,9 @@ void bind_records(py::module_& m) {
   m.def(
       "_register",
       [](std::string_view name, py::object cls) {
+        // A class registered before (the Python layer made anew) stays known, and referenced:
+        // the records made of it stay records.
         if (!with_record_type(name, [&]<class R>() {
-              keys_by_class().erase(class_of<R>());
-              Py_XDECREF(class_of<R>());
               class_of<R>() = cls.release().ptr();
               keys_by_class()[class_of<R>()] = keys_of<R>();
             })) {
@@ -476,7 +472,7 @@ void bind_records(py::module_& m) {
       },
       py::arg("name"), "The JSON Schema of the record named name, with the records it reaches.");
   m.def("_build", &build, py::arg("name"), py::arg("values"), py::arg("discovery_only"),
-        py::arg("mode_ids"),
+        py::arg("mode_ids"), py::arg("gw_name_keys") = py::none(),
         "Builds the record named name from a dict of values as a load would; raises "
         "_ValidationFailure.");
   bind_check_functions(m);

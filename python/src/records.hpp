@@ -17,8 +17,9 @@ namespace py = pybind11;
 // Adds _tables, _register, _default, _schema, _build and _is_expected_vpc_prefix to the module.
 void bind_records(py::module_& m);
 
-// The host's mode ids as given (a list of str), or none (None): the built-in ones apply.
-std::optional<std::vector<std::string>> mode_ids_of(py::handle ids);
+// One of the host's lists as given (its mode ids, its GW_NAME_KEYS: an iterable of str), or none
+// (None): the built-in one applies.
+std::optional<std::vector<std::string>> host_list_of(py::handle list);
 
 // A build's faults and those of the values the converter could not read, as one failure.
 core::ValidationError with_unreadable(std::string model, std::vector<core::ErrorDetail> built,

@@ -22,8 +22,13 @@ def _library(name):
             module = importlib.import_module(name)
         except ImportError:
             module = None
-        if name == "pydantic" and module is not None and not module.VERSION.startswith("1."):
-            module = getattr(module, "v1", None)  # pydantic 2 carries the API of 1
+        if name == "pydantic" and module is not None and not str(module.VERSION).startswith("1."):
+            # pydantic 2 carries the API of 1 as a subpackage, which its own import leaves out:
+            # imported here, so that it does not matter whether the host imported it first.
+            try:
+                module = importlib.import_module("pydantic.v1")
+            except ImportError:
+                module = None
         _optional[name] = module
     return _optional[name]
 
@@ -176,29 +181,35 @@ class YamlError(ValueError):
 
     The message carries the file, line and column; problem, file, line and column hold them apart
     (line and column count from 1 and are None when unknown), context, context_line and
-    context_column the construct the fault was found in. problem_mark and context_mark are the
-    positions as PyYAML gives them (counted from 0), or None. With PyYAML installed, a fault is
+    context_column the construct the fault was found in, found_line and found_column where it was
+    found: the end of the text for a construct left open (an unclosed bracket or quote), where
+    line and column name the construct. problem_mark (where it was found) and context_mark are
+    the positions as PyYAML gives them (counted from 0), or None. With PyYAML installed, a fault is
     raised as PyYAML's class for its step too: yaml.scanner.ScannerError, yaml.parser.ParserError,
     yaml.composer.ComposerError, yaml.constructor.ConstructorError or yaml.reader.ReaderError (a
     limit of ours as yaml.YAMLError).
     """
 
     problem = file = line = column = context = context_line = context_column = None
+    found_line = found_column = None
     note = None
     _stage = "limit"
 
     def __init__(self, message, problem=None, file=None, line=None, column=None, context=None,
-                 context_line=None, context_column=None):
+                 context_line=None, context_column=None, found_line=None, found_column=None):
         ValueError.__init__(self, message)  # not PyYAML's: its marks are properties here
         self.problem, self.file, self.line, self.column = problem, file, line, column
         self.context, self.context_line, self.context_column = (
             context or None, context_line, context_column)
+        self.found_line, self.found_column = found_line, found_column
 
     def __str__(self):
         return self.args[0] if self.args else ""
 
     @property
     def problem_mark(self):
+        if self.found_line is not None:
+            return _mark(self.file, self.found_line, self.found_column)
         return _mark(self.file, self.line, self.column)
 
     @property
@@ -207,7 +218,8 @@ class YamlError(ValueError):
 
     def __reduce__(self):
         return (_yaml_error, (str(self), self._stage, self.problem, self.file, self.line,
-                              self.column, self.context, self.context_line, self.context_column))
+                              self.column, self.context, self.context_line, self.context_column,
+                              self.found_line, self.found_column))
 
 
 def _mark(file, line, column):
@@ -241,10 +253,10 @@ def _yaml_error_class(stage):
 
 
 def _yaml_error(message, stage, problem=None, file=None, line=None, column=None, context=None,
-                context_line=None, context_column=None):
+                context_line=None, context_column=None, found_line=None, found_column=None):
     """The error of a fault found while reading YAML: made by the compiled reader."""
     error = _yaml_error_class(stage)(message, problem, file, line, column, context,
-                                     context_line, context_column)
+                                     context_line, context_column, found_line, found_column)
     if stage == "reader" and _library("yaml") is not None:  # what PyYAML's ReaderError has
         error.name, error.position, error.character = file, None, None
         error.encoding, error.reason = "utf-8", problem

@@ -6,6 +6,7 @@ keyword values goes through the compiled frame, exactly as a load does.
 """
 
 import copy as _copy
+import importlib
 import inspect
 import ipaddress
 import json
@@ -26,6 +27,18 @@ def _mode_ids():
             return None
     ids = getattr(globals_module, "VPC_MIGRATION_ModeIds", None)
     return None if ids is None else [str(i) for i in ids]
+
+
+# The keys check_config demands in every VPC when gateway naming is on: the module's
+# GW_NAME_KEYS, which the host may add to or replace. The module sets the function that reads it.
+_BUILT_IN_GW_NAME_KEYS = list(_core.GW_NAME_KEYS)
+module_gw_name_keys = lambda: _BUILT_IN_GW_NAME_KEYS  # noqa: E731
+
+
+def _gw_name_keys():
+    """The module's GW_NAME_KEYS as they are now, or None while they are the built-in ones."""
+    keys = module_gw_name_keys()
+    return None if keys == _BUILT_IN_GW_NAME_KEYS else [str(k) for k in keys]
 
 
 class FieldInfo:
@@ -154,7 +167,7 @@ class _BaseModel:
     def __init__(__tarnwick_self__, **data):  # named so that no field name is taken
         cls = type(__tarnwick_self__)
         built = _errors.validated(_core._build, cls._record_name, data,
-                                  bool(_BaseModel.discovery_only), _mode_ids())
+                                  bool(_BaseModel.discovery_only), _mode_ids(), _gw_name_keys())
         object.__setattr__(__tarnwick_self__, "__dict__", built.__dict__)
         object.__setattr__(__tarnwick_self__, "__fields_set__", set(data) & set(cls.__fields__))
 
@@ -252,10 +265,13 @@ class _BaseModel:
 
     @classmethod
     def parse_obj(cls, obj):
+        """A record from a mapping (or pairs, or another record's fields); anything else fails
+        validation at __root__, as pydantic 1 reports it."""
         if isinstance(obj, cls):
             return obj.copy()
-        return cls(**_as_dict(obj, lambda: TypeError(
-            f"{cls.__name__} expected dict not {type(obj).__name__}")))
+        return cls(**_as_dict(obj, lambda: _errors._validation_error(cls, [{
+            "loc": ["__root__"], "msg": f"{cls.__name__} expected dict not {type(obj).__name__}",
+            "type": "type_error"}])))
 
     @classmethod
     def validate(cls, value):
@@ -268,6 +284,7 @@ class _BaseModel:
 
     @classmethod
     def __get_validators__(cls):
+        _hook_pydantic()  # pydantic meets a record class as a field type
         yield cls.validate
 
     @classmethod
@@ -302,6 +319,66 @@ class _BaseModel:
     @classmethod
     def schema_json(cls, *, by_alias=True, **dumps_kwargs):
         return json.dumps(cls.schema(), **dumps_kwargs)
+
+
+# ---------------------------------------------------------------------------------------------
+# Records inside a host's pydantic 1 models. pydantic walks a model's values for dict(), json()
+# and copy() in BaseModel._get_value, which goes into a value only when it is a pydantic
+# BaseModel: a record would be left an object there (include, exclude and exclude_unset not
+# applied to it, and json() unable to encode it). The walk learns records here, with the options
+# pydantic gives its own models; every other value goes the way it went. pydantic's JSON encoder
+# learns them too (json(models_as_dict=False), pydantic_encoder). Both are taught once, in the
+# pydantic the layer uses (1, or 2's pydantic.v1), when pydantic first meets a record class as a
+# field type. A record is no pydantic BaseModel to isinstance(): pydantic would then take the
+# class for a model of its own everywhere (its schema reads a model's fields as its own kind).
+
+_hooked = []
+# The walk's parameters in pydantic 1.10 (and 2's pydantic.v1): a walk of others is left alone.
+_WALK_PARAMETERS = ["cls", "v", "to_dict", "by_alias", "include", "exclude", "exclude_unset",
+                    "exclude_defaults", "exclude_none"]
+
+
+def _hook_pydantic():
+    pydantic = _errors._library("pydantic")
+    if pydantic is None or any(p is pydantic for p in _hooked):
+        return
+    _hooked.append(pydantic)
+    base = pydantic.BaseModel
+    walk = getattr(getattr(base, "_get_value", None), "__func__", None)
+    try:
+        if list(inspect.signature(walk).parameters) != _WALK_PARAMETERS:
+            return
+    except (TypeError, ValueError):
+        return
+
+    # The parameters spelt out: the walk runs for every value of every model's dict(), and
+    # passing them on by name would cost a host's models half as much again.
+    def _get_value(cls, v, to_dict, by_alias, include, exclude, exclude_unset, exclude_defaults,
+                   exclude_none):
+        if isinstance(v, _BaseModel):
+            return _walked(v, to_dict, by_alias, include, exclude, exclude_unset,
+                           exclude_defaults, exclude_none)
+        return walk(cls, v, to_dict, by_alias, include, exclude, exclude_unset, exclude_defaults,
+                    exclude_none)
+
+    _get_value.__wrapped__ = walk
+    base._get_value = classmethod(_get_value)
+    encoders = importlib.import_module(pydantic.__name__ + ".json").ENCODERS_BY_TYPE
+    encoders[_BaseModel] = _as_json_value
+
+
+def _walked(record, to_dict, by_alias, include, exclude, exclude_unset, exclude_defaults,
+            exclude_none):
+    """A record as pydantic's walk gives a model of its own."""
+    if to_dict:
+        return record.dict(include=include, exclude=exclude, by_alias=by_alias,
+                           exclude_unset=exclude_unset, exclude_defaults=exclude_defaults,
+                           exclude_none=exclude_none)
+    return record.copy(include=include, exclude=exclude)
+
+
+def _as_json_value(record):
+    return record.dict()
 
 
 def _as_dict(value, refusal):
@@ -381,9 +458,17 @@ def _annotation(field):
     return typing.Optional[field.outer_type_] if field.allow_none else field.outer_type_
 
 
+# The classes once made: a reload of the module takes them again (the compiled tables cannot
+# have changed), so that records made before it stay instances of the module's classes and pickle,
+# copy and dump as ever.
+_made = {}
+
+
 def make_classes(module_name):
     """Every record class by record name ("BackupConfig.S3Config" nested in BackupConfig)."""
     tables = TABLES[:] = _core._tables()
+    if _made:
+        return dict(_made)
     classes = {"_BaseModel": _BaseModel}
     for table in tables:
         outer, _, name = table["name"].rpartition(".")
@@ -411,4 +496,5 @@ def make_classes(module_name):
             for k, f in fields.items()])
     del classes["_BaseModel"]
     _errors._classes.update(classes)
+    _made.update(classes)
     return classes

@@ -29,9 +29,14 @@ __all__ = [
     "load_from_yaml",
 ]
 
+__version__ = _core.__version__
+
 REGION_NAMES = _core.REGION_NAMES
 CLEANUP_RESOURCES = _core.CLEANUP_RESOURCES
-GW_NAME_KEYS = list(_core.GW_NAME_KEYS)  # a list: the host may add to it
+# A list: the host may add to it or replace it, and check_config demands the keys it holds when
+# the document is loaded (a key that names no VPC field counts as unset).
+GW_NAME_KEYS = list(_core.GW_NAME_KEYS)
+_records.module_gw_name_keys = lambda: GW_NAME_KEYS
 
 
 RegionName = typing.Literal[REGION_NAMES]
@@ -99,7 +104,15 @@ def _register_checks():
 
 
 _register_checks()
-TfCloudConfig.valid_str_attribute = staticmethod(_core._valid_str_attribute)
+
+
+def _valid_str_attribute(val):
+    """Whether val counts as set: not None, and of a length other than 0 (not trimmed: a string
+    of blanks counts). A value without a length raises TypeError, as len() does."""
+    return val is not None and len(val) != 0
+
+
+TfCloudConfig.valid_str_attribute = staticmethod(_valid_str_attribute)
 
 
 def _is_expected_vpc_prefix(ip, prefixes):
@@ -118,15 +131,16 @@ def build_document(config_dict, discovery_only=False):
     _require_dict(config_dict)
     _BaseModel.discovery_only = bool(discovery_only)
     return validated(_core._load_dict, config_dict, bool(discovery_only),
-                     _records._mode_ids())
+                     _records._mode_ids(), _records._gw_name_keys())
 
 
 def load_from_dict(config_dict, discovery_only=False):
     """Builds the document from a dict of str, int, float, bool, None, list and dict values
     (dates, ipaddress values and records are taken as the text or mapping they stand for).
 
-    A failed validation prints the error JSON and a newline on sys.stdout, then raises
-    SystemExit(1) from the ValidationError. A config_dict that is not a dict raises TypeError.
+    A failed validation prints the error JSON and a newline on sys.stdout (when there is a usable
+    one), then raises SystemExit(1) from the ValidationError. A config_dict that is not a dict
+    raises TypeError.
     """
     return _reported(build_document, config_dict, discovery_only)
 
@@ -135,7 +149,8 @@ def load_from_yaml(yml_path, discovery_only=False):
     """Reads a YAML file (str or os.PathLike) and loads it as load_from_dict does.
 
     A missing or unreadable file raises OSError (FileNotFoundError, IsADirectoryError,
-    PermissionError); malformed YAML raises YamlError; neither prints anything.
+    PermissionError); a file that is no text in the default encoding UnicodeDecodeError, as
+    reading it with open() does; malformed YAML raises YamlError; none prints anything.
     """
     path = os.fspath(yml_path)
     return _reported(_build_from_yaml, path, discovery_only)
@@ -144,12 +159,33 @@ def load_from_yaml(yml_path, discovery_only=False):
 def _build_from_yaml(path, discovery_only):
     # The compiled load sets the mode only for a document that is a mapping; so does this.
     try:
-        document = validated(_core._load_yaml, path, bool(discovery_only), _records._mode_ids())
+        document = validated(_core._load_yaml, path, bool(discovery_only), _records._mode_ids(),
+                             _records._gw_name_keys())
     except ValidationError:
         _BaseModel.discovery_only = bool(discovery_only)
         raise
+    except YamlError as error:
+        undecodable = _decoding_fault(path) if error._stage == "reader" else None
+        if undecodable is not None:
+            raise undecodable from None
+        raise
     _BaseModel.discovery_only = bool(discovery_only)
     return document
+
+
+def _decoding_fault(path):
+    """The UnicodeDecodeError of reading the file as the host's module reads it before PyYAML
+    sees a character (open() with the default encoding, read in PyYAML's pieces), or None when it
+    reads as text: then the compiled reader's fault stands (a control character)."""
+    try:
+        with open(path) as text:
+            while text.read(4096):
+                pass
+    except UnicodeDecodeError as error:
+        return error
+    except OSError:
+        pass
+    return None
 
 
 def dump_to_dict(config):
@@ -177,6 +213,16 @@ def _reported(build, source, discovery_only):
         return build(source, discovery_only)
     except ValidationError as error:
         failure = error
-    sys.stdout.write(failure.json() + "\n")
-    sys.stdout.flush()
+    _report(failure.json() + "\n")
     raise SystemExit(1) from failure
+
+
+def _report(text):
+    """Writes a failed load's report on sys.stdout. Without a usable one (None under pythonw or
+    a service manager, closed, or failing to write) the report is left out: the failure is
+    still the cause of the SystemExit that follows."""
+    try:
+        sys.stdout.write(text)
+        sys.stdout.flush()
+    except Exception:  # None: AttributeError; closed: ValueError; a broken pipe: OSError
+        pass

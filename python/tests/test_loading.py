@@ -8,6 +8,7 @@ import errno
 import io
 import json
 import os
+import sys
 
 import pytest
 
@@ -297,3 +298,49 @@ def test_the_load_without_conversion_fails_alike(examples, tmp_path, name, text,
         with pytest.raises(failure):
             load(str(path), False, None)
     assert _core._load_only(str(examples / "full.yaml"), False, None) is None
+
+
+class RefusingOutput(io.StringIO):
+    def write(self, text):
+        raise BrokenPipeError(errno.EPIPE, "Broken pipe")
+
+
+def closed_output():
+    out = io.StringIO()
+    out.close()
+    return out
+
+
+# Without a usable standard output (pythonw, a service manager, a closed or broken pipe) the
+# report is left out, and the failure is the same SystemExit(1) from the ValidationError.
+@pytest.mark.parametrize("make_stdout", [lambda: None, closed_output, RefusingOutput],
+                         ids=["none", "closed", "refusing"])
+def test_a_failed_load_without_a_usable_stdout_still_exits(examples, minimal_dict, monkeypatch,
+                                                           make_stdout):
+    del minimal_dict["terraform"]
+    for load, source in ((load_from_yaml, examples / "invalid.yaml"),
+                         (load_from_dict, minimal_dict)):
+        monkeypatch.setattr(sys, "stdout", make_stdout())
+        with pytest.raises(SystemExit) as info:
+            load(source)
+        monkeypatch.undo()
+        assert info.value.code == 1 and isinstance(info.value.__cause__, ValidationError)
+
+
+# The host's module opens the file as text, so a file that does not decode fails in Python's
+# decoding, before PyYAML reads a character: the same UnicodeDecodeError here. A control
+# character in text that decodes is PyYAML's ReaderError, as before.
+def test_a_file_that_is_no_text_fails_as_reading_it_as_text_does(tmp_path, capsys):
+    yaml = pytest.importorskip("yaml")
+    path = tmp_path / "latin1.yaml"
+    path.write_bytes(b"id: vpc_migration\nlabel: " + b"x" * 9000 + b"caf\xe9\n")
+    with pytest.raises(UnicodeDecodeError) as ours:
+        load_from_yaml(path)
+    with pytest.raises(UnicodeDecodeError) as theirs, open(path) as text:
+        yaml.load(text, Loader=yaml.FullLoader)
+    assert ours.value.args == theirs.value.args
+    assert ours.value.__cause__ is None and ours.value.__suppress_context__
+    path.write_bytes(b"id: vpc_migration\x01\n")
+    with pytest.raises(yaml.reader.ReaderError):
+        load_from_yaml(path)
+    assert capsys.readouterr().out == ""

@@ -5,10 +5,15 @@ import copy
 import datetime
 import ipaddress
 import json
+import pathlib
 import pickle
+import re
+import subprocess
+import sys
 
 import pytest
 
+import tarnwick_config
 from tarnwick_config import _errors, config_vpc_migration as cvm
 from tarnwick_config.config_vpc_migration import (
     DiscoveryConfiguration,
@@ -251,7 +256,8 @@ def test_validation_errors_survive_pickling(examples, capsys, build):
 
 
 # parse_obj and validate take a mapping or pairs; anything else is refused as pydantic 1 refuses
-# it, pairs of the wrong length too (dict() refuses those with a ValueError).
+# it, pairs of the wrong length too (dict() refuses those with a ValueError): parse_obj with a
+# validation error at __root__, validate (what a host's model calls) with pydantic's DictError.
 @pytest.mark.usefixtures("migration_mode")
 @pytest.mark.parametrize("value, vpc_id", [
     ({"vpc_id": "v"}, "v"),
@@ -261,14 +267,19 @@ def test_validation_errors_survive_pickling(examples, capsys, build):
     (5, None),
 ])
 def test_parse_obj_and_validate_take_mappings_and_pairs(value, vpc_id):
-    for make, refusal, code in ((VPCConfig.parse_obj, "^VPCConfig expected dict not ", None),
-                                (VPCConfig.validate, "^value is not a valid dict$", "dict")):
-        if vpc_id is not None:
-            assert make(value).vpc_id == vpc_id
-            continue
-        with pytest.raises(TypeError, match=refusal) as info:
-            make(value)
-        assert getattr(info.value, "code", None) == code  # pydantic's type_error.dict
+    if vpc_id is not None:
+        assert VPCConfig.parse_obj(value).vpc_id == VPCConfig.validate(value).vpc_id == vpc_id
+        return
+    with pytest.raises(ValidationError) as info:
+        VPCConfig.parse_obj(value)
+    assert info.value.errors() == [{"loc": ("__root__",), "type": "type_error",
+                                    "msg": f"VPCConfig expected dict not {type(value).__name__}"}]
+    assert type(info.value.raw_errors[0].exc) is TypeError and info.value.model is VPCConfig
+    with pytest.raises(ValidationError, match="VPCConfig expected dict not int"):
+        VPCConfig.parse_raw("5")
+    with pytest.raises(TypeError, match="^value is not a valid dict$") as info:
+        VPCConfig.validate(value)
+    assert info.value.code == "dict"  # pydantic's type_error.dict
 
 
 @pytest.mark.usefixtures("migration_mode")
@@ -287,12 +298,12 @@ def test_checks_are_class_functions():
                          ("10.1.0.0/16", ["10.0.0.0/8", "ten"])]:
         with pytest.raises(ValueError):
             DiscoveryConfiguration.isExpectedVpcPrefix(ip, prefixes)
-    assert [TfCloudConfig.valid_str_attribute(v) for v in ("", " ", "a", [], [""], None)] == \
-        [False, True, True, False, True, False]
-    with pytest.raises(ValueError, match="^val must be a string, not integer 3$"):
-        TfCloudConfig.valid_str_attribute(3)
-    with pytest.raises(ValueError, match="^value of type object cannot be read"):
-        TfCloudConfig.valid_str_attribute(object())  # not read as the null that stands in
+    assert [TfCloudConfig.valid_str_attribute(v) for v in ("", " ", "a", [], [""], None, {},
+                                                           {"a": 1})] == \
+        [False, True, True, False, True, False, False, True]
+    for value in (3, 0, True, False, object(), NET("10.0.0.0/8")):  # no length: len() refuses
+        with pytest.raises(TypeError, match="has no len()"):
+            TfCloudConfig.valid_str_attribute(value)
     with pytest.raises(ValueError, match="encrypt must be True to set encrypt_key"):
         VPCConfig.check_encrypt_key("k", values={"vpc_id": "v"})
     given = {"organization": "o"}
@@ -365,10 +376,12 @@ def test_yaml_errors_are_pyyamls(tmp_path, monkeypatch):
     with pytest.raises(yaml.YAMLError) as limit:
         load_from_yaml(deep)
     assert isinstance(limit.value, YamlError) and type(limit.value).__name__ == "YamlError"
-    assert (error.problem_mark.line, error.problem_mark.column) == (1, 5)  # counted from 0
+    # Counted from 0; found at the end of the text, where the message names the open bracket.
+    assert (error.problem_mark.line, error.problem_mark.column) == (2, 0)
+    assert (error.context_mark.line, error.context_mark.column) == (1, 5)
     monkeypatch.setitem(_errors._optional, "yaml", None)  # as if PyYAML were not installed
-    assert (error.problem_mark.line, error.problem_mark.column) == (1, 5)
-    assert str(error.problem_mark) == str(yaml.Mark(str(path), 0, 1, 5, None, None))
+    assert (error.problem_mark.line, error.problem_mark.column) == (2, 0)
+    assert str(error.problem_mark) == str(yaml.Mark(str(path), 0, 2, 0, None, None))
     monkeypatch.setattr(_errors, "_stage_classes", {})
     with pytest.raises(YamlError) as info:
         load_from_yaml(path)
@@ -377,7 +390,10 @@ def test_yaml_errors_are_pyyamls(tmp_path, monkeypatch):
 
 # Each malformed text raises the class PyYAML's own loader raises for it, with both marks.
 @pytest.mark.parametrize("text, problem, context", [
-    ("a: [1, 2\n", (0, 3), (0, 3)),  # parser: the flow sequence left open
+    ("a: [1, 2\n", (1, 0), (0, 3)),  # parser: the flow sequence left open, found at the end
+    ("a: [1, 2", (0, 8), (0, 3)),
+    ("a: {b: 1\n", (1, 0), (0, 3)),
+    ("a: \"bc\n", (1, 0), (0, 3)),  # scanner: the quote left open
     ("a: b: c\n", (0, 4), None),  # scanner
     ("x:\n\t- 1\n", (1, 0), (1, 0)),  # scanner, with the context it was in
     ("a: *x\n", (0, 3), None),  # composer: an undefined alias
@@ -397,12 +413,15 @@ def test_yaml_errors_are_pyyamls_classes(tmp_path, text, problem, context):
     assert isinstance(error, type(theirs.value)) and isinstance(error, ValueError)
     mark = lambda m: m and (m.line, m.column)  # noqa: E731
     assert (mark(error.problem_mark), mark(error.context_mark)) == (problem, context)
+    if getattr(theirs.value, "problem_mark", None) is not None:  # a ReaderError has a position
+        assert mark(error.problem_mark) == mark(theirs.value.problem_mark)
     assert (error.context is None) == (context is None), repr(error.context)
     assert (error.context_line is None, error.context_column is None) == (context is None,) * 2
     if isinstance(error, yaml.reader.ReaderError):
         assert (error.encoding, error.reason, error.name) == ("utf-8", error.problem, str(path))
     again = pickle.loads(pickle.dumps(error))
-    assert (type(again), str(again), mark(again.context_mark)) == (type(error), str(error), context)
+    assert (type(again), str(again), mark(again.problem_mark), mark(again.context_mark)) == (
+        type(error), str(error), problem, context)
 
 
 def test_classes_describe_their_fields_to_help_and_type_readers():
@@ -496,6 +515,9 @@ def test_parse_raw_trims_and_parse_file_refuses_undeclared_keys(tmp_path):
 
 def test_names_the_host_knows():
     assert cvm.__doc__ == "Configuration options for discovery migration."
+    project = (pathlib.Path(__file__).resolve().parents[2] / "CMakeLists.txt").read_text()
+    version = re.search(r"project\(tarnwick_config VERSION ([0-9.]+)", project).group(1)
+    assert tarnwick_config.__version__ == cvm.__version__ == version
     assert cvm.GW_NAME_KEYS + ["x"] == ["spoke_gw_name", "transit_gw_name", "x"]
     assert cvm._default_network() == [NET("0.0.0.0/0")] and \
         cvm._default_network() is not cvm._default_network()
@@ -503,3 +525,72 @@ def test_names_the_host_knows():
     assert all(hasattr(cvm, n) for n in ("RegionName", "CleanupResources", "CIDRList", "Tag",
                                          "Tags"))
     assert cvm.dump_to_yaml(None, "/nonexistent/dest.yaml") is None
+
+
+# A host may reload the module (autoreload in a notebook, a test fixture): the records it loaded
+# before stay instances of the module's classes, and pickle, copy and dump as ever. A layer whose
+# modules are all imported anew makes classes of its own; the records made before still work.
+RELOADED = """
+import copy, importlib, pickle, sys
+from tarnwick_config import config_vpc_migration as cvm
+loaded = cvm.load_from_yaml(sys.argv[1])
+built = cvm.VPCConfig(vpc_id="v")
+importlib.reload(cvm)
+for record in (loaded, built, loaded.account_info[0].regions[0].vpcs[0]):
+    assert isinstance(record, getattr(cvm, type(record).__qualname__))
+    assert pickle.loads(pickle.dumps(record)) == record
+    assert copy.copy(record) == record == copy.deepcopy(record)
+    assert set(record.dict(exclude_unset=True)) == record.__fields_set__
+assert built.dict(exclude_unset=True) == {"vpc_id": "v"}
+again = cvm.load_from_yaml(sys.argv[1])  # its __fields_set__ not read yet
+assert again == loaded and cvm.dump_to_dict(loaded)
+for name in [n for n in sys.modules if n.startswith("tarnwick_config") and not n.endswith("_core")]:
+    del sys.modules[name]
+from tarnwick_config import config_vpc_migration as fresh
+assert fresh.DiscoveryConfiguration is not type(again)
+assert copy.deepcopy(again) == again and "account_info" in again.__fields_set__
+assert fresh.load_from_yaml(sys.argv[1]).dict() == loaded.dict()
+print("kept")
+"""
+
+
+def test_records_outlive_a_reload_of_the_module(examples):
+    out = subprocess.run([sys.executable, "-c", RELOADED, str(examples / "full.yaml")],
+                         capture_output=True, text=True)
+    assert (out.returncode, out.stdout, out.stderr) == (0, "kept\n", "")
+
+
+# check_config reads GW_NAME_KEYS when the document is loaded, as the host's module did: a key
+# the host adds is demanded in every VPC too, and a list it puts in place is the one read.
+@pytest.mark.usefixtures("migration_mode")
+def test_gateway_naming_demands_the_keys_of_gw_name_keys(minimal_dict, monkeypatch):
+    vpc = minimal_dict["account_info"][0]["regions"][0]["vpcs"][0]
+    vpc.update(spoke_gw_name="s", transit_gw_name="t", crvn_cidr="10.220.1.0/24")
+    minimal_dict["config"] = {"configure_gw_name": True}
+    build_document(minimal_dict)
+
+    def fault():
+        with pytest.raises(ValidationError) as info:
+            build_document(minimal_dict)
+        (error,) = info.value.errors()
+        return error["loc"], error["msg"].splitlines()[-1]
+
+    keys = cvm.GW_NAME_KEYS
+    keys.append("transit_gw_egress_name")
+    try:
+        assert fault() == (("config",), "account: 310000000001, region: us-east-1, vpc: vpc-1")
+        with pytest.raises(ValidationError):
+            DiscoveryConfiguration(**minimal_dict)  # a keyword build reads them too
+        vpc["transit_gw_egress_name"] = "e"
+        minimal_dict["config"]["configure_transit_gw_egress"] = True
+        assert build_document(minimal_dict).config.configure_gw_name
+        keys.append("no_such_key")  # names no field: no VPC can set it
+        assert fault()[0] == ("config",)
+    finally:
+        del keys[2:]
+    assert keys == ["spoke_gw_name", "transit_gw_name"]
+    build_document(minimal_dict)  # valid again under the built-in keys
+    del vpc["transit_gw_name"]
+    assert fault()[0] == ("config",)
+    monkeypatch.setattr(cvm, "GW_NAME_KEYS", ["spoke_gw_name"])
+    assert build_document(minimal_dict).account_info[0].regions[0].vpcs[0].transit_gw_name is None

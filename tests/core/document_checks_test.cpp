@@ -5,6 +5,7 @@
 
 #include "support/build_helpers.hpp"
 #include "tarnwick/core/config_vpc_migration.hpp"
+#include "tarnwick/core/load.hpp"
 
 namespace tarnwick::core {
 namespace {
@@ -149,6 +150,29 @@ TEST(CheckConfigAccountId, CutPast64Characters) {
               std::vector<std::string>{"config: " + kNames + "account: " + c.shown +
                                        ", region: us-east-1, vpc: vpc-1"});
   }
+}
+
+// A host's own gateway-name keys (Python's GW_NAME_KEYS, added to or replaced) are the ones
+// demanded, each found through the VPC's table: a field that cannot be null is always given, and a
+// key that names no field is never.
+TEST(CheckConfigGwNameKeys, TheHostsKeysAreDemanded) {
+  const std::string text =
+      document({"names and a crvn_cidr", "", {"spoke_gw_name: s, crvn_cidr: 10.1.0.0/24"}, ""});
+  const auto errors = [&](std::vector<std::string> keys) {
+    LoadOptions options;
+    options.gw_name_keys = &keys;
+    LoadResult out = load(Source::text(text), options);
+    return out.error ? testing::brief(*out.error) : std::vector<std::string>{};
+  };
+  const std::vector<std::string> none;
+  const std::vector<std::string> vpc_1{"config: " + kNames + T1};
+  EXPECT_EQ(errors({"spoke_gw_name", "transit_gw_name"}), vpc_1);
+  EXPECT_EQ(errors({"spoke_gw_name"}), none);
+  EXPECT_EQ(errors({"spoke_gw_name", "transit_gw_egress_name"}), vpc_1);
+  EXPECT_EQ(errors({"vpc_id", "crvn_cidr", "gw_zones"}), none);
+  EXPECT_EQ(errors({"no_such_key"}), vpc_1);
+  EXPECT_EQ(errors({}), none);
+  EXPECT_EQ(load(Source::text(text), {}).faults().size(), 1U);  // GW_NAME_KEYS by default
 }
 
 }  // namespace

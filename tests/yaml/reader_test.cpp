@@ -494,6 +494,30 @@ TEST(Reader, FaultsSayTheirStepAndContext) {
   }
 }
 
+// A construct left open is told at where it opens; where the fault was found stays the end of
+// the text, as YAML loaders mark it (at the end of the last line when no line break ends it).
+TEST(Reader, FaultsKeepWhereTheyWereFound) {
+  const struct {
+    std::string_view yaml;
+    Mark mark, found;
+  } cases[] = {
+      {"a: [1, 2\n", {1, 4}, {2, 1}},
+      {"a: [1, 2", {1, 4}, {1, 9}},
+      {"a: \"bc\n", {1, 4}, {2, 1}},
+      {"a: b: c\n", {1, 5}, {1, 5}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.yaml);
+    try {
+      read_string(c.yaml);
+      ADD_FAILURE() << "no error";
+    } catch (const YamlError& e) {
+      EXPECT_EQ(e.mark(), c.mark);
+      EXPECT_EQ(e.found_mark(), c.found);
+    }
+  }
+}
+
 // A text parsed on a second thread reads as it does on one: the same tree, or the same first
 // fault, also when the fault comes batches after the parser ran ahead, or batches before.
 TEST(Reader, ParsingAheadChangesNothing) {

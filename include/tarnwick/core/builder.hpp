@@ -29,6 +29,9 @@ struct BuildContext {
   bool discovery_only = false;
   // The valid migration-mode ids when the host supplies its own; nullptr: the built-in ones.
   const std::vector<std::string>* mode_ids = nullptr;
+  // The VPC keys check_config demands when gateway naming is on, when the host supplies its own
+  // (its GW_NAME_KEYS, added to or replaced); nullptr: GW_NAME_KEYS.
+  const std::vector<std::string>* gw_name_keys = nullptr;
   // The lint rules that look at values as written (truthy, bare-address); empty: none.
   LintSet lint{};
 };

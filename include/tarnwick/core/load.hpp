@@ -60,6 +60,8 @@ struct LoadOptions {
   yaml::Limits limits{};
   // The host's own migration-mode ids, when it has them; nullptr: the built-in ones.
   const std::vector<std::string>* mode_ids = nullptr;
+  // The host's own gateway-name keys (BuildContext::gw_name_keys); nullptr: GW_NAME_KEYS.
+  const std::vector<std::string>* gw_name_keys = nullptr;
   // A text's first-line comment ("# tarnwick-config: discovery-only" or "... migration") decides
   // its mode over discovery_only, which then only gives the mode of a text without one. The
   // operator's tools honour it; a host that passes the mode itself does not.

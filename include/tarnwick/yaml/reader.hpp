@@ -61,7 +61,8 @@ class YamlError : public std::runtime_error {
  public:
   // `message` is the fault as told to the one editing the text; empty: the problem itself.
   YamlError(std::string problem, std::string file, Mark mark, YamlStage stage = YamlStage::limit,
-            std::string context = {}, Mark context_mark = {}, std::string message = {});
+            std::string context = {}, Mark context_mark = {}, std::string message = {},
+            Mark found_mark = {});
 
   const std::string& problem() const { return problem_; }
   // A syntax fault leads with its line and what is wrong there ("line 7: a tab cannot indent
@@ -74,6 +75,9 @@ class YamlError : public std::runtime_error {
   // empty and unknown for faults that have none.
   const std::string& context() const { return context_; }
   Mark context_mark() const { return context_mark_; }
+  // Where the fault was found, as YAML loaders mark it: mark() but for a fault found at the end
+  // of the text, where mark() names the unfinished construct (or the last character) instead.
+  Mark found_mark() const { return found_mark_.known() ? found_mark_ : mark_; }
 
  private:
   std::string problem_;
@@ -83,6 +87,7 @@ class YamlError : public std::runtime_error {
   YamlStage stage_;
   std::string context_;
   Mark context_mark_;
+  Mark found_mark_;
 };
 
 // What a read document holds:

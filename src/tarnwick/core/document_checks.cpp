@@ -1,5 +1,8 @@
 // The checks of the document record that look across sections.
+#include <optional>
 #include <string>
+#include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "tarnwick/core/document.hpp"
@@ -43,6 +46,30 @@ std::string python_bool(const std::optional<bool>& v) {
 // The gateway-name fields of a VPC by their keys (GW_NAME_KEYS).
 const std::optional<std::string>& gw_name(const VPCConfig& vpc, std::string_view key) {
   return key == "spoke_gw_name" ? vpc.spoke_gw_name : vpc.transit_gw_name;
+}
+
+template <class T>
+constexpr bool kIsOptional = false;
+template <class T>
+constexpr bool kIsOptional<std::optional<T>> = true;
+
+// Whether the VPC leaves the field under a key of the host's GW_NAME_KEYS null: read through the
+// VPC's table. A field that cannot be null is given; a key that names no field counts as not
+// given (no VPC can set it).
+bool left_null(const VPCConfig& vpc, std::string_view key) {
+  bool found = false;
+  bool null = true;
+  table_of<VPCConfig>.each([&](const auto& row) {
+    if (found || row.key != key) return;
+    found = true;
+    using M = typename std::remove_cvref_t<decltype(row)>::member_type;
+    if constexpr (kIsOptional<M>) {
+      null = !(vpc.*row.member).has_value();
+    } else {
+      null = false;
+    }
+  });
+  return null;
 }
 
 // One VPC where the document holds it: its records and its indexes in the three lists.
@@ -151,14 +178,23 @@ void check_egress_names_need_egress(const ScriptConfig& config, const Accounts& 
          std::move(found), "\n");
 }
 
-// Where naming is on, every VPC names both its gateways (an empty name counts as given).
-void check_gw_names_given(const ScriptConfig& config, const Accounts& accounts) {
+// Where naming is on, every VPC names both its gateways (an empty name counts as given): the
+// keys of GW_NAME_KEYS, or of the host's own list when it gives one.
+void check_gw_names_given(const ScriptConfig& config, const Accounts& accounts,
+                          const std::vector<std::string>* host_keys) {
   if (!config.configure_gw_name) return;
-  Findings found = triples_where(accounts, [](const VPCConfig& vpc) -> Why {
-    for (std::string_view key : GW_NAME_KEYS) {
-      if (!gw_name(vpc, key)) {
-        return {"vpc_id", std::string(key) + " is missing; config.configure_gw_name is True"};
+  Findings found = triples_where(accounts, [host_keys](const VPCConfig& vpc) -> Why {
+    auto missing = [](std::string_view key) -> Why {
+      return {"vpc_id", std::string(key) + " is missing; config.configure_gw_name is True"};
+    };
+    if (host_keys != nullptr) {
+      for (const std::string& key : *host_keys) {
+        if (left_null(vpc, key)) return missing(key);
       }
+      return {};
+    }
+    for (std::string_view key : GW_NAME_KEYS) {
+      if (!gw_name(vpc, key)) return missing(key);
     }
     return {};
   });
@@ -381,7 +417,7 @@ ScriptConfig DiscoveryConfiguration::check_config(ScriptConfig val,
 
   check_egress_needs_gw_name(val);
   check_egress_names_need_egress(val, accounts);
-  check_gw_names_given(val, accounts);
+  check_gw_names_given(val, accounts, context.gw_name_keys);
   // Gateway addressing, in the order its findings are reported.
   check_crvn_cidr_prefix_length(val, accounts);
   check_crvn_cidr_allowed(val, accounts);

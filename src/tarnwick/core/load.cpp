@@ -93,6 +93,7 @@ namespace {
 
 BuildContext context_of(const LoadOptions& options, const LoadResult& out) {
   BuildContext context{out.discovery_only, options.mode_ids};
+  context.gw_name_keys = options.gw_name_keys;
   context.lint = options.lint;
   return context;
 }

@@ -120,12 +120,17 @@ void Reader::fail_parser(const ParserFault& p) const {
     problem += " (a tab cannot be used for indentation; use spaces)";
   }
   const std::string line = quote_line(mark);
+  // Where YAML loaders mark the fault: libyaml's mark, but the end of a text whose last line has
+  // no line break where it is (libyaml puts the end on a line of its own).
+  Mark found = p.problem_mark;
+  if (offset_of(found) >= input_.size()) found = mark_at_offset(input_.size());
   std::string message =
       explain_syntax({libyaml_problem, context, mark, context_mark, input_, off, at_end}) + line;
   // The context as libyaml gives it, for callers that class faults as YAML loaders do.
   throw YamlError(std::move(problem) + line, doc_.name(), mark,
                   p.error == YAML_SCANNER_ERROR ? YamlStage::scanner : YamlStage::parser,
-                  std::string(context), p.context ? context_mark : Mark{}, std::move(message));
+                  std::string(context), p.context ? context_mark : Mark{}, std::move(message),
+                  found);
 }
 
 Mark Reader::last_character_mark() const {

@@ -21,7 +21,7 @@ std::string render(const std::string& problem, const std::string& file, Mark mar
 }  // namespace
 
 YamlError::YamlError(std::string problem, std::string file, Mark mark, YamlStage stage,
-                     std::string context, Mark context_mark, std::string message)
+                     std::string context, Mark context_mark, std::string message, Mark found_mark)
     : std::runtime_error(render(message.empty() ? problem : message, file, mark)),
       problem_(std::move(problem)),
       message_(message.empty() ? problem_ : std::move(message)),
@@ -29,7 +29,8 @@ YamlError::YamlError(std::string problem, std::string file, Mark mark, YamlStage
       mark_(mark),
       stage_(stage),
       context_(std::move(context)),
-      context_mark_(context_mark) {}
+      context_mark_(context_mark),
+      found_mark_(found_mark) {}
 
 Document read_string(std::string_view text, std::string name, const Limits& limits) {
   return read_string(text, std::move(name), nullptr, limits);
