@@ -46,11 +46,14 @@ class YamlError(ValueError):
     context: Optional[str]
     context_line: Optional[int]
     context_column: Optional[int]
+    found_line: Optional[int]
+    found_column: Optional[int]
     note: Optional[str]
     def __init__(self, message: str, problem: Optional[str] = ..., file: Optional[str] = ...,
                  line: Optional[int] = ..., column: Optional[int] = ...,
                  context: Optional[str] = ..., context_line: Optional[int] = ...,
-                 context_column: Optional[int] = ...) -> None: ...
+                 context_column: Optional[int] = ..., found_line: Optional[int] = ...,
+                 found_column: Optional[int] = ...) -> None: ...
     @property
     def problem_mark(self) -> Optional[_PositionMark]: ...
     @property

@@ -33,13 +33,14 @@ std::string region(const std::string& name) {
   return "      - region: " + name + "\n        vpcs:\n";
 }
 
-// Each warning as "rule line:column", then " -> fix" when it has one, then " @ related line".
+// Each warning as "rule line:column", then " -> fix" when it has a safe one (" ~> fix" when it
+// changes the value), then " @ related line".
 std::vector<std::string> shown(const std::vector<ErrorDetail>& warnings) {
   std::vector<std::string> out;
   for (const ErrorDetail& w : warnings) {
     std::string s = std::string(w.rule_id()) + " " + std::to_string(w.mark.line) + ":" +
                     std::to_string(w.mark.column);
-    if (w.fix) s += " -> " + w.fix->text;
+    if (w.fix) s += (w.fix->applicability == Applicability::safe ? " -> " : " ~> ") + w.fix->text;
     for (const Related& r : w.related) s += " @ " + std::to_string(r.start.line);
     out.push_back(s);
   }
@@ -108,7 +109,7 @@ TEST(Lint, WarningsAtThePlaceToActWithTheirFixes) {
            "          - {vpc_id: v, crvn_cidr: 10.1.0.9, spoke_gw_name: s, transit_gw_name: t,\n"
            "             spoke_routes: ['10.3.0.1', 10.4.0.0/255.255.0.0]}\n",
        LintSet::defaults(),
-       {"bare-address 5:32 -> 10.2.0.7/32", "bare-address 10:29 -> 10.3.0.1/32"}},
+       {"bare-address 5:32 ~> 10.2.0.7/32", "bare-address 10:29 ~> 10.3.0.1/32"}},
       {"truthy off by default",
        kHead + account("111122223333", "    hpe: yes\n") + region("us-east-1") + vpc("vpc-1"),
        LintSet::defaults(),
@@ -127,8 +128,8 @@ TEST(Lint, WarningsAtThePlaceToActWithTheirFixes) {
        kHead + account("12", "    hpe: yes\n    filter_cidrs: [10.2.0.7]\n") + region("us-east-9") +
            vpc("vpc-1", ", spoke_routes: [10.3.0.1]") + vpc("vpc-1"),
        with_truthy(),
-       {"truthy 5:10 -> true", "bare-address 6:20 -> 10.2.0.7/32",
-        "bare-address 10:106 -> 10.3.0.1/32"}},
+       {"truthy 5:10 -> true", "bare-address 6:20 ~> 10.2.0.7/32",
+        "bare-address 10:106 ~> 10.3.0.1/32"}},
       {"a faulty document's VPC list overridden by a repeated key: its items are not linted",
        kHead + one + vpc("vpc-1", ", spoke_routes: [10.9.9.9]") + "        vpcs:\n" +
            vpc("vpc-5", ", crvn_cidr: 10.1.0.1/33"),

@@ -91,6 +91,8 @@ TEST(Reporters, SarifResultsWithRegionsLevelsAndRelatedPlaces) {
                                         fault({}, "eips", 2, 1)};
   faults[0].hint = "octet 300 is over 255";
   faults[0].end = {1, 9};
+  faults[0].fix = core::Fix{"10.0.0.30", "Change to `10.0.0.30`", {1, 5}, {1, 15},
+                            core::Applicability::unsafe};
   faults[2].rule = "check_config.eips_fit_ha_mode";
   faults[2].related = {{{"x", std::int64_t{0}}, "vpc a: one eip", {2, 3}, {2, 6}, true},
                        {{"y"}, "not placed", {}, {}, true},
@@ -131,7 +133,14 @@ TEST(Reporters, SarifResultsWithRegionsLevelsAndRelatedPlaces) {
     EXPECT_EQ(physical["artifactLocation"]["uri"], cases[i].uri);
     EXPECT_EQ(physical.value("region", J()), cases[i].region);
     EXPECT_EQ(r.contains("relatedLocations"), i == 2);
+    EXPECT_EQ(r.contains("fixes"), i == 0);
   }
+  EXPECT_EQ(run["results"][0]["fixes"], J::parse(R"([{
+    "description": {"text": "Change to `10.0.0.30`"},
+    "artifactChanges": [{"artifactLocation": {"uri": "dir/a%20b.yaml"}, "replacements": [{
+      "deletedRegion": {"startLine": 1, "startColumn": 5, "endLine": 1, "endColumn": 15},
+      "insertedContent": {"text": "10.0.0.30"}}]}],
+    "properties": {"applicability": "unsafe"}}])"));
   const J related = J::parse(R"([
     {"id": 0, "physicalLocation": {"artifactLocation": {"uri": "dir/a%20b.yaml"},
      "region": {"startLine": 2, "startColumn": 3, "endLine": 2, "endColumn": 6}},

@@ -243,6 +243,21 @@ TEST(LspServer, QuickFixesWriteWhatTheFaultNames) {
                                          {"context", {{"diagnostics", {typo}}}}})["result"];
   ASSERT_EQ(actions.size(), 1u);
   EXPECT_EQ(actions[0]["edit"]["changes"][Session::kUri][0]["newText"], "label");
+  EXPECT_EQ(actions[0]["isPreferred"], true);  // a key's spelling: safe
+
+  // A fix that changes a value is offered, never preferred.
+  s.change(json::array({{{"text", "lable: x\nalert: {expect_dest_cidrs: [10.0.0.1/8]}\n"}}}), 2);
+  json bits;
+  for (const json& d : s.diagnostics(2)) {
+    if (d["code"] == "value_error.ipv4network") bits = d;
+  }
+  const json unsafe = s.call("textDocument/codeAction",
+                             {{"textDocument", {{"uri", Session::kUri}}},
+                              {"range", bits["range"]},
+                              {"context", {{"diagnostics", {bits}}}}})["result"];
+  ASSERT_EQ(unsafe.size(), 1u) << bits.dump();
+  EXPECT_EQ(unsafe[0]["edit"]["changes"][Session::kUri][0]["newText"], "10.0.0.0/8");
+  EXPECT_EQ(unsafe[0]["isPreferred"], false);
 }
 
 TEST(LspServer, IncrementalChangesApplyToTheTextAsItWas) {
