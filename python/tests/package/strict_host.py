@@ -99,9 +99,10 @@ def yaml_fault(path: str) -> Tuple[Optional[int], Optional[int]]:
     try:
         load_from_yaml(path)
     except YamlError as error:
-        mark = error.problem_mark
-        context = (error.context or "", error.context_mark, error.context_line)
-        assert mark is not None and mark.line + 1 == error.line and context
+        # Where the problem was found (the end, for an unclosed `[`) and what it was found in.
+        found, within = error.problem_mark, error.context_mark
+        assert found is not None and within is not None and error.context
+        assert within.line + 1 == error.line and found.line >= within.line
         return error.line, error.column
     raise AssertionError("malformed YAML was accepted")
 
