@@ -41,3 +41,16 @@ def test_metadata_states_the_floor_and_carries_the_readme(backend, tmp_path):
     assert "Description-Content-Type: text/markdown" in headers.splitlines()
     assert body == (ROOT / "README.md").read_text(encoding="utf-8")
     assert dist_info == f"tarnwick_config-{backend._version()}.dist-info"
+
+
+@pytest.mark.parametrize("left, configures", [([], True), (["CMakeCache.txt"], True),
+                                              (["CMakeCache.txt", "Makefile"], False)])
+def test_a_build_tree_is_configured_until_it_has_a_build_system(backend, monkeypatch, tmp_path,
+                                                                 left, configures):
+    # A configure that failed leaves its cache behind; building on it would fail with no reason.
+    for name in left:
+        (tmp_path / name).write_text("")
+    ran = []
+    monkeypatch.setattr(backend, "_run", ran.append)
+    backend._build({"build-dir": str(tmp_path)})
+    assert [c[1] == "-S" for c in ran] == [True, False] if configures else [False]
