@@ -267,14 +267,16 @@ TEST(Reporters, GithubEscapes) {
             "::error file=dir/a%2Cb.yaml,line=1,col=5,endLine=1,endColumn=7,title=a.0::bad, "
             "really: 100%25\n"
             "::error file=dir/a%2Cb.yaml,title=document_error.not_mapping::no document\n");
-  // A warning and a note are annotated at their own levels.
+  // A warning and a note are annotated at their own levels, among the errors in source order.
   std::vector<core::ErrorDetail> others{fault({"k"}, "twice", 2, 1), fault({"c"}, "skipped", 0, 0)};
   others[0].severity = core::Severity::warning;
   others[1].severity = core::Severity::note;
+  const std::vector<core::ErrorDetail> later{fault({"z"}, "late", 3, 1)};
   std::ostringstream levels;
-  report::GithubReporter(levels).report({"a.yaml", "", {}, others});
+  report::GithubReporter(levels).report({"a.yaml", "", later, others});
   EXPECT_EQ(levels.str(),
             "::warning file=a.yaml,line=2,col=1,title=k::twice\n"
+            "::error file=a.yaml,line=3,col=1,title=z::late\n"
             "::notice file=a.yaml,title=c::skipped\n");
   // A runner drops an annotation whose file starts with ./: the path is shown without it.
   std::ostringstream paths;

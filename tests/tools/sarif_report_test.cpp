@@ -112,14 +112,15 @@ TEST(Reporters, SarifResultsWithRegionsLevelsAndRelatedPlaces) {
     const char* uri;
     const char* text;
     J region;  // null: none
-  } cases[] = {{"value_error", "error", "dir/a%20b.yaml",
+  } cases[] = {// In source order, warnings among errors; those without a place last.
+               {"value_error", "error", "dir/a%20b.yaml",
                 "corvane.controller_ip: bad address (octet 300 is over 255)",
                 {{"startLine", 1}, {"startColumn", 4}, {"endLine", 1}, {"endColumn", 9}}},
-               {"value_error", "error", "dir/a%20b.yaml", "zz: extra", nullptr},
                {"check_config.eips_fit_ha_mode", "error", "dir/a%20b.yaml", "eips",
                 {{"startLine", 2}, {"startColumn", 1}}},
                {"value_error.duplicate_key", "warning", "dir/a%20b.yaml", "k: written twice",
                 {{"startLine", 3}, {"startColumn", 2}}},
+               {"value_error", "error", "dir/a%20b.yaml", "zz: extra", nullptr},
                {"check_config", "note", "dir/a%20b.yaml", "config: not run", nullptr},
                {"value_error", "error", "file:///abs/c.yaml", "zz: extra", nullptr}};
   ASSERT_EQ(run["results"].size(), std::size(cases));
@@ -132,7 +133,7 @@ TEST(Reporters, SarifResultsWithRegionsLevelsAndRelatedPlaces) {
     const J& physical = r["locations"][0]["physicalLocation"];
     EXPECT_EQ(physical["artifactLocation"]["uri"], cases[i].uri);
     EXPECT_EQ(physical.value("region", J()), cases[i].region);
-    EXPECT_EQ(r.contains("relatedLocations"), i == 2);
+    EXPECT_EQ(r.contains("relatedLocations"), i == 1);
     EXPECT_EQ(r.contains("fixes"), i == 0);
   }
   EXPECT_EQ(run["results"][0]["fixes"], J::parse(R"([{
@@ -148,7 +149,7 @@ TEST(Reporters, SarifResultsWithRegionsLevelsAndRelatedPlaces) {
     {"id": 1, "physicalLocation": {"artifactLocation": {"uri": "dir/a%20b.yaml"},
      "region": {"startLine": 3, "startColumn": 1}},
      "message": {"text": "vpc b: three eips"}}])");
-  EXPECT_EQ(run["results"][2]["relatedLocations"], related);
+  EXPECT_EQ(run["results"][1]["relatedLocations"], related);
 }
 
 // Columns count UTF-16 code units of the line: a character of four bytes is two, any other one;

@@ -43,7 +43,8 @@ std::string escape_property(std::string_view text) {
 }
 
 void GithubReporter::report(const DocumentReport& doc) {
-  doc.each([&](const core::ErrorDetail& e) {
+  for (const core::ErrorDetail* fault : in_source_order(doc)) {
+    const core::ErrorDetail& e = *fault;
     static constexpr const char* kCommand[] = {"::error", "::warning", "::notice"};
     out_ << kCommand[static_cast<int>(e.severity)] << " file=" << escape_property(shown_path(doc.name));
     if (e.mark.known()) {
@@ -54,7 +55,7 @@ void GithubReporter::report(const DocumentReport& doc) {
     std::string msg = e.msg;
     if (!e.hint.empty()) msg += "\n" + e.hint;
     out_ << ",title=" << escape_property(title) << "::" << escape_message(msg) << "\n";
-  });
+  }
   out_ << std::flush;
 }
 

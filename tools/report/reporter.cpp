@@ -1,5 +1,6 @@
 #include "report/reporter.hpp"
 
+#include <algorithm>
 #include <iostream>
 
 #include "report/concise_reporter.hpp"
@@ -9,6 +10,19 @@
 #include "report/text_reporter.hpp"
 
 namespace tarnwick::report {
+
+std::vector<const core::ErrorDetail*> in_source_order(const DocumentReport& doc) {
+  std::vector<const core::ErrorDetail*> order;
+  order.reserve(doc.faults.size() + doc.warnings.size());
+  doc.each([&](const core::ErrorDetail& e) { order.push_back(&e); });
+  std::stable_sort(order.begin(), order.end(), [](const auto* a, const auto* b) {
+    if (a->mark.known() != b->mark.known()) return a->mark.known();
+    if (a->mark.line != b->mark.line) return a->mark.line < b->mark.line;
+    return a->mark.column < b->mark.column;
+  });
+  return order;
+}
+
 
 const std::vector<std::pair<std::string, Format>>& format_names() {
   static const std::vector<std::pair<std::string, Format>> names{{"json", Format::Json},

@@ -37,6 +37,10 @@ struct DocumentReport {
   }
 };
 
+// The faults, warnings and notes in source order (line, column), as people and CI read them;
+// those without a position last, each group in the order found.
+std::vector<const core::ErrorDetail*> in_source_order(const DocumentReport& doc);
+
 // Writes one format to the stream it owns. A run reports each failed document, then finishes
 // once: formats that hold one value for the run (a JSON array, a SARIF log) write it then.
 class Reporter {

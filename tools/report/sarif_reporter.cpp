@@ -91,7 +91,8 @@ std::size_t SarifReporter::rule_of(const core::ErrorDetail& e) {
 void SarifReporter::report(const DocumentReport& doc) {
   const std::string uri = uri_of(doc.name);
   const yaml::TextLines lines(doc.text);
-  doc.each([&](const core::ErrorDetail& e) {
+  for (const core::ErrorDetail* fault : in_source_order(doc)) {
+    const core::ErrorDetail& e = *fault;
     std::string text = e.loc.empty() ? e.msg : core::loc_text(e.loc) + ": " + e.msg;
     if (!e.hint.empty()) text += " (" + e.hint + ")";
     J result{{"ruleId", e.rule_id()},
@@ -111,7 +112,7 @@ void SarifReporter::report(const DocumentReport& doc) {
       result["fixes"] = J::array({fix_json(uri, lines, *e.fix)});
     }
     results_.push_back(std::move(result));
-  });
+  }
 }
 
 void SarifReporter::finish() {

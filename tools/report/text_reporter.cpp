@@ -24,18 +24,6 @@ TextReporter::TextReporter(std::ostream& out, bool colour)
       bold_(colour ? "\033[1m" : ""),
       reset_(colour ? "\033[0m" : "") {}
 
-std::vector<const core::ErrorDetail*> in_source_order(const DocumentReport& doc) {
-  std::vector<const core::ErrorDetail*> order;
-  order.reserve(doc.faults.size() + doc.warnings.size());
-  doc.each([&](const core::ErrorDetail& e) { order.push_back(&e); });
-  std::stable_sort(order.begin(), order.end(), [](const auto* a, const auto* b) {
-    if (a->mark.known() != b->mark.known()) return a->mark.known();
-    if (a->mark.line != b->mark.line) return a->mark.line < b->mark.line;
-    return a->mark.column < b->mark.column;
-  });
-  return order;
-}
-
 void TextReporter::report(const DocumentReport& doc) {
   const SourceLines lines(doc.text);
   for (const core::ErrorDetail* e : in_source_order(doc)) {

@@ -48,8 +48,4 @@ class TextReporter final : public Reporter {
   std::size_t warnings_ = 0;
 };
 
-// The faults and warnings in source order (line, column); those without a position last, each
-// group in the order found.
-std::vector<const core::ErrorDetail*> in_source_order(const DocumentReport& doc);
-
 }  // namespace tarnwick::report
