@@ -1,3 +1,4 @@
+import importlib.util
 import os
 import pathlib
 import subprocess
@@ -5,6 +6,15 @@ import subprocess
 import pytest
 
 EXAMPLES = pathlib.Path(__file__).resolve().parents[2] / "examples"
+PACKAGING = pathlib.Path(__file__).resolve().parents[1] / "packaging"
+
+
+def packaging_module(name):
+    """A fresh copy of one of python/packaging's scripts, imported from its file."""
+    found = importlib.util.spec_from_file_location(name, PACKAGING / (name + ".py"))
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
+    return module
 
 
 @pytest.fixture

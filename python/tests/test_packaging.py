@@ -1,20 +1,16 @@
 """The build backend's answers that a frontend acts on before anything is compiled."""
-import importlib.util
 import pathlib
 import sys
 
 import pytest
+from conftest import packaging_module
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 
 
 @pytest.fixture
 def backend():
-    spec = importlib.util.spec_from_file_location(
-        "cmake_wheel", ROOT / "python" / "packaging" / "cmake_wheel.py")
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    return module
+    return packaging_module("cmake_wheel")
 
 
 @pytest.mark.parametrize("version, refused", [((3, 8, 18), True), ((3, 9, 0), False),

@@ -4,13 +4,13 @@ so a stub is neither narrower nor wider than the run time."""
 
 import ast
 import functools
-import importlib.util
 import ipaddress
 import pathlib
 import typing
 
 import pytest
 import yaml
+from conftest import packaging_module
 
 from tarnwick_config import config_vpc_migration as cvm
 
@@ -123,10 +123,7 @@ def test_each_member_of_a_declared_type_is_held_by_some_record(examples):
 
 
 def test_a_stored_type_must_name_a_field(monkeypatch):
-    path = pathlib.Path(__file__).parents[1] / "packaging" / "make_stubs.py"
-    spec = importlib.util.spec_from_file_location("make_stubs", path)
-    make_stubs = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(make_stubs)
+    make_stubs = packaging_module("make_stubs")
     monkeypatch.setitem(make_stubs.STORED, "TfCloudConfig", {"tag": "str"})
     with pytest.raises(SystemExit, match=r"TfCloudConfig has no field \['tag'\]"):
         make_stubs.stored_types({"name": "TfCloudConfig", "fields": [{"key": "tags"}]})
